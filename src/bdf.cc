@@ -1,0 +1,77 @@
+#include "bdf.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::string_view keywords[] = {
+    "",          "FAMILY_NAME", "COPYRIGHT", "FONTBOUNDINGBOX", "FONT_ASCENT", "FONT_DESCENT",
+    "FONT_VERSION", "CHARS",    "STARTCHAR", "ENCODING",        "BITMAP",      "ENDCHAR",
+};
+
+bool is_delim(char c, std::string_view delims) {
+  return delims.find(c) != std::string_view::npos;
+}
+
+} // namespace
+
+bdf_line make_line(std::string_view raw) {
+  const void *nul = std::memchr(raw.data(), '\0', raw.size());
+  if (nul != nullptr)
+    raw = raw.substr(0, static_cast<size_t>(static_cast<const char *>(nul) - raw.data()));
+  return bdf_line{raw, {}, 0};
+}
+
+std::string_view next_token(bdf_line &line, std::string_view delims) {
+  const std::string_view text = line.text;
+  size_t i = line.cursor;
+  while (i < text.size() && is_delim(text[i], delims))
+    i++;
+  if (i >= text.size()) {
+    line.cursor = text.size() + 1;
+    return {};
+  }
+  size_t end = i;
+  while (end < text.size() && !is_delim(text[end], delims))
+    end++;
+  // The delimiter that ends a token is consumed; a token that runs to the end
+  // of the text leaves nothing behind it.
+  line.cursor = end < text.size() ? end + 1 : text.size() + 1;
+  return text.substr(i, end - i);
+}
+
+keyword parse_keyword(bdf_line &line) {
+  line.cursor = 0;
+  line.first = {};
+  if (line.text.empty())
+    return KW_NONE;
+  line.first = next_token(line, " \t\n");
+  if (line.first.empty())
+    return KW_NONE;
+  for (int code = KW_FAMILY_NAME; code <= KW_ENDCHAR; code++)
+    if (line.first == keywords[code])
+      return static_cast<keyword>(code);
+  return KW_NONE;
+}
+
+bool takes_value(keyword code) {
+  switch (code) {
+  case KW_FAMILY_NAME:
+  case KW_COPYRIGHT:
+  case KW_FONT_ASCENT:
+  case KW_FONT_DESCENT:
+  case KW_FONT_VERSION:
+  case KW_CHARS:
+  case KW_STARTCHAR:
+  case KW_ENCODING:
+    return true;
+  case KW_NONE:
+  case KW_FONTBOUNDINGBOX:
+  case KW_BITMAP:
+  case KW_ENDCHAR:
+    return false;
+  }
+  return false;
+}
+
+std::string_view take_value(bdf_line &line) { return next_token(line, "\n"); }

@@ -1,0 +1,45 @@
+// Recognition of the BDF keywords the converter acts on.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// The keywords, in the order the first token of a line is compared with them.
+enum keyword {
+  KW_NONE,
+  KW_FAMILY_NAME,
+  KW_COPYRIGHT,
+  KW_FONTBOUNDINGBOX,
+  KW_FONT_ASCENT,
+  KW_FONT_DESCENT,
+  KW_FONT_VERSION,
+  KW_CHARS,
+  KW_STARTCHAR,
+  KW_ENCODING,
+  KW_BITMAP,
+  KW_ENDCHAR,
+};
+
+// One input line being tokenized in the manner of strtok, without writing to it.
+struct bdf_line {
+  std::string_view text;  // the line up to its first NUL byte, line feed included
+  std::string_view first; // the first token once recognized; empty if the line has none
+  size_t cursor = 0;      // where the next token search starts; past the end when done
+};
+
+// Makes a line ready for recognition; the text ends at the first NUL byte.
+bdf_line make_line(std::string_view raw);
+
+// Returns the next token delimited by any byte of delims, or an empty view
+// when none is left, in which case nothing remains for later calls either.
+std::string_view next_token(bdf_line &line, std::string_view delims);
+
+// Recognizes the keyword that starts the line and leaves the cursor behind it.
+keyword parse_keyword(bdf_line &line);
+
+// True for the keywords whose action needs the rest of the line as its value.
+bool takes_value(keyword code);
+
+// The value of a value-taking keyword: the rest of the line up to its line
+// feed, or an empty view when there is none.
+std::string_view take_value(bdf_line &line);

@@ -1,0 +1,276 @@
+#include "glyph.h"
+
+#include <bit>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "compat.h"
+
+namespace {
+
+constexpr const char *bbox_message = "Invalid value for FONTBOUNDINGBOX.";
+
+// Room for "%f" of any float: 39 integer digits, sign, point and six decimals.
+constexpr size_t number_room = 48;
+// One pixel's five lines: each at most a blank, two numbers, a blank and " l 1\n".
+constexpr size_t pixel_room = 5 * (1 + 16 + 1 + number_room + 5);
+constexpr size_t arena_size = 1024 * 1024;
+constexpr size_t entry_room = 32 * pixel_room;
+constexpr uint32_t no_entry = UINT32_MAX;
+constexpr uint32_t max_rows = 128; // half the slots, so that probe chains stay short
+
+uint32_t float_bits(float value) { return std::bit_cast<uint32_t>(value); }
+
+char *put(char *to, std::string_view text) {
+  std::memcpy(to, text.data(), text.size());
+  return to + text.size();
+}
+
+void forget_rows(pixel_texts &texts) {
+  for (auto &slot : texts.slots)
+    slot = {0, no_entry};
+  texts.used_slots = 0;
+  texts.arena_used = 0;
+}
+
+// Makes the column texts for a cell; rows seen for another cell are forgotten.
+void prepare_cell(pixel_texts &texts, uint32_t width, float xstep, float ystep) {
+  if (!texts.arena)
+    texts.arena = std::make_unique<char[]>(arena_size);
+  texts.width = width;
+  texts.xstep_bits = float_bits(xstep);
+  texts.ystep_bits = float_bits(ystep);
+  for (uint32_t i = 0; i < width; i++) {
+    char number[number_room];
+    const float x0 = static_cast<float>(i) * xstep;
+    const float x1 = x0 + xstep;
+    size_t n = format_coordinate(number, x0);
+    std::memcpy(texts.x0[i], number, n);
+    texts.x0_len[i] = static_cast<uint8_t>(n);
+    n = format_coordinate(number, x1);
+    std::memcpy(texts.x1[i], number, n);
+    texts.x1_len[i] = static_cast<uint8_t>(n);
+  }
+  forget_rows(texts);
+}
+
+// Lays out every pixel of the row with this top into the arena: a table of
+// width + 1 block ends, then the blocks.  Returns the table's offset.
+uint32_t make_row(pixel_texts &texts, float top, float ystep) {
+  if (texts.used_slots >= max_rows || arena_size - texts.arena_used < entry_room + 33 * 4 + 4)
+    forget_rows(texts);
+  char top_text[number_room];
+  char bottom_text[number_room];
+  const std::string_view t(top_text, format_coordinate(top_text, top));
+  const std::string_view b(bottom_text, format_coordinate(bottom_text, top - ystep));
+
+  const size_t entry = (texts.arena_used + 3) & ~size_t{3};
+  char *base = texts.arena.get() + entry;
+  char *text = base + (texts.width + 1) * sizeof(uint32_t);
+  char *p = text;
+  uint32_t end = 0;
+  std::memcpy(base, &end, sizeof end);
+  for (uint32_t i = 0; i < texts.width; i++) {
+    const std::string_view x0(texts.x0[i], texts.x0_len[i]);
+    const std::string_view x1(texts.x1[i], texts.x1_len[i]);
+    p = put(p, x0), *p++ = ' ', p = put(p, t), p = put(p, " m 1\n ");
+    p = put(p, x0), *p++ = ' ', p = put(p, b), p = put(p, " l 1\n ");
+    p = put(p, x1), *p++ = ' ', p = put(p, b), p = put(p, " l 1\n ");
+    p = put(p, x1), *p++ = ' ', p = put(p, t), p = put(p, " l 1\n ");
+    p = put(p, x0), *p++ = ' ', p = put(p, t), p = put(p, " l 1\n");
+    end = static_cast<uint32_t>(p - text);
+    std::memcpy(base + (i + 1) * sizeof(uint32_t), &end, sizeof end);
+  }
+  texts.arena_used = static_cast<size_t>(p - texts.arena.get());
+  texts.used_slots++;
+  return static_cast<uint32_t>(entry);
+}
+
+// Finds or makes the pixel texts of the row with this top.
+uint32_t row_entry(pixel_texts &texts, float top, float ystep) {
+  const uint32_t key = float_bits(top);
+  uint32_t i = (key * 0x9E3779B1u) >> 24;
+  for (;; i = (i + 1) & 255) {
+    pixel_texts::slot &slot = texts.slots[i];
+    if (slot.entry == no_entry)
+      break;
+    if (slot.top_bits == key)
+      return slot.entry;
+  }
+  const uint32_t before = texts.used_slots;
+  const uint32_t entry = make_row(texts, top, ystep);
+  // Making the row may have emptied the table; the free slot is then found anew.
+  if (texts.used_slots <= before)
+    for (i = (key * 0x9E3779B1u) >> 24; texts.slots[i].entry != no_entry; i = (i + 1) & 255) {
+    }
+  texts.slots[i] = {key, entry};
+  return entry;
+}
+
+} // namespace
+
+size_t format_coordinate(char *to, float value) {
+  const auto result =
+      std::to_chars(to, to + number_room, static_cast<double>(value), std::chars_format::fixed, 6);
+  return static_cast<size_t>(result.ptr - to);
+}
+
+const char *fontboundingbox_action(glyph_state &state, bdf_line &line) {
+  const char *error = nullptr;
+  std::string_view token = next_token(line, " \t");
+  if (!token.empty()) {
+    state.width = static_cast<uint32_t>(bounded_number(token, 0, 32, &error));
+    if (error)
+      return bbox_message;
+  }
+  token = next_token(line, " \t");
+  if (!token.empty()) {
+    state.height = static_cast<uint32_t>(bounded_number(token, 0, 64, &error));
+    if (error)
+      return bbox_message;
+  }
+  if (state.width == 0 || state.height == 0)
+    return bbox_message;
+  const uint32_t bytes = (state.width + 7) / 8;
+  state.mask = 1u << (8 * bytes - 1);
+  state.xstep = static_cast<float>(512.0 / state.width);
+  state.ystep = static_cast<float>(1024.0 / state.height);
+  return nullptr;
+}
+
+const char *font_metric_action(const glyph_state &state, std::string_view value,
+                               int32_t *units, const char *message) {
+  const char *error = nullptr;
+  const long long n = bounded_number(value, 0, 64, &error);
+  if (error)
+    return message;
+  // The product is rounded to a float before truncation: 25 * 40.96f is
+  // exactly 1024 in single precision, not 1023.99... as in double.
+  const float product = static_cast<float>(n) * state.ystep;
+  *units = static_cast<int32_t>(product);
+  return nullptr;
+}
+
+void startchar_action(output &out, std::string_view name) {
+  output_write(out, "StartChar: ");
+  output_write(out, name);
+}
+
+void encoding_action(output &out, std::string_view value) {
+  output_write(out, "\nEncoding: ");
+  output_write(out, value);
+  output_write(out, " ");
+  output_write(out, value);
+  output_write(out, " ");
+  output_write(out, value);
+  output_write(out, "\n");
+}
+
+void bitmap_action(glyph_state &state, output &out, int32_t ascent) {
+  output_write(out, "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
+  state.in_bitmap = true;
+  state.glyphs++;
+  state.pen_y = static_cast<float>(ascent);
+}
+
+void endchar_action(glyph_state &state, output &out) {
+  output_write(out, "EndSplineSet\nEndChar\n\n");
+  state.in_bitmap = false;
+}
+
+uint64_t read_row(std::string_view token) {
+  size_t i = 0;
+  const size_t n = token.size();
+  while (i < n && (token[i] == ' ' || (token[i] >= '\t' && token[i] <= '\r')))
+    i++;
+  bool negative = false;
+  if (i < n && (token[i] == '+' || token[i] == '-'))
+    negative = token[i++] == '-';
+  if (i + 1 < n && token[i] == '0' && (token[i + 1] == 'x' || token[i + 1] == 'X'))
+    i += 2;
+  uint64_t value = 0;
+  bool overflow = false;
+  for (; i < n; i++) {
+    const char c = token[i];
+    unsigned digit;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<unsigned>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      digit = static_cast<unsigned>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      digit = static_cast<unsigned>(c - 'A' + 10);
+    else
+      break;
+    if (value > (UINT64_MAX >> 4))
+      overflow = true;
+    value = value << 4 | digit;
+  }
+  if (overflow)
+    return UINT64_MAX;
+  return negative ? 0 - value : value;
+}
+
+void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token) {
+  if (!state.in_bitmap)
+    return;
+  const auto row = static_cast<uint32_t>(read_row(first_token));
+#ifdef QUADSMITH_PLAIN_ROWS
+  draw_row_plain(out, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
+#else
+  draw_row(out, state.texts, row, state.mask, state.width, state.pen_y, state.xstep,
+           state.ystep);
+#endif
+  state.pen_y = state.pen_y - state.ystep;
+}
+
+void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint32_t width,
+              float top, float xstep, float ystep) {
+  if (mask == 0 || width == 0)
+    return;
+  // Pixel i is row bit (high - i); pixels beyond bit 0 can never be set.
+  const int high = 31 - std::countl_zero(mask);
+  const uint32_t n = std::min<uint32_t>(width, static_cast<uint32_t>(high) + 1);
+  const uint32_t ones = n == 32 ? UINT32_MAX : (1u << n) - 1;
+  const uint32_t window = ones << (static_cast<uint32_t>(high) + 1 - n);
+  uint32_t pixels = (row & window) << (31 - high); // pixel i now at bit 31 - i
+  if (pixels == 0)
+    return;
+  if (texts.width != width || texts.xstep_bits != float_bits(xstep) ||
+      texts.ystep_bits != float_bits(ystep))
+    prepare_cell(texts, width, xstep, ystep);
+  const uint32_t entry = row_entry(texts, top, ystep);
+  const char *base = texts.arena.get() + entry;
+  const char *text = base + (width + 1) * sizeof(uint32_t);
+  // Neighbouring set pixels have neighbouring texts, so each run of set
+  // pixels is one copy.
+  while (pixels != 0) {
+    const int first = std::countl_zero(pixels);
+    const int run = std::countl_one(pixels << first);
+    uint32_t from;
+    uint32_t to;
+    std::memcpy(&from, base + static_cast<size_t>(first) * sizeof(uint32_t), sizeof from);
+    std::memcpy(&to, base + static_cast<size_t>(first + run) * sizeof(uint32_t), sizeof to);
+    const size_t size = to - from;
+    std::memcpy(output_reserve(out, size), text + from, size);
+    out.len += size;
+    pixels = first + run >= 32 ? 0 : pixels & (UINT32_MAX >> (first + run));
+  }
+}
+
+void draw_row_plain(output &out, uint32_t row, uint32_t mask, uint32_t width, float top,
+                    float xstep, float ystep) {
+  for (uint32_t i = 0; i < width; i++) {
+    if (((mask >> i) & row) == 0)
+      continue;
+    const float x0 = static_cast<float>(i) * xstep;
+    const float x1 = x0 + xstep;
+    const float bottom = top - ystep;
+    char *to = output_reserve(out, pixel_room);
+    const int n = std::snprintf(to, pixel_room,
+                                "%f %f m 1\n %f %f l 1\n %f %f l 1\n %f %f l 1\n %f %f l 1\n",
+                                double{x0}, double{top}, double{x0}, double{bottom}, double{x1},
+                                double{bottom}, double{x1}, double{top}, double{x0}, double{top});
+    out.len += static_cast<size_t>(n);
+  }
+}

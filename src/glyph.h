@@ -1,0 +1,84 @@
+// Cell metrics, glyph records and the pixel contours of bitmap rows.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "bdf.h"
+#include "io.h"
+
+// Ready-made texts of the pixel contours, so that a set pixel costs one copy:
+// the column edges for one cell, and for each recently seen row top the five
+// lines of every pixel of that row, back to back.
+struct pixel_texts {
+  uint32_t width = 0; // the cell the texts were made for; 0 when nothing is made
+  uint32_t xstep_bits = 0;
+  uint32_t ystep_bits = 0;
+  char x0[32][16]; // left edge of each column, NUL-free, length in x0_len
+  char x1[32][16];
+  uint8_t x0_len[32];
+  uint8_t x1_len[32];
+  struct slot {
+    uint32_t top_bits;
+    uint32_t entry; // offset of the row's offsets table in the arena; 0 when empty
+  };
+  slot slots[256];
+  uint32_t used_slots = 0;
+  std::unique_ptr<char[]> arena; // row entries: width + 1 offsets, then the text
+  size_t arena_used = 0;
+};
+
+// Conversion state of the glyph actions.
+struct glyph_state {
+  uint32_t width = 0;  // cell width in pixels, 1 to 32 once accepted
+  uint32_t height = 0; // cell height in pixels, 1 to 64 once accepted
+  float xstep = 64.0f; // font units per pixel horizontally
+  float ystep = 64.0f; // font units per pixel vertically
+  uint32_t mask = 0;   // the row bit of the leftmost pixel
+  bool in_bitmap = false;
+  float pen_y = 0.0f;  // top edge of the next bitmap row
+  uint64_t glyphs = 0; // BITMAP lines seen
+  pixel_texts texts;
+};
+
+// Takes the cell size from the tokens behind FONTBOUNDINGBOX; returns the
+// fatal message on invalid values, else nullptr.
+const char *fontboundingbox_action(glyph_state &state, bdf_line &line);
+
+// Scales a FONT_ASCENT or FONT_DESCENT value into *units; returns message on invalid values.
+const char *font_metric_action(const glyph_state &state, std::string_view value,
+                               int32_t *units, const char *message);
+
+// Writes the start of a glyph record.
+void startchar_action(output &out, std::string_view name);
+
+// Writes the Encoding line of a glyph record.
+void encoding_action(output &out, std::string_view value);
+
+// Opens a bitmap block: writes the outline preamble, counts the glyph and
+// puts the pen at the ascent.
+void bitmap_action(glyph_state &state, output &out, int32_t ascent);
+
+// Closes the bitmap block and the glyph record.
+void endchar_action(glyph_state &state, output &out);
+
+// Draws one row line of an open bitmap block from its first token and moves
+// the pen down; does nothing outside a block.
+void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token);
+
+// Reads a row as strtoul with base 16 reads it into 64 bits.
+uint64_t read_row(std::string_view token);
+
+// Writes one closed square contour per set pixel of row; mask is the single
+// bit of the leftmost pixel, top the row's upper edge in font units.
+void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint32_t width,
+              float top, float xstep, float ystep);
+
+// Writes a float as printf "%f" writes it widened to double; returns the length.
+size_t format_coordinate(char *to, float value);
+
+// Writes the same contours as draw_row with one snprintf per pixel: the
+// plain reference that tests and benchmarks hold the fast writer against.
+void draw_row_plain(output &out, uint32_t row, uint32_t mask, uint32_t width, float top,
+                    float xstep, float ystep);

@@ -1,0 +1,168 @@
+#include "header.h"
+
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <sys/time.h>
+
+#include "compat.h"
+
+namespace {
+
+constexpr const char *allocation_message = "Memory allocation error.";
+
+bool is_set(std::string_view text) { return text.data() != nullptr; }
+
+// Duplicates value into malloc'd storage; null on failure.
+const char *duplicate(std::string_view value) {
+  char *copy = static_cast<char *>(std::malloc(value.size() + 1));
+  if (copy == nullptr)
+    return nullptr;
+  std::memcpy(copy, value.data(), value.size());
+  copy[value.size()] = '\0';
+  return copy;
+}
+
+void release(std::string_view *text) {
+  std::free(const_cast<char *>(text->data()));
+  *text = {};
+}
+
+// The first of the texts that is set, else "Untitled", so that no header
+// line is left without a name.
+std::string_view first_set(std::string_view a, std::string_view b) {
+  return is_set(a) ? a : is_set(b) ? b : "Untitled";
+}
+
+long creation_time() {
+  struct timeval now;
+  gettimeofday(&now, nullptr);
+  long seconds = now.tv_sec;
+  if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    const char *error = nullptr;
+    const long long fixed = strtonum(epoch, 0, 9223372036854775807LL, &error);
+    if (error == nullptr)
+      seconds = static_cast<long>(fixed);
+  }
+  return seconds;
+}
+
+void write_line(output &out, std::string_view label, std::string_view value) {
+  output_write(out, label);
+  output_write(out, value);
+  output_write(out, "\n");
+}
+
+template <typename Integer> void write_number_line(output &out, std::string_view label, Integer value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  write_line(out, label, std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
+}
+
+constexpr std::string_view fixed_style = "ItalicAngle: 0\n"
+                                         "UnderlinePosition: -100\n"
+                                         "UnderlineWidth: 40\n";
+
+constexpr std::string_view fixed_layers = "LayerCount: 2\n"
+                                          "Layer: 0 0 \"Back\"  1\n"
+                                          "Layer: 1 0 \"Fore\"  0\n"
+                                          "FSType: 0\n"
+                                          "OS2Version: 0\n"
+                                          "OS2_WeightWidthSlopeOnly: 0\n"
+                                          "OS2_UseTypoMetrics: 0\n";
+
+constexpr std::string_view fixed_settings =
+    "PfmFamily: 33\n"
+    "TTFWeight: 500\n"
+    "TTFWidth: 5\n"
+    "LineGap: 72\n"
+    "VLineGap: 0\n"
+    "Panose: 2 0 6 4 0 0 0 0 0 0\n"
+    "OS2TypoAscent: 0\n"
+    "OS2TypoAOffset: 1\n"
+    "OS2TypoDescent: 0\n"
+    "OS2TypoDOffset: 1\n"
+    "OS2TypoLinegap: 0\n"
+    "OS2WinAscent: 0\n"
+    "OS2WinAOffset: 1\n"
+    "OS2WinDescent: 0\n"
+    "OS2WinDOffset: 1\n"
+    "HheadAscent: 0\n"
+    "HheadAOffset: 1\n"
+    "HheadDescent: 0\n"
+    "HheadDOffset: 1\n"
+    "OS2Vendor: 'PfEd'\n"
+    "Encoding: UnicodeBmp\n"
+    "UnicodeInterp: none\n"
+    "DisplaySize: -24\n"
+    "AntiAlias: 0\n"
+    "FitToEm: 1\n"
+    "WinInfo: 64 16 4\n"
+    "TeXData: 1 0 0 346030 173015 115343 0 1048576 115343 783286 444596 497025 792723 393216 "
+    "433062 380633 303038 157286 324010 404750 52429 2506097 1059062 262144\n";
+
+} // namespace
+
+const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value) {
+  if (!is_set(info.name)) {
+    const char *copy = duplicate(value);
+    if (copy == nullptr)
+      return allocation_message;
+    info.name = std::string_view(copy, value.size());
+    owned.name_owned = true;
+  }
+  if (!is_set(info.psname)) {
+    const char *copy = duplicate(value);
+    if (copy == nullptr)
+      return allocation_message;
+    info.psname = std::string_view(copy, value.size());
+    owned.psname_owned = true;
+  }
+  return nullptr;
+}
+
+const char *owned_property_action(std::string_view *slot, std::string_view value) {
+  const char *copy = duplicate(value);
+  if (copy == nullptr)
+    return allocation_message;
+  release(slot);
+  *slot = std::string_view(copy, value.size());
+  return nullptr;
+}
+
+void chars_action(font_info &info, output &out, std::string_view value) {
+  info.chars = value;
+  write_header(out, info);
+  info.chars = {};
+}
+
+void write_header(output &out, const font_info &info) {
+  const long created = creation_time();
+  output_write(out, "SplineFontDB: 3.0\n");
+  write_line(out, "FontName: ", first_set(info.psname, info.name));
+  write_line(out, "FullName: ", first_set(info.name, info.psname));
+  write_line(out, "FamilyName: ", first_set(info.name, info.psname));
+  output_write(out, "Weight: Medium\n");
+  if (is_set(info.copyright))
+    write_line(out, "Copyright: ", info.copyright);
+  if (is_set(info.version))
+    write_line(out, "Version: ", info.version);
+  output_write(out, fixed_style);
+  write_number_line(out, "Ascent: ", info.ascent);
+  write_number_line(out, "Descent: ", info.descent);
+  output_write(out, fixed_layers);
+  write_number_line(out, "CreationTime: ", created);
+  output_write(out, fixed_settings);
+  write_line(out, "BeginChars: 65536 ", info.chars);
+  output_write(out, "\n");
+}
+
+void release_font_info(font_info &info, name_ownership &owned) {
+  if (owned.name_owned)
+    release(&info.name);
+  if (owned.psname_owned)
+    release(&info.psname);
+  owned = {};
+  release(&info.copyright);
+  release(&info.version);
+}

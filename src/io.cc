@@ -1,0 +1,178 @@
+#include "io.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t output_size = 256 * 1024;
+constexpr size_t chunk_size = 64 * 1024;
+
+// Appends n bytes to the line buffer behind used bytes, growing it as needed.
+bool line_append(line_reader &reader, size_t used, const char *data, size_t n) {
+  if (used + n > reader.line_cap) {
+    size_t cap = reader.line_cap ? reader.line_cap : 256;
+    while (cap < used + n)
+      cap *= 2;
+    char *grown = static_cast<char *>(std::realloc(reader.line, cap));
+    if (grown == nullptr) {
+      reader.error = ENOMEM;
+      return false;
+    }
+    reader.line = grown;
+    reader.line_cap = cap;
+  }
+  std::memcpy(reader.line + used, data, n);
+  return true;
+}
+
+// Refills the read buffer; false at end of input or on error.
+bool refill(line_reader &reader) {
+  reader.chunk_pos = reader.chunk_end = 0;
+  if (reader.eof)
+    return false;
+  for (;;) {
+    const ssize_t n = read(reader.fd, reader.chunk, chunk_size);
+    if (n > 0) {
+      reader.chunk_end = static_cast<size_t>(n);
+      return true;
+    }
+    if (n == 0) {
+      reader.eof = true;
+      return false;
+    }
+    if (errno != EINTR) {
+      reader.error = errno;
+      reader.eof = true;
+      return false;
+    }
+  }
+}
+
+} // namespace
+
+bool output_open(output &out, int fd, std::string *sink) {
+  out = output{};
+  out.buf = static_cast<char *>(std::malloc(output_size));
+  if (out.buf == nullptr)
+    return false;
+  out.cap = output_size;
+  out.fd = fd;
+  out.sink = sink;
+  return true;
+}
+
+void output_close(output &out) {
+  std::free(out.buf);
+  out.buf = nullptr;
+  out.len = out.cap = 0;
+}
+
+bool output_flush(output &out) {
+  const char *p = out.buf;
+  size_t left = out.len;
+  out.len = 0;
+  if (out.error != 0)
+    return false;
+  if (out.sink != nullptr) {
+    out.sink->append(p, left);
+    return true;
+  }
+  while (left > 0) {
+    const ssize_t n = write(out.fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      out.error = errno;
+      return false;
+    }
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void output_write(output &out, std::string_view text) {
+  while (!text.empty()) {
+    if (out.len == out.cap)
+      output_flush(out);
+    const size_t n = std::min(text.size(), out.cap - out.len);
+    std::memcpy(out.buf + out.len, text.data(), n);
+    out.len += n;
+    text.remove_prefix(n);
+  }
+}
+
+bool reader_open_fd(line_reader &reader, int fd) {
+  reader = line_reader{};
+  reader.chunk = static_cast<char *>(std::malloc(chunk_size));
+  if (reader.chunk == nullptr)
+    return false;
+  reader.fd = fd;
+  return true;
+}
+
+void reader_open_memory(line_reader &reader, const char *data, size_t size) {
+  reader = line_reader{};
+  reader.mem = data;
+  reader.mem_left = size;
+}
+
+void reader_close(line_reader &reader) {
+  std::free(reader.chunk);
+  std::free(reader.line);
+  reader.chunk = reader.line = nullptr;
+  reader.line_cap = 0;
+}
+
+bool next_line(line_reader &reader, std::string_view *line) {
+  if (reader.fd < 0) {
+    if (reader.mem_left == 0)
+      return false;
+    const void *lf = std::memchr(reader.mem, '\n', reader.mem_left);
+    const size_t n = lf ? static_cast<size_t>(static_cast<const char *>(lf) - reader.mem) + 1
+                        : reader.mem_left;
+    *line = std::string_view(reader.mem, n);
+    reader.mem += n;
+    reader.mem_left -= n;
+    return true;
+  }
+  if (reader.chunk_pos == reader.chunk_end && !refill(reader))
+    return false;
+  // Most lines lie inside the read buffer and are handed out in place; only a
+  // line that crosses a read is gathered in the line buffer.
+  const char *start = reader.chunk + reader.chunk_pos;
+  size_t avail = reader.chunk_end - reader.chunk_pos;
+  const void *lf = std::memchr(start, '\n', avail);
+  if (lf != nullptr) {
+    const size_t n = static_cast<size_t>(static_cast<const char *>(lf) - start) + 1;
+    reader.chunk_pos += n;
+    *line = std::string_view(start, n);
+    return true;
+  }
+  size_t used = 0;
+  for (;;) {
+    if (!line_append(reader, used, start, avail))
+      return false;
+    used += avail;
+    if (!refill(reader)) {
+      if (reader.error != 0)
+        return false;
+      *line = std::string_view(reader.line, used);
+      return true;
+    }
+    start = reader.chunk;
+    avail = reader.chunk_end;
+    lf = std::memchr(start, '\n', avail);
+    if (lf != nullptr) {
+      const size_t n = static_cast<size_t>(static_cast<const char *>(lf) - start) + 1;
+      if (!line_append(reader, used, start, n))
+        return false;
+      reader.chunk_pos = n;
+      *line = std::string_view(reader.line, used + n);
+      return true;
+    }
+  }
+}

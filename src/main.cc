@@ -1,0 +1,170 @@
+#include "main.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <err.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "bdf.h"
+#include "compat.h"
+
+#ifndef QUADSMITH_VERSION
+#define QUADSMITH_VERSION "0.0.0"
+#endif
+
+namespace {
+
+const char *invocation_name = "quadsmith";
+
+constexpr const char *usage_text = "quadsmith [-hv] [-f name] [-p name] font.bdf\n"
+                                   "\n"
+                                   "The options are as follows:\n"
+                                   "\n"
+                                   "\t-f name\tSpecify font name.\n"
+                                   "\t-p name\tSpecify PostScript font name.\n"
+                                   "\t-h\tDisplay usage.\n"
+                                   "\t-v\tDisplay version.\n";
+
+// glibc's getopt permutes the arguments unless told not to with a leading plus.
+#ifdef __GLIBC__
+constexpr const char *option_string = "+f:p:hv";
+#else
+constexpr const char *option_string = "f:p:hv";
+#endif
+
+void report_system_error(const char *message) { std::perror(message); }
+
+} // namespace
+
+const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
+  bdf_line line = make_line(raw);
+  if (line.text.empty())
+    return nullptr;
+  const keyword code = parse_keyword(line);
+  std::string_view value;
+  if (takes_value(code)) {
+    value = take_value(line);
+    if (value.empty())
+      return nullptr;
+  }
+  glyph_state &glyph = state.glyph;
+  font_info &info = state.info;
+  switch (code) {
+  case KW_NONE: bitmap_row_action(glyph, out, line.first); return nullptr;
+  case KW_FAMILY_NAME: return family_name_action(info, state.owned, value);
+  case KW_COPYRIGHT: return owned_property_action(&info.copyright, value);
+  case KW_FONT_VERSION: return owned_property_action(&info.version, value);
+  case KW_CHARS: chars_action(info, out, value); return nullptr;
+  case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line);
+  case KW_FONT_ASCENT:
+    return font_metric_action(glyph, value, &info.ascent, "Invalid value for FONT_ASCENT.");
+  case KW_FONT_DESCENT:
+    return font_metric_action(glyph, value, &info.descent, "Invalid value for FONT_DESCENT.");
+  case KW_STARTCHAR: startchar_action(out, value); return nullptr;
+  case KW_ENCODING: encoding_action(out, value); return nullptr;
+  case KW_BITMAP: bitmap_action(glyph, out, info.ascent); return nullptr;
+  case KW_ENDCHAR: endchar_action(glyph, out); return nullptr;
+  }
+  return nullptr;
+}
+
+const char *convert(conversion_state &state, line_reader &reader, output &out) {
+  std::string_view raw;
+  while (next_line(reader, &raw))
+    if (const char *message = convert_line(state, out, raw))
+      return message;
+  if (reader.error != 0)
+    return nullptr;
+  output_write(out, "EndChars\nEndSplineFont\n");
+  return nullptr;
+}
+
+void release_state(conversion_state &state) { release_font_info(state.info, state.owned); }
+
+void fatal(const char *message) { errx(1, "%s", message); }
+
+int quadsmith_main(int argc, char **argv) {
+  if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') {
+    const char *slash = std::strrchr(argv[0], '/');
+    invocation_name = slash ? slash + 1 : argv[0];
+  }
+  conversion_state state;
+  if (pledge("stdio rpath", nullptr) == -1)
+    err(1, "pledge");
+
+  int option;
+  while ((option = getopt(argc, argv, option_string)) != -1) {
+    switch (option) {
+    case 'f': state.info.name = optarg; break;
+    case 'p': state.info.psname = optarg; break;
+    case 'h': std::fputs(usage_text, stdout); return 0;
+    case 'v': std::puts("quadsmith " QUADSMITH_VERSION); return 0;
+    default: break;
+    }
+  }
+  if (optind >= argc) {
+    std::fputs(usage_text, stdout);
+    return 0;
+  }
+
+  struct timespec start;
+  clock_gettime(CLOCK_MONOTONIC, &start);
+
+  const char *path = argv[optind];
+  const bool from_stdin = std::strcmp(path, "-") == 0;
+  FILE *input = from_stdin ? stdin : std::fopen(path, "r");
+  if (input == nullptr) {
+    report_system_error("Can't open BDF file");
+    return 1;
+  }
+  struct stat status;
+  if (fstat(fileno(input), &status) == -1) {
+    const int saved = errno;
+    std::fclose(input);
+    errno = saved;
+    report_system_error("Can't stat BDF file");
+    return 1;
+  }
+
+  line_reader reader;
+  output out;
+  if (!reader_open_fd(reader, fileno(input)) || !output_open(out, STDOUT_FILENO, nullptr))
+    fatal("Memory allocation error.");
+  if (const char *message = convert(state, reader, out)) {
+    output_flush(out);
+    fatal(message);
+  }
+  if (reader.error != 0) {
+    output_flush(out);
+    errno = reader.error;
+    report_system_error("Can't read BDF file");
+    return 1;
+  }
+  if (!output_flush(out)) {
+    errno = out.error;
+    report_system_error("Can't write SFD output");
+    return 1;
+  }
+
+  struct timespec end;
+  clock_gettime(CLOCK_MONOTONIC, &end);
+  time_t seconds = end.tv_sec - start.tv_sec;
+  long nanoseconds = end.tv_nsec - start.tv_nsec;
+  if (nanoseconds < 0) {
+    seconds -= 1;
+    nanoseconds += 1000000000;
+  }
+  const double elapsed = static_cast<double>(nanoseconds) / 1000000000.0 + static_cast<double>(seconds);
+  std::fprintf(stderr, "Processed %lu glyphs in %f seconds.\n",
+               static_cast<unsigned long>(state.glyph.glyphs), elapsed);
+
+  reader_close(reader);
+  output_close(out);
+  std::fclose(input);
+  release_state(state);
+  return 0;
+}

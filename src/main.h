@@ -1,0 +1,34 @@
+// The driver: command line, line loop, closing lines, report and exit status.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "glyph.h"
+#include "header.h"
+#include "io.h"
+
+// Everything one conversion run changes.
+struct conversion_state {
+  font_info info;
+  glyph_state glyph;
+  name_ownership owned;
+};
+
+// Handles one input line as read, line feed included; returns the fatal
+// message of a conversion error, else nullptr.
+const char *convert_line(conversion_state &state, output &out, std::string_view raw);
+
+// Converts every line of reader and writes the closing lines; returns the
+// fatal message of a conversion error, else nullptr.  A read error ends the
+// loop early and is left in reader.error.
+const char *convert(conversion_state &state, line_reader &reader, output &out);
+
+// Releases what the run owns.
+void release_state(conversion_state &state);
+
+// Writes "name: message" to standard error and exits with status 1.
+[[noreturn]] void fatal(const char *message);
+
+// Runs the tool as the command line asks; returns the exit status.
+int quadsmith_main(int argc, char **argv);

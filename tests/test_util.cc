@@ -1,0 +1,79 @@
+#include "test_util.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "main.h"
+
+std::string convert_text(std::string_view bdf, std::string *message) {
+  std::string sfd;
+  conversion_state state;
+  line_reader reader;
+  output out;
+  reader_open_memory(reader, bdf.data(), bdf.size());
+  EXPECT_TRUE(output_open(out, -1, &sfd));
+  const char *fatal_message = convert(state, reader, out);
+  output_flush(out);
+  if (message != nullptr)
+    *message = fatal_message ? fatal_message : "";
+  else
+    EXPECT_EQ(fatal_message, nullptr);
+  output_close(out);
+  reader_close(reader);
+  release_state(state);
+  return sfd;
+}
+
+const std::string &scratch_dir() {
+  static const std::string dir = [] {
+    char pattern[] = "/tmp/quadsmith-test.XXXXXX";
+    const char *made = mkdtemp(pattern);
+    return std::string(made ? made : "/tmp");
+  }();
+  return dir;
+}
+
+std::string read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in.good()) << path;
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void write_file(const std::string &path, std::string_view text) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+run_result run_shell(const std::string &command, std::string_view stdin_text) {
+  const std::string dir = scratch_dir();
+  write_file(dir + "/stdin", stdin_text);
+  std::string quoted;
+  for (const char c : command)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  const std::string line = "cd '" + dir + "' && Q='" QUADSMITH_BINARY "' DATA='" QUADSMITH_DATA
+                           "' sh -c '" + quoted + "' < stdin > stdout 2> stderr";
+  const int raw = std::system(line.c_str());
+  run_result result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  result.out = read_file(dir + "/stdout");
+  result.err = read_file(dir + "/stderr");
+  return result;
+}
+
+std::string make_bdf(std::string_view bbox, std::string_view properties, std::string_view glyphs) {
+  std::string bdf = "STARTFONT 2.1\nFONT -test-\nSIZE 16 75 75\nFONTBOUNDINGBOX ";
+  bdf += bbox;
+  bdf += "\nSTARTPROPERTIES 3\n";
+  bdf += properties;
+  bdf += "ENDPROPERTIES\nCHARS 1\n";
+  bdf += glyphs;
+  bdf += "ENDFONT\n";
+  return bdf;
+}

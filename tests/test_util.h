@@ -1,0 +1,32 @@
+// Helpers shared by the tests: in-process conversion and running the tool.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Converts bdf in-process; *message receives the fatal message, or stays
+// empty.  Returns the SFD text written, closing lines included on success.
+std::string convert_text(std::string_view bdf, std::string *message = nullptr);
+
+// What a finished command printed and its exit status.
+struct run_result {
+  std::string out;
+  std::string err;
+  int status = -1;
+};
+
+// Runs a shell command line in a scratch folder with stdin_text as its
+// standard input; "$Q" in the command is the tool, "$DATA" the test data.
+run_result run_shell(const std::string &command, std::string_view stdin_text = {});
+
+// Reads a whole file; fails the test if it can't.
+std::string read_file(const std::string &path);
+
+// Writes a whole file.
+void write_file(const std::string &path, std::string_view text);
+
+// A scratch folder that lives as long as the test binary.
+const std::string &scratch_dir();
+
+// A BDF font with the given cell, properties and glyph blocks.
+std::string make_bdf(std::string_view bbox, std::string_view properties, std::string_view glyphs);
