@@ -1,0 +1,191 @@
+// Converts large fonts to /dev/null with the tool and with the plain
+// printf-per-pixel build of it, and prints sizes, times, speed and peak memory.
+//
+// Usage: quadsmith_e2e FAST PLAIN [UNIFONT.bdf]
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+struct measurement {
+  double seconds = 0;
+  long peak_kib = 0;
+  double input_mb = 0;
+  double output_mb = 0;
+};
+
+double now() {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Writes a BDF with the given cell and glyph count; every row is row_text.
+// Returns the number of bytes written.
+double write_bdf(int fd, int width, int height, long glyphs, const std::string &row_text) {
+  FILE *out = fdopen(fd, "w");
+  double bytes = 0;
+  bytes += fprintf(out, "STARTFONT 2.1\nFONTBOUNDINGBOX %d %d 0 0\nFONT_ASCENT %d\n"
+                        "FONT_DESCENT 0\nCHARS %ld\n",
+                   width, height, height, glyphs);
+  for (long g = 0; g < glyphs; g++) {
+    bytes += fprintf(out, "STARTCHAR g%ld\nENCODING %ld\nBITMAP\n", g, g % 65536);
+    for (int r = 0; r < height; r++)
+      bytes += static_cast<double>(fwrite(row_text.data(), 1, row_text.size(), out));
+    bytes += fprintf(out, "ENDCHAR\n");
+  }
+  bytes += fprintf(out, "ENDFONT\n");
+  fclose(out);
+  return bytes;
+}
+
+// Runs tool on input (a path, or "-" with a generator feeding standard input),
+// with standard output to /dev/null or counted through a pipe.
+measurement run(const char *tool, const char *path, int width, int height, long glyphs,
+                const std::string &row_text, bool count_output) {
+  measurement m;
+  int feed[2] = {-1, -1};
+  int drain[2] = {-1, -1};
+  int count[2] = {-1, -1};
+  if (std::string(path) == "-" && (pipe(feed) != 0 || pipe(count) != 0))
+    std::exit(2);
+  if (count_output && pipe(drain) != 0)
+    std::exit(2);
+  const double start = now();
+  const pid_t child = fork();
+  if (child == 0) {
+    if (feed[0] >= 0) {
+      dup2(feed[0], 0);
+      close(feed[0]);
+      close(feed[1]);
+    }
+    const int sink = count_output ? drain[1] : open("/dev/null", O_WRONLY);
+    dup2(sink, 1);
+    if (count_output) {
+      close(drain[0]);
+      close(drain[1]);
+    }
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, 2);
+    execl(tool, tool, path, static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  pid_t writer = -1;
+  if (feed[1] >= 0) {
+    writer = fork();
+    if (writer == 0) {
+      close(feed[0]);
+      if (count_output)
+        close(drain[0]);
+      const double bytes = write_bdf(feed[1], width, height, glyphs, row_text);
+      if (write(count[1], &bytes, sizeof bytes) != sizeof bytes)
+        _exit(1);
+      _exit(0);
+    }
+    close(feed[0]);
+    close(feed[1]);
+    close(count[1]);
+  }
+  if (count_output) {
+    close(drain[1]);
+    static char buffer[1 << 16];
+    ssize_t n;
+    while ((n = read(drain[0], buffer, sizeof buffer)) > 0)
+      m.output_mb += static_cast<double>(n) / 1e6;
+    close(drain[0]);
+  }
+  int status = 0;
+  struct rusage usage;
+  wait4(child, &status, 0, &usage);
+  m.seconds = now() - start;
+  m.peak_kib = usage.ru_maxrss;
+  if (writer > 0) {
+    double bytes = 0;
+    if (read(count[0], &bytes, sizeof bytes) == sizeof bytes)
+      m.input_mb = bytes / 1e6;
+    close(count[0]);
+    waitpid(writer, nullptr, 0);
+  }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s %s failed with status %d\n", tool, path, status);
+    std::exit(1);
+  }
+  return m;
+}
+
+void report(const char *name, const char *which, const measurement &m, double input_mb,
+            double output_mb) {
+  std::printf("%-22s %-6s %9.1f %10.1f %8.3f %9.1f %8ld\n", name, which, input_mb, output_mb,
+              m.seconds, output_mb / m.seconds, m.peak_kib);
+}
+
+// Measures one input with both tools; the best of three runs counts.
+void compare(const char *name, const char *fast, const char *plain, const char *path, int width,
+             int height, long glyphs, const std::string &row_text, double input_mb) {
+  const double output_mb =
+      run(fast, path, width, height, glyphs, row_text, true).output_mb;
+  double fast_best = 1e9;
+  double plain_best = 1e9;
+  for (const char *tool : {fast, plain}) {
+    if (tool == nullptr)
+      continue;
+    measurement best;
+    best.seconds = 1e9;
+    for (int i = 0; i < (tool == fast ? 3 : 1); i++) {
+      const measurement m = run(tool, path, width, height, glyphs, row_text, false);
+      if (m.seconds < best.seconds)
+        best = m;
+    }
+    report(name, tool == fast ? "fast" : "plain", best, input_mb, output_mb);
+    (tool == fast ? fast_best : plain_best) = best.seconds;
+  }
+  if (plain != nullptr)
+    std::printf("%-22s speed-up of the fast writer: %.1f times\n", name, plain_best / fast_best);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: quadsmith_e2e FAST PLAIN [UNIFONT.bdf]\n");
+    return 2;
+  }
+  const char *fast = argv[1];
+  const char *plain = argv[2];
+  std::printf("%-22s %-6s %9s %10s %8s %9s %8s\n", "input", "writer", "input MB", "output MB",
+              "seconds", "MB/s", "peak KiB");
+  if (argc > 3) {
+    struct stat_size {
+      static double of(const char *path) {
+        FILE *f = std::fopen(path, "rb");
+        if (f == nullptr)
+          return 0;
+        std::fseek(f, 0, SEEK_END);
+        const double size = static_cast<double>(std::ftell(f));
+        std::fclose(f);
+        return size;
+      }
+    };
+    compare("unifont", fast, plain, argv[3], 0, 0, 0, "", stat_size::of(argv[3]) / 1e6);
+  }
+
+  // Every pixel of a 32 by 64 cell set: the most output per input byte.
+  char full_path[] = "/tmp/quadsmith-bench.XXXXXX";
+  const int fd = mkstemp(full_path);
+  const double full_mb = write_bdf(fd, 32, 64, 2000, "FFFFFFFF\n") / 1e6;
+  compare("synthetic 32x64 full", fast, plain, full_path, 0, 0, 0, "", full_mb);
+  unlink(full_path);
+
+  // A gigabyte of input streamed through standard input: memory must not grow with it.
+  const long glyphs = 1000L * 1000 * 1000 / (16 * 3 + 44);
+  const measurement big = run(fast, "-", 8, 16, glyphs, "00\n", true);
+  report("synthetic 1 GB stream", "fast", big, big.input_mb, big.output_mb);
+  return 0;
+}

@@ -1,0 +1,327 @@
+#!/usr/bin/python3
+"""Converts real fixed-cell fonts from Debian packages and checks the result.
+
+Usage: real_fonts.py TOOL FONT [--fontforge]
+       real_fonts.py TOOL --damaged
+
+Without --fontforge: the conversion succeeds, writes one glyph record per BDF
+glyph and is identical on a second run.  With --fontforge, FontForge opens the
+SFD without complaint, finds every glyph at its slot with its name, the names
+and metrics are the ones written, every pixel centre is inside the outline
+exactly when its BDF bit is set, and the TrueType and OpenType fonts it
+generates load and render in FreeType.  --damaged shows that the pixel check
+catches a single square moved sideways.
+"""
+
+import bisect
+import gzip
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+
+MISC = "/usr/share/fonts/X11/misc/"
+FONTS = {
+    "fixed-4x6": MISC + "4x6.pcf.gz",
+    "fixed-5x7": MISC + "5x7.pcf.gz",
+    "fixed-6x13": MISC + "6x13.pcf.gz",
+    "fixed-9x15": MISC + "9x15.pcf.gz",
+    "fixed-10x20": MISC + "10x20.pcf.gz",
+    "terminus-12n": MISC + "ter-u12n_unicode.pcf.gz",
+    "terminus-16n": MISC + "ter-u16n_unicode.pcf.gz",
+    "terminus-32b": MISC + "ter-u32b_unicode.pcf.gz",
+    "unifont": "/usr/share/unifont/unifont.hex",
+}
+EPOCH = "1234567890"
+
+
+class Failure(Exception):
+    pass
+
+
+def make_bdf(font, folder):
+    source = FONTS[font]
+    path = os.path.join(folder, font + ".bdf")
+    with open(path, "wb") as out:
+        if source.endswith(".hex"):
+            with open(source, "rb") as hexfile:
+                subprocess.run(["hex2bdf"], stdin=hexfile, stdout=out, check=True)
+        else:
+            subprocess.run(["pcf2bdf"], input=gzip.open(source).read(), stdout=out, check=True)
+    return path
+
+
+def parse_bdf(path):
+    """The cell, metrics, family name and glyphs (name, encoding, row texts)."""
+    font = {"glyphs": [], "family": None, "ascent": 0, "descent": 0}
+    glyph = None
+    rows = None
+    with open(path, "rb") as bdf:
+        for raw in bdf:
+            line = raw.decode("latin-1").rstrip("\n")
+            words = line.split()
+            if rows is not None:
+                if words and words[0] == "ENDCHAR":
+                    glyph["rows"] = rows
+                    font["glyphs"].append(glyph)
+                    rows = None
+                else:
+                    rows.append(line.strip())
+                continue
+            if not words:
+                continue
+            key = words[0]
+            if key == "FONTBOUNDINGBOX":
+                font["width"], font["height"] = int(words[1]), int(words[2])
+            elif key in ("FONT_ASCENT", "FONT_DESCENT") and "chars" not in font:
+                font[key[5:].lower() + "_px"] = int(words[1])
+            elif key == "FAMILY_NAME" and font["family"] is None:
+                font["family"] = line.split(" ", 1)[1]
+            elif key == "CHARS":
+                font["chars"] = int(words[1])
+            elif key == "STARTCHAR":
+                glyph = {"name": line.split(" ", 1)[1], "encoding": None}
+            elif key == "ENCODING":
+                glyph["encoding"] = int(words[1])
+            elif key == "BITMAP":
+                rows = []
+    return font
+
+
+def convert(tool, bdf, sfd):
+    env = dict(os.environ, SOURCE_DATE_EPOCH=EPOCH)
+    with open(sfd, "wb") as out:
+        result = subprocess.run([tool, bdf], stdout=out, stderr=subprocess.PIPE, env=env)
+    if result.returncode != 0:
+        raise Failure(f"{bdf}: status {result.returncode}: {result.stderr.decode()}")
+    if not re.fullmatch(rb"Processed \d+ glyphs in \d+\.\d{6} seconds\.\n", result.stderr):
+        raise Failure(f"{bdf}: unexpected report {result.stderr!r}")
+
+
+def header_values(sfd):
+    values = {}
+    with open(sfd, "rb") as text:
+        for raw in text:
+            line = raw.decode("latin-1").rstrip("\n")
+            if line.startswith("BeginChars:"):
+                break
+            if ": " in line:
+                key, value = line.split(": ", 1)
+                values.setdefault(key, value)
+    return values
+
+
+def check_conversion(tool, font, folder):
+    bdf = make_bdf(font, folder)
+    info = parse_bdf(bdf)
+    sfd = os.path.join(folder, font + ".sfd")
+    convert(tool, bdf, sfd)
+    records = 0
+    with open(sfd, "rb") as text:
+        for line in text:
+            if line.startswith(b"StartChar: "):
+                records += 1
+    if records != len(info["glyphs"]) or records != info["chars"]:
+        raise Failure(f"{font}: {records} glyph records for {len(info['glyphs'])} BDF glyphs")
+    again = os.path.join(folder, font + ".again.sfd")
+    convert(tool, bdf, again)
+    if subprocess.run(["cmp", "-s", sfd, again]).returncode != 0:
+        raise Failure(f"{font}: a second conversion differs")
+    os.unlink(again)
+    return bdf, info, sfd
+
+
+def expected_pixels(rows, width):
+    """The set pixels of a BDF bitmap as (row, column).
+
+    A row is one number held against the cell: its last digit lines up with
+    the cell's last byte, as the converter documents.  For rows of the cell's
+    full width this is BDF's own reading; Unifont's half-width glyphs, whose
+    rows have two digits in a 16-pixel cell, land in the right half.
+    """
+    cell_bits = 8 * ((width + 7) // 8)
+    pixels = set()
+    for r, text in enumerate(rows):
+        value = int(text, 16) & 0xFFFFFFFF if text else 0
+        for i in range(width):
+            if value >> (cell_bits - 1 - i) & 1:
+                pixels.add((r, i))
+    return pixels
+
+
+def covered_pixels(glyph, columns, row_centres):
+    """Pixel centres inside the outline by nonzero winding, from the contour rectangles."""
+    winding = {}
+    for contour in glyph.foreground:
+        xs = [p.x for p in contour]
+        ys = [p.y for p in contour]
+        x0, x1, y0, y1 = min(xs), max(xs), min(ys), max(ys)
+        if len(contour) != 4 or len(set(xs)) != 2 or len(set(ys)) != 2:
+            raise Failure(f"{glyph.glyphname}: contour is no rectangle: {list(zip(xs, ys))}")
+        turn = -1 if contour.isClockwise() else 1
+        first, last = bisect.bisect_right(columns, x0), bisect.bisect_left(columns, x1)
+        # Row centres fall as the row index grows; they are kept negated and ascending.
+        top, bottom = bisect.bisect_right(row_centres, -y1), bisect.bisect_left(row_centres, -y0)
+        for r in range(top, bottom):
+            for i in range(first, last):
+                winding[(r, i)] = winding.get((r, i), 0) + turn
+    return {pixel for pixel, turns in winding.items() if turns != 0}
+
+
+def open_quietly(fontforge, sfd, folder):
+    """Opens the SFD; fails on anything FontForge writes to standard error."""
+    log = os.path.join(folder, "fontforge.err")
+    saved = os.dup(2)
+    with open(log, "wb") as err:
+        os.dup2(err.fileno(), 2)
+        try:
+            font = fontforge.open(sfd)
+        finally:
+            os.dup2(saved, 2)
+            os.close(saved)
+    complaint = open(log, "rb").read()
+    if complaint:
+        raise Failure(f"{sfd}: FontForge wrote to standard error: {complaint[:500]!r}")
+    return font
+
+
+def check_pixels(font, info, ascent, name):
+    width, height = info["width"], info["height"]
+    columns = [(i + 0.5) * 512 / width for i in range(width)]
+    deepest = max((len(g["rows"]) for g in info["glyphs"]), default=0)
+    row_centres = [-(ascent - (r + 0.5) * 1024 / height) for r in range(max(deepest, height))]
+    mismatches = 0
+    for g in info["glyphs"]:
+        glyph = font[g["encoding"]]
+        got = covered_pixels(glyph, columns, row_centres)
+        want = expected_pixels(g["rows"], width)
+        if got != want:
+            mismatches += len(got ^ want)
+            if mismatches < 5:
+                print(f"{name}: {g['name']}: pixels differ at {sorted(got ^ want)[:8]}")
+    return mismatches
+
+
+def phase(name, started=[time.monotonic()]):
+    """Reports how long the last phase took, so that slow checks show."""
+    now = time.monotonic()
+    print(f"  {name}: {now - started[0]:.1f} s", flush=True)
+    started[0] = now
+
+
+def check_fontforge(tool, font_name, folder):
+    import fontforge
+
+    bdf, info, sfd = check_conversion(tool, font_name, folder)
+    phase("convert twice")
+    header = header_values(sfd)
+    font = open_quietly(fontforge, sfd, folder)
+    phase("open in FontForge")
+    count = sum(1 for _ in font.glyphs())
+    if count != len(info["glyphs"]):
+        raise Failure(f"{font_name}: FontForge has {count} glyphs for {len(info['glyphs'])}")
+    for g in info["glyphs"]:
+        if g["encoding"] not in font or font[g["encoding"]].glyphname != g["name"]:
+            raise Failure(f"{font_name}: {g['name']} is not at slot {g['encoding']}")
+    expect = {
+        "fontname": header["FontName"],
+        "fullname": header["FullName"],
+        "familyname": header["FamilyName"],
+        "ascent": int(header["Ascent"]),
+        "descent": int(header["Descent"]),
+    }
+    for key, value in expect.items():
+        if getattr(font, key) != value:
+            raise Failure(f"{font_name}: {key} is {getattr(font, key)!r}, not {value!r}")
+    if info.get("family") is not None and header["FontName"] != info["family"]:
+        raise Failure(f"{font_name}: FontName {header['FontName']!r} is not the family name")
+    phase("names and slots")
+    mismatches = check_pixels(font, info, font.ascent, font_name)
+    if mismatches:
+        raise Failure(f"{font_name}: {mismatches} pixels differ")
+    phase("pixels")
+    ttf = os.path.join(folder, font_name + ".ttf")
+    otf = os.path.join(folder, font_name + ".otf")
+    font.generate(ttf)
+    phase("generate TrueType")
+    # FontForge autohints PostScript outlines unless told not to, which takes
+    # minutes on Unifont and says nothing about the outlines themselves.
+    font.generate(otf, flags=("no-hints",))
+    phase("generate OpenType")
+    font.close()
+    render(ttf, len(info["glyphs"]))
+    phase("render TrueType")
+    render(otf, len(info["glyphs"]))
+    phase("render OpenType")
+
+
+def render(path, glyphs):
+    import freetype
+
+    face = freetype.Face(path)
+    if face.num_glyphs < glyphs:
+        raise Failure(f"{path}: {face.num_glyphs} glyphs for {glyphs}")
+    face.set_pixel_sizes(0, 32)
+    for index in range(face.num_glyphs):
+        face.load_glyph(index, freetype.FT_LOAD_RENDER)
+
+
+def check_damaged(tool, folder):
+    """A square moved by a few pixels must be found by the pixel check."""
+    import fontforge
+
+    source = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data", "tiny.bdf")
+    info = parse_bdf(source)
+    sfd = os.path.join(folder, "tiny.sfd")
+    convert(tool, source, sfd)
+    good = open_quietly(fontforge, sfd, folder)
+    if check_pixels(good, info, good.ascent, "tiny") != 0:
+        raise Failure("the undamaged font fails the pixel check")
+    text = open(sfd).read()
+    # Move the first square of the H, at the left of its third row, three
+    # pixels (192 units) to the right, onto a pixel that is not set.
+    start = text.index("StartChar: H")
+    at = text.index(" m 1\n", start)
+    line_start = text.rindex("\n", 0, at) + 1
+    square = text[line_start:text.index("\n", text.index(" l 1\n", at) + 80) + 1]
+    lines = square.split("\n")[:5]
+    moved = []
+    for line in lines:
+        parts = line.split(" ")
+        offset = 1 if line.startswith(" ") else 0
+        parts[offset] = f"{float(parts[offset]) + 192:f}"
+        moved.append(" ".join(parts))
+    damaged = text.replace("\n".join(lines), "\n".join(moved), 1)
+    bad_path = os.path.join(folder, "damaged.sfd")
+    open(bad_path, "w").write(damaged)
+    bad = open_quietly(fontforge, bad_path, folder)
+    found = check_pixels(bad, info, bad.ascent, "damaged")
+    if found != 2:
+        raise Failure(f"the damaged square gave {found} differing pixels, not 2")
+    print("the moved square is found: 2 pixels differ")
+
+
+def main():
+    if len(sys.argv) < 3:
+        print(__doc__, file=sys.stderr)
+        return 2
+    tool = os.path.abspath(sys.argv[1])
+    with tempfile.TemporaryDirectory(prefix="quadsmith-real.") as folder:
+        try:
+            if sys.argv[2] == "--damaged":
+                check_damaged(tool, folder)
+            elif "--fontforge" in sys.argv[3:]:
+                check_fontforge(tool, sys.argv[2], folder)
+            else:
+                check_conversion(tool, sys.argv[2], folder)
+        except Failure as failure:
+            print(f"FAIL: {failure}", file=sys.stderr)
+            return 1
+    print(f"ok: {' '.join(sys.argv[2:])}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
