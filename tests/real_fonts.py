@@ -246,8 +246,9 @@ def check_fontforge(tool, font_name, folder):
     otf = os.path.join(folder, font_name + ".otf")
     font.generate(ttf)
     phase("generate TrueType")
-    # FontForge autohints PostScript outlines unless told not to, which takes
-    # minutes on Unifont and says nothing about the outlines themselves.
+    # FontForge autohints PostScript outlines unless its preference says not
+    # to, which takes many minutes on Unifont and tells nothing of the outlines.
+    fontforge.setPrefs("AutoHint", False)
     font.generate(otf, flags=("no-hints",))
     phase("generate OpenType")
     font.close()
