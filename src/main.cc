@@ -38,6 +38,21 @@ constexpr const char *option_string = "f:p:hv";
 
 void report_system_error(const char *message) { std::perror(message); }
 
+void report_time(const struct timespec &start, uint64_t glyphs) {
+  struct timespec end;
+  clock_gettime(CLOCK_MONOTONIC, &end);
+  time_t seconds = end.tv_sec - start.tv_sec;
+  long nanoseconds = end.tv_nsec - start.tv_nsec;
+  if (nanoseconds < 0) {
+    seconds -= 1;
+    nanoseconds += 1000000000;
+  }
+  const double elapsed =
+      static_cast<double>(nanoseconds) / 1000000000.0 + static_cast<double>(seconds);
+  std::fprintf(stderr, "Processed %lu glyphs in %f seconds.\n", static_cast<unsigned long>(glyphs),
+               elapsed);
+}
+
 } // namespace
 
 const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
@@ -121,8 +136,8 @@ int quadsmith_main(int argc, char **argv) {
     report_system_error("Can't open BDF file");
     return 1;
   }
-  struct stat status;
-  if (fstat(fileno(input), &status) == -1) {
+  struct stat input_status;
+  if (fstat(fileno(input), &input_status) == -1) {
     const int saved = errno;
     std::fclose(input);
     errno = saved;
@@ -138,33 +153,22 @@ int quadsmith_main(int argc, char **argv) {
     output_flush(out);
     fatal(message);
   }
+  int status = 0;
   if (reader.error != 0) {
     output_flush(out);
     errno = reader.error;
     report_system_error("Can't read BDF file");
-    return 1;
-  }
-  if (!output_flush(out)) {
+    status = 1;
+  } else if (!output_flush(out)) {
     errno = out.error;
     report_system_error("Can't write SFD output");
-    return 1;
+    status = 1;
+  } else {
+    report_time(start, state.glyph.glyphs);
   }
-
-  struct timespec end;
-  clock_gettime(CLOCK_MONOTONIC, &end);
-  time_t seconds = end.tv_sec - start.tv_sec;
-  long nanoseconds = end.tv_nsec - start.tv_nsec;
-  if (nanoseconds < 0) {
-    seconds -= 1;
-    nanoseconds += 1000000000;
-  }
-  const double elapsed = static_cast<double>(nanoseconds) / 1000000000.0 + static_cast<double>(seconds);
-  std::fprintf(stderr, "Processed %lu glyphs in %f seconds.\n",
-               static_cast<unsigned long>(state.glyph.glyphs), elapsed);
-
   reader_close(reader);
   output_close(out);
   std::fclose(input);
   release_state(state);
-  return 0;
+  return status;
 }

@@ -25,7 +25,23 @@ build() { # folder, then cmake options
   cmake --build "$dir" -j "$jobs"
 }
 
+echo "== g++ and clang builds, warnings as errors"
 build build-gcc -DCMAKE_CXX_COMPILER=g++
 build build-clang -DCMAKE_CXX_COMPILER=clang++
 (cd build-clang && ctest --output-on-failure -j "$jobs" -LE real)
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
+build build-asan -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUADSMITH_SANITIZE=address,undefined
+(cd build-asan && ctest --output-on-failure -j "$jobs" -LE real)
+
+echo "== end-to-end cases under valgrind"
+QUADSMITH_TEST_WRAPPER=valgrind build-gcc/tests/quadsmith_tests \
+  --gtest_filter='*command_line*:golden.*:header.names*' --gtest_brief=1
+
+echo "== fuzzing for 60 seconds"
+bash fuzz/run.sh 60 > build-fuzz.log 2>&1 || { tail -n 60 build-fuzz.log; exit 1; }
+grep -E '^(Done|stat::)' build-fuzz.log
+
+echo "== every test, real fonts included"
 (cd build-gcc && ctest --output-on-failure -j "$jobs")

@@ -1,6 +1,9 @@
 // Helpers shared by the tests: in-process conversion and running the tool.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <ostream>
+
 #include <string>
 #include <string_view>
 
@@ -30,3 +33,19 @@ const std::string &scratch_dir();
 
 // A BDF font with the given cell, properties and glyph blocks.
 std::string make_bdf(std::string_view bbox, std::string_view properties, std::string_view glyphs);
+
+// One run of the tool: a shell command line with its standard input (also
+// written to font.bdf), and what it must print and return.
+struct cli_case {
+  const char *name;
+  std::string command;
+  std::string input;
+  std::string out;    // exact standard output
+  std::string err;    // regular expression for standard error
+  int status;
+  bool wrapped = true; // false: the case needs the tool run directly, not under valgrind
+  friend void PrintTo(const cli_case &c, std::ostream *os) { *os << c.name; }
+};
+
+// Tables of cli_case rows are instantiated against this fixture.
+class command_line : public testing::TestWithParam<cli_case> {};
