@@ -32,8 +32,9 @@ double now() {
 double write_bdf(int fd, int width, int height, long glyphs, const std::string &row_text) {
   FILE *out = fdopen(fd, "w");
   double bytes = 0;
-  bytes += fprintf(out, "STARTFONT 2.1\nFONTBOUNDINGBOX %d %d 0 0\nFONT_ASCENT %d\n"
-                        "FONT_DESCENT 0\nCHARS %ld\n",
+  bytes += fprintf(out,
+                   "STARTFONT 2.1\nFONTBOUNDINGBOX %d %d 0 0\nFONT_ASCENT %d\n"
+                   "FONT_DESCENT 0\nCHARS %ld\n",
                    width, height, height, glyphs);
   for (long g = 0; g < glyphs; g++) {
     bytes += fprintf(out, "STARTCHAR g%ld\nENCODING %ld\nBITMAP\n", g, g % 65536);
@@ -54,10 +55,8 @@ measurement run(const char *tool, const char *path, int width, int height, long 
   int feed[2] = {-1, -1};
   int drain[2] = {-1, -1};
   int count[2] = {-1, -1};
-  if (std::string(path) == "-" && (pipe(feed) != 0 || pipe(count) != 0))
-    std::exit(2);
-  if (count_output && pipe(drain) != 0)
-    std::exit(2);
+  if (std::string(path) == "-" && (pipe(feed) != 0 || pipe(count) != 0)) std::exit(2);
+  if (count_output && pipe(drain) != 0) std::exit(2);
   const double start = now();
   const pid_t child = fork();
   if (child == 0) {
@@ -82,11 +81,9 @@ measurement run(const char *tool, const char *path, int width, int height, long 
     writer = fork();
     if (writer == 0) {
       close(feed[0]);
-      if (count_output)
-        close(drain[0]);
+      if (count_output) close(drain[0]);
       const double bytes = write_bdf(feed[1], width, height, glyphs, row_text);
-      if (write(count[1], &bytes, sizeof bytes) != sizeof bytes)
-        _exit(1);
+      if (write(count[1], &bytes, sizeof bytes) != sizeof bytes) _exit(1);
       _exit(0);
     }
     close(feed[0]);
@@ -108,8 +105,7 @@ measurement run(const char *tool, const char *path, int width, int height, long 
   m.peak_kib = usage.ru_maxrss;
   if (writer > 0) {
     double bytes = 0;
-    if (read(count[0], &bytes, sizeof bytes) == sizeof bytes)
-      m.input_mb = bytes / 1e6;
+    if (read(count[0], &bytes, sizeof bytes) == sizeof bytes) m.input_mb = bytes / 1e6;
     close(count[0]);
     waitpid(writer, nullptr, 0);
   }
@@ -129,19 +125,16 @@ void report(const char *name, const char *which, const measurement &m, double in
 // Measures one input with both tools; the best of three runs counts.
 void compare(const char *name, const char *fast, const char *plain, const char *path, int width,
              int height, long glyphs, const std::string &row_text, double input_mb) {
-  const double output_mb =
-      run(fast, path, width, height, glyphs, row_text, true).output_mb;
+  const double output_mb = run(fast, path, width, height, glyphs, row_text, true).output_mb;
   double fast_best = 1e9;
   double plain_best = 1e9;
   for (const char *tool : {fast, plain}) {
-    if (tool == nullptr)
-      continue;
+    if (tool == nullptr) continue;
     measurement best;
     best.seconds = 1e9;
     for (int i = 0; i < (tool == fast ? 3 : 1); i++) {
       const measurement m = run(tool, path, width, height, glyphs, row_text, false);
-      if (m.seconds < best.seconds)
-        best = m;
+      if (m.seconds < best.seconds) best = m;
     }
     report(name, tool == fast ? "fast" : "plain", best, input_mb, output_mb);
     (tool == fast ? fast_best : plain_best) = best.seconds;
@@ -165,8 +158,7 @@ int main(int argc, char **argv) {
     struct stat_size {
       static double of(const char *path) {
         FILE *f = std::fopen(path, "rb");
-        if (f == nullptr)
-          return 0;
+        if (f == nullptr) return 0;
         std::fseek(f, 0, SEEK_END);
         const double size = static_cast<double>(std::ftell(f));
         std::fclose(f);

@@ -16,8 +16,7 @@ constexpr uint32_t rows[16] = {0x0000, 0x0000, 0x0000, 0x0000, 0x0180, 0x0240, 0
 template <bool fast> void glyph_rows(benchmark::State &state) {
   output out;
   std::string sink;
-  if (!output_open(out, -1, &sink))
-    state.SkipWithError("no memory");
+  if (!output_open(out, -1, &sink)) state.SkipWithError("no memory");
   pixel_texts texts;
   const float xstep = 32.0f;
   const float ystep = 64.0f;

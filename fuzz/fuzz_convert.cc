@@ -21,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   line_reader reader;
   output out;
   reader_open_memory(reader, reinterpret_cast<const char *>(data), size);
-  if (!output_open(out, sink, nullptr))
-    return 0;
+  if (!output_open(out, sink, nullptr)) return 0;
   convert(state, reader, out);
   output_flush(out);
   output_close(out);

@@ -5,8 +5,18 @@
 namespace {
 
 constexpr std::string_view keywords[] = {
-    "",          "FAMILY_NAME", "COPYRIGHT", "FONTBOUNDINGBOX", "FONT_ASCENT", "FONT_DESCENT",
-    "FONT_VERSION", "CHARS",    "STARTCHAR", "ENCODING",        "BITMAP",      "ENDCHAR",
+    "",
+    "FAMILY_NAME",
+    "COPYRIGHT",
+    "FONTBOUNDINGBOX",
+    "FONT_ASCENT",
+    "FONT_DESCENT",
+    "FONT_VERSION",
+    "CHARS",
+    "STARTCHAR",
+    "ENCODING",
+    "BITMAP",
+    "ENDCHAR",
 };
 
 bool is_delim(char c, std::string_view delims) {
@@ -43,14 +53,11 @@ std::string_view next_token(bdf_line &line, std::string_view delims) {
 keyword parse_keyword(bdf_line &line) {
   line.cursor = 0;
   line.first = {};
-  if (line.text.empty())
-    return KW_NONE;
+  if (line.text.empty()) return KW_NONE;
   line.first = next_token(line, " \t\n");
-  if (line.first.empty())
-    return KW_NONE;
+  if (line.first.empty()) return KW_NONE;
   for (int code = KW_FAMILY_NAME; code <= KW_ENDCHAR; code++)
-    if (line.first == keywords[code])
-      return static_cast<keyword>(code);
+    if (line.first == keywords[code]) return static_cast<keyword>(code);
   return KW_NONE;
 }
 
@@ -63,15 +70,15 @@ bool takes_value(keyword code) {
   case KW_FONT_VERSION:
   case KW_CHARS:
   case KW_STARTCHAR:
-  case KW_ENCODING:
-    return true;
+  case KW_ENCODING: return true;
   case KW_NONE:
   case KW_FONTBOUNDINGBOX:
   case KW_BITMAP:
-  case KW_ENDCHAR:
-    return false;
+  case KW_ENDCHAR: return false;
   }
   return false;
 }
 
-std::string_view take_value(bdf_line &line) { return next_token(line, "\n"); }
+std::string_view take_value(bdf_line &line) {
+  return next_token(line, "\n");
+}

@@ -17,8 +17,7 @@ long long bounded_number(std::string_view text, long long minval, long long maxv
   while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
     i++;
   bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-'))
-    negative = text[i++] == '-';
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   if (i == n || text[i] < '0' || text[i] > '9') {
     *errstr = "invalid";
     return 0;
@@ -29,8 +28,7 @@ long long bounded_number(std::string_view text, long long minval, long long maxv
   uint64_t magnitude = 0;
   for (; i < n && text[i] >= '0' && text[i] <= '9'; i++) {
     magnitude = magnitude * 10 + static_cast<uint64_t>(text[i] - '0');
-    if (magnitude > limit)
-      magnitude = limit + 1;
+    if (magnitude > limit) magnitude = limit + 1;
   }
   if (i != n || minval > maxval) {
     *errstr = "invalid";
@@ -40,8 +38,8 @@ long long bounded_number(std::string_view text, long long minval, long long maxv
     *errstr = negative ? "too small" : "too large";
     return 0;
   }
-  const long long value = negative ? static_cast<long long>(0 - magnitude)
-                                   : static_cast<long long>(magnitude);
+  const long long value =
+      negative ? static_cast<long long>(0 - magnitude) : static_cast<long long>(magnitude);
   if (value < minval) {
     *errstr = "too small";
     return 0;
@@ -70,8 +68,8 @@ constexpr unsigned create_ruleset_version = 1u << 0;
 constexpr uint64_t fs_abi1 = (1ull << 13) - 1; // execute through make_sym
 constexpr uint64_t fs_read_file = 1ull << 2;
 constexpr uint64_t fs_read_dir = 1ull << 3;
-constexpr uint64_t fs_refer = 1ull << 13;    // ABI 2
-constexpr uint64_t fs_truncate = 1ull << 14; // ABI 3
+constexpr uint64_t fs_refer = 1ull << 13;     // ABI 2
+constexpr uint64_t fs_truncate = 1ull << 14;  // ABI 3
 constexpr uint64_t fs_ioctl_dev = 1ull << 15; // ABI 5
 constexpr uint64_t net_bind_tcp = 1ull << 0;  // ABI 4
 constexpr uint64_t net_connect_tcp = 1ull << 1;
@@ -88,26 +86,20 @@ struct ruleset_attr {
 // open, standard output among them, keep working.
 int pledge(const char *, const char *) {
   const long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, create_ruleset_version);
-  if (abi < 0)
-    return errno == ENOSYS || errno == EOPNOTSUPP ? 0 : -1;
+  if (abi < 0) return errno == ENOSYS || errno == EOPNOTSUPP ? 0 : -1;
   ruleset_attr attr{};
   attr.handled_access_fs = fs_abi1 & ~(fs_read_file | fs_read_dir);
-  if (abi >= 2)
-    attr.handled_access_fs |= fs_refer;
-  if (abi >= 3)
-    attr.handled_access_fs |= fs_truncate;
-  if (abi >= 5)
-    attr.handled_access_fs |= fs_ioctl_dev;
+  if (abi >= 2) attr.handled_access_fs |= fs_refer;
+  if (abi >= 3) attr.handled_access_fs |= fs_truncate;
+  if (abi >= 5) attr.handled_access_fs |= fs_ioctl_dev;
   size_t size = sizeof attr.handled_access_fs;
   if (abi >= 4) {
     attr.handled_access_net = net_bind_tcp | net_connect_tcp;
     size = sizeof attr;
   }
-  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
-    return -1;
+  if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return -1;
   const long ruleset = syscall(SYS_landlock_create_ruleset, &attr, size, 0);
-  if (ruleset < 0)
-    return -1;
+  if (ruleset < 0) return -1;
   const long restricted = syscall(SYS_landlock_restrict_self, ruleset, 0);
   const int saved = errno;
   close(static_cast<int>(ruleset));
@@ -115,6 +107,8 @@ int pledge(const char *, const char *) {
   return restricted == 0 ? 0 : -1;
 }
 #else
-int pledge(const char *, const char *) { return 0; }
+int pledge(const char *, const char *) {
+  return 0;
+}
 #endif
 #endif

@@ -20,7 +20,9 @@ constexpr size_t entry_room = 32 * pixel_room;
 constexpr uint32_t no_entry = UINT32_MAX;
 constexpr uint32_t max_rows = 128; // half the slots, so that probe chains stay short
 
-uint32_t float_bits(float value) { return std::bit_cast<uint32_t>(value); }
+uint32_t float_bits(float value) {
+  return std::bit_cast<uint32_t>(value);
+}
 
 char *put(char *to, std::string_view text) {
   std::memcpy(to, text.data(), text.size());
@@ -36,8 +38,7 @@ void forget_rows(pixel_texts &texts) {
 
 // Makes the column texts for a cell; rows seen for another cell are forgotten.
 void prepare_cell(pixel_texts &texts, uint32_t width, float xstep, float ystep) {
-  if (!texts.arena)
-    texts.arena = std::make_unique<char[]>(arena_size);
+  if (!texts.arena) texts.arena = std::make_unique<char[]>(arena_size);
   texts.width = width;
   texts.xstep_bits = float_bits(xstep);
   texts.ystep_bits = float_bits(ystep);
@@ -93,10 +94,8 @@ uint32_t row_entry(pixel_texts &texts, float top, float ystep) {
   uint32_t i = (key * 0x9E3779B1u) >> 24;
   for (;; i = (i + 1) & 255) {
     pixel_texts::slot &slot = texts.slots[i];
-    if (slot.entry == no_entry)
-      break;
-    if (slot.top_bits == key)
-      return slot.entry;
+    if (slot.entry == no_entry) break;
+    if (slot.top_bits == key) return slot.entry;
   }
   const uint32_t before = texts.used_slots;
   const uint32_t entry = make_row(texts, top, ystep);
@@ -121,17 +120,14 @@ const char *fontboundingbox_action(glyph_state &state, bdf_line &line) {
   std::string_view token = next_token(line, " \t");
   if (!token.empty()) {
     state.width = static_cast<uint32_t>(bounded_number(token, 0, 32, &error));
-    if (error)
-      return bbox_message;
+    if (error) return bbox_message;
   }
   token = next_token(line, " \t");
   if (!token.empty()) {
     state.height = static_cast<uint32_t>(bounded_number(token, 0, 64, &error));
-    if (error)
-      return bbox_message;
+    if (error) return bbox_message;
   }
-  if (state.width == 0 || state.height == 0)
-    return bbox_message;
+  if (state.width == 0 || state.height == 0) return bbox_message;
   const uint32_t bytes = (state.width + 7) / 8;
   state.mask = 1u << (8 * bytes - 1);
   state.xstep = static_cast<float>(512.0 / state.width);
@@ -139,12 +135,11 @@ const char *fontboundingbox_action(glyph_state &state, bdf_line &line) {
   return nullptr;
 }
 
-const char *font_metric_action(const glyph_state &state, std::string_view value,
-                               int32_t *units, const char *message) {
+const char *font_metric_action(const glyph_state &state, std::string_view value, int32_t *units,
+                               const char *message) {
   const char *error = nullptr;
   const long long n = bounded_number(value, 0, 64, &error);
-  if (error)
-    return message;
+  if (error) return message;
   // The product is rounded to a float before truncation: 25 * 40.96f is
   // exactly 1024 in single precision, not 1023.99... as in double.
   const float product = static_cast<float>(n) * state.ystep;
@@ -185,10 +180,8 @@ uint64_t read_row(std::string_view token) {
   while (i < n && (token[i] == ' ' || (token[i] >= '\t' && token[i] <= '\r')))
     i++;
   bool negative = false;
-  if (i < n && (token[i] == '+' || token[i] == '-'))
-    negative = token[i++] == '-';
-  if (i + 1 < n && token[i] == '0' && (token[i + 1] == 'x' || token[i + 1] == 'X'))
-    i += 2;
+  if (i < n && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+  if (i + 1 < n && token[i] == '0' && (token[i + 1] == 'x' || token[i + 1] == 'X')) i += 2;
   uint64_t value = 0;
   bool overflow = false;
   for (; i < n; i++) {
@@ -202,40 +195,34 @@ uint64_t read_row(std::string_view token) {
       digit = static_cast<unsigned>(c - 'A' + 10);
     else
       break;
-    if (value > (UINT64_MAX >> 4))
-      overflow = true;
+    if (value > (UINT64_MAX >> 4)) overflow = true;
     value = value << 4 | digit;
   }
-  if (overflow)
-    return UINT64_MAX;
+  if (overflow) return UINT64_MAX;
   return negative ? 0 - value : value;
 }
 
 void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token) {
-  if (!state.in_bitmap)
-    return;
+  if (!state.in_bitmap) return;
   const auto row = static_cast<uint32_t>(read_row(first_token));
 #ifdef QUADSMITH_PLAIN_ROWS
   draw_row_plain(out, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
 #else
-  draw_row(out, state.texts, row, state.mask, state.width, state.pen_y, state.xstep,
-           state.ystep);
+  draw_row(out, state.texts, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
 #endif
   state.pen_y = state.pen_y - state.ystep;
 }
 
 void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint32_t width,
               float top, float xstep, float ystep) {
-  if (mask == 0 || width == 0)
-    return;
+  if (mask == 0 || width == 0) return;
   // Pixel i is row bit (high - i); pixels beyond bit 0 can never be set.
   const int high = 31 - std::countl_zero(mask);
   const uint32_t n = std::min<uint32_t>(width, static_cast<uint32_t>(high) + 1);
   const uint32_t ones = n == 32 ? UINT32_MAX : (1u << n) - 1;
   const uint32_t window = ones << (static_cast<uint32_t>(high) + 1 - n);
   uint32_t pixels = (row & window) << (31 - high); // pixel i now at bit 31 - i
-  if (pixels == 0)
-    return;
+  if (pixels == 0) return;
   if (texts.width != width || texts.xstep_bits != float_bits(xstep) ||
       texts.ystep_bits != float_bits(ystep))
     prepare_cell(texts, width, xstep, ystep);
@@ -261,16 +248,15 @@ void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint
 void draw_row_plain(output &out, uint32_t row, uint32_t mask, uint32_t width, float top,
                     float xstep, float ystep) {
   for (uint32_t i = 0; i < width; i++) {
-    if (((mask >> i) & row) == 0)
-      continue;
+    if (((mask >> i) & row) == 0) continue;
     const float x0 = static_cast<float>(i) * xstep;
     const float x1 = x0 + xstep;
     const float bottom = top - ystep;
     char *to = output_reserve(out, pixel_room);
-    const int n = std::snprintf(to, pixel_room,
-                                "%f %f m 1\n %f %f l 1\n %f %f l 1\n %f %f l 1\n %f %f l 1\n",
-                                double{x0}, double{top}, double{x0}, double{bottom}, double{x1},
-                                double{bottom}, double{x1}, double{top}, double{x0}, double{top});
+    const int n =
+        std::snprintf(to, pixel_room, "%f %f m 1\n %f %f l 1\n %f %f l 1\n %f %f l 1\n %f %f l 1\n",
+                      double{x0}, double{top}, double{x0}, double{bottom}, double{x1},
+                      double{bottom}, double{x1}, double{top}, double{x0}, double{top});
     out.len += static_cast<size_t>(n);
   }
 }

@@ -47,8 +47,8 @@ struct glyph_state {
 const char *fontboundingbox_action(glyph_state &state, bdf_line &line);
 
 // Scales a FONT_ASCENT or FONT_DESCENT value into *units; returns message on invalid values.
-const char *font_metric_action(const glyph_state &state, std::string_view value,
-                               int32_t *units, const char *message);
+const char *font_metric_action(const glyph_state &state, std::string_view value, int32_t *units,
+                               const char *message);
 
 // Writes the start of a glyph record.
 void startchar_action(output &out, std::string_view name);

@@ -11,13 +11,14 @@ namespace {
 
 constexpr const char *allocation_message = "Memory allocation error.";
 
-bool is_set(std::string_view text) { return text.data() != nullptr; }
+bool is_set(std::string_view text) {
+  return text.data() != nullptr;
+}
 
 // Duplicates value into malloc'd storage; null on failure.
 const char *duplicate(std::string_view value) {
   char *copy = static_cast<char *>(std::malloc(value.size() + 1));
-  if (copy == nullptr)
-    return nullptr;
+  if (copy == nullptr) return nullptr;
   std::memcpy(copy, value.data(), value.size());
   copy[value.size()] = '\0';
   return copy;
@@ -41,8 +42,7 @@ long creation_time() {
   if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH")) {
     const char *error = nullptr;
     const long long fixed = strtonum(epoch, 0, 9223372036854775807LL, &error);
-    if (error == nullptr)
-      seconds = static_cast<long>(fixed);
+    if (error == nullptr) seconds = static_cast<long>(fixed);
   }
   return seconds;
 }
@@ -53,7 +53,8 @@ void write_line(output &out, std::string_view label, std::string_view value) {
   output_write(out, "\n");
 }
 
-template <typename Integer> void write_number_line(output &out, std::string_view label, Integer value) {
+template <typename Integer>
+void write_number_line(output &out, std::string_view label, Integer value) {
   char digits[24];
   const auto result = std::to_chars(digits, digits + sizeof digits, value);
   write_line(out, label, std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
@@ -106,15 +107,13 @@ constexpr std::string_view fixed_settings =
 const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value) {
   if (!is_set(info.name)) {
     const char *copy = duplicate(value);
-    if (copy == nullptr)
-      return allocation_message;
+    if (copy == nullptr) return allocation_message;
     info.name = std::string_view(copy, value.size());
     owned.name_owned = true;
   }
   if (!is_set(info.psname)) {
     const char *copy = duplicate(value);
-    if (copy == nullptr)
-      return allocation_message;
+    if (copy == nullptr) return allocation_message;
     info.psname = std::string_view(copy, value.size());
     owned.psname_owned = true;
   }
@@ -123,8 +122,7 @@ const char *family_name_action(font_info &info, name_ownership &owned, std::stri
 
 const char *owned_property_action(std::string_view *slot, std::string_view value) {
   const char *copy = duplicate(value);
-  if (copy == nullptr)
-    return allocation_message;
+  if (copy == nullptr) return allocation_message;
   release(slot);
   *slot = std::string_view(copy, value.size());
   return nullptr;
@@ -143,10 +141,8 @@ void write_header(output &out, const font_info &info) {
   write_line(out, "FullName: ", first_set(info.name, info.psname));
   write_line(out, "FamilyName: ", first_set(info.name, info.psname));
   output_write(out, "Weight: Medium\n");
-  if (is_set(info.copyright))
-    write_line(out, "Copyright: ", info.copyright);
-  if (is_set(info.version))
-    write_line(out, "Version: ", info.version);
+  if (is_set(info.copyright)) write_line(out, "Copyright: ", info.copyright);
+  if (is_set(info.version)) write_line(out, "Version: ", info.version);
   output_write(out, fixed_style);
   write_number_line(out, "Ascent: ", info.ascent);
   write_number_line(out, "Descent: ", info.descent);
@@ -158,10 +154,8 @@ void write_header(output &out, const font_info &info) {
 }
 
 void release_font_info(font_info &info, name_ownership &owned) {
-  if (owned.name_owned)
-    release(&info.name);
-  if (owned.psname_owned)
-    release(&info.psname);
+  if (owned.name_owned) release(&info.name);
+  if (owned.psname_owned) release(&info.psname);
   owned = {};
   release(&info.copyright);
   release(&info.version);

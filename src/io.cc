@@ -31,8 +31,7 @@ bool line_append(line_reader &reader, size_t used, const char *data, size_t n) {
 // Refills the read buffer; false at end of input or on error.
 bool refill(line_reader &reader) {
   reader.chunk_pos = reader.chunk_end = 0;
-  if (reader.eof)
-    return false;
+  if (reader.eof) return false;
   for (;;) {
     const ssize_t n = read(reader.fd, reader.chunk, chunk_size);
     if (n > 0) {
@@ -56,8 +55,7 @@ bool refill(line_reader &reader) {
 bool output_open(output &out, int fd, std::string *sink) {
   out = output{};
   out.buf = static_cast<char *>(std::malloc(output_size));
-  if (out.buf == nullptr)
-    return false;
+  if (out.buf == nullptr) return false;
   out.cap = output_size;
   out.fd = fd;
   out.sink = sink;
@@ -74,8 +72,7 @@ bool output_flush(output &out) {
   const char *p = out.buf;
   size_t left = out.len;
   out.len = 0;
-  if (out.error != 0)
-    return false;
+  if (out.error != 0) return false;
   if (out.sink != nullptr) {
     out.sink->append(p, left);
     return true;
@@ -83,8 +80,7 @@ bool output_flush(output &out) {
   while (left > 0) {
     const ssize_t n = write(out.fd, p, left);
     if (n < 0) {
-      if (errno == EINTR)
-        continue;
+      if (errno == EINTR) continue;
       out.error = errno;
       return false;
     }
@@ -96,8 +92,7 @@ bool output_flush(output &out) {
 
 void output_write(output &out, std::string_view text) {
   while (!text.empty()) {
-    if (out.len == out.cap)
-      output_flush(out);
+    if (out.len == out.cap) output_flush(out);
     const size_t n = std::min(text.size(), out.cap - out.len);
     std::memcpy(out.buf + out.len, text.data(), n);
     out.len += n;
@@ -108,8 +103,7 @@ void output_write(output &out, std::string_view text) {
 bool reader_open_fd(line_reader &reader, int fd) {
   reader = line_reader{};
   reader.chunk = static_cast<char *>(std::malloc(chunk_size));
-  if (reader.chunk == nullptr)
-    return false;
+  if (reader.chunk == nullptr) return false;
   reader.fd = fd;
   return true;
 }
@@ -129,18 +123,16 @@ void reader_close(line_reader &reader) {
 
 bool next_line(line_reader &reader, std::string_view *line) {
   if (reader.fd < 0) {
-    if (reader.mem_left == 0)
-      return false;
+    if (reader.mem_left == 0) return false;
     const void *lf = std::memchr(reader.mem, '\n', reader.mem_left);
-    const size_t n = lf ? static_cast<size_t>(static_cast<const char *>(lf) - reader.mem) + 1
-                        : reader.mem_left;
+    const size_t n =
+        lf ? static_cast<size_t>(static_cast<const char *>(lf) - reader.mem) + 1 : reader.mem_left;
     *line = std::string_view(reader.mem, n);
     reader.mem += n;
     reader.mem_left -= n;
     return true;
   }
-  if (reader.chunk_pos == reader.chunk_end && !refill(reader))
-    return false;
+  if (reader.chunk_pos == reader.chunk_end && !refill(reader)) return false;
   // Most lines lie inside the read buffer and are handed out in place; only a
   // line that crosses a read is gathered in the line buffer.
   const char *start = reader.chunk + reader.chunk_pos;
@@ -154,12 +146,10 @@ bool next_line(line_reader &reader, std::string_view *line) {
   }
   size_t used = 0;
   for (;;) {
-    if (!line_append(reader, used, start, avail))
-      return false;
+    if (!line_append(reader, used, start, avail)) return false;
     used += avail;
     if (!refill(reader)) {
-      if (reader.error != 0)
-        return false;
+      if (reader.error != 0) return false;
       *line = std::string_view(reader.line, used);
       return true;
     }
@@ -168,8 +158,7 @@ bool next_line(line_reader &reader, std::string_view *line) {
     lf = std::memchr(start, '\n', avail);
     if (lf != nullptr) {
       const size_t n = static_cast<size_t>(static_cast<const char *>(lf) - start) + 1;
-      if (!line_append(reader, used, start, n))
-        return false;
+      if (!line_append(reader, used, start, n)) return false;
       reader.chunk_pos = n;
       *line = std::string_view(reader.line, used + n);
       return true;

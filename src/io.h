@@ -28,8 +28,7 @@ bool output_flush(output &out);
 
 // Makes room for n more bytes (n no larger than the buffer) and returns where they go.
 inline char *output_reserve(output &out, size_t n) {
-  if (out.cap - out.len < n)
-    output_flush(out);
+  if (out.cap - out.len < n) output_flush(out);
   return out.buf + out.len;
 }
 

@@ -36,7 +36,9 @@ constexpr const char *option_string = "+f:p:hv";
 constexpr const char *option_string = "f:p:hv";
 #endif
 
-void report_system_error(const char *message) { std::perror(message); }
+void report_system_error(const char *message) {
+  std::perror(message);
+}
 
 void report_time(const struct timespec &start, uint64_t glyphs) {
   struct timespec end;
@@ -57,14 +59,12 @@ void report_time(const struct timespec &start, uint64_t glyphs) {
 
 const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
   bdf_line line = make_line(raw);
-  if (line.text.empty())
-    return nullptr;
+  if (line.text.empty()) return nullptr;
   const keyword code = parse_keyword(line);
   std::string_view value;
   if (takes_value(code)) {
     value = take_value(line);
-    if (value.empty())
-      return nullptr;
+    if (value.empty()) return nullptr;
   }
   glyph_state &glyph = state.glyph;
   font_info &info = state.info;
@@ -90,17 +90,19 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
 const char *convert(conversion_state &state, line_reader &reader, output &out) {
   std::string_view raw;
   while (next_line(reader, &raw))
-    if (const char *message = convert_line(state, out, raw))
-      return message;
-  if (reader.error != 0)
-    return nullptr;
+    if (const char *message = convert_line(state, out, raw)) return message;
+  if (reader.error != 0) return nullptr;
   output_write(out, "EndChars\nEndSplineFont\n");
   return nullptr;
 }
 
-void release_state(conversion_state &state) { release_font_info(state.info, state.owned); }
+void release_state(conversion_state &state) {
+  release_font_info(state.info, state.owned);
+}
 
-void fatal(const char *message) { errx(1, "%s", message); }
+void fatal(const char *message) {
+  errx(1, "%s", message);
+}
 
 int quadsmith_main(int argc, char **argv) {
   if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') {
@@ -108,8 +110,7 @@ int quadsmith_main(int argc, char **argv) {
     invocation_name = slash ? slash + 1 : argv[0];
   }
   conversion_state state;
-  if (pledge("stdio rpath", nullptr) == -1)
-    err(1, "pledge");
+  if (pledge("stdio rpath", nullptr) == -1) err(1, "pledge");
 
   int option;
   while ((option = getopt(argc, argv, option_string)) != -1) {

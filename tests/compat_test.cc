@@ -68,25 +68,18 @@ namespace {
 int sandboxed_checks(int open_before, const std::string &readable, const std::string &folder,
                      long abi) {
   int failures = 0;
-  if (pledge("stdio rpath", nullptr) != 0)
-    return 1;
+  if (pledge("stdio rpath", nullptr) != 0) return 1;
   const std::string fresh = folder + "/sandbox-new-file";
-  if (open(fresh.c_str(), O_WRONLY | O_CREAT, 0644) != -1 || errno != EACCES)
-    failures |= 2;
-  if (open(readable.c_str(), O_WRONLY) != -1 || errno != EACCES)
-    failures |= 4;
+  if (open(fresh.c_str(), O_WRONLY | O_CREAT, 0644) != -1 || errno != EACCES) failures |= 2;
+  if (open(readable.c_str(), O_WRONLY) != -1 || errno != EACCES) failures |= 4;
   char *const args[] = {const_cast<char *>("/bin/true"), nullptr};
   execv("/bin/true", args);
-  if (errno != EACCES)
-    failures |= 8;
+  if (errno != EACCES) failures |= 8;
   const int in = open(readable.c_str(), O_RDONLY);
   char byte;
-  if (in < 0 || read(in, &byte, 1) != 1)
-    failures |= 16;
-  if (write(open_before, "kept\n", 5) != 5)
-    failures |= 32;
-  if (unlink(readable.c_str()) != -1 || errno != EACCES)
-    failures |= 64;
+  if (in < 0 || read(in, &byte, 1) != 1) failures |= 16;
+  if (write(open_before, "kept\n", 5) != 5) failures |= 32;
+  if (unlink(readable.c_str()) != -1 || errno != EACCES) failures |= 64;
   if (abi >= 4) {
     const int sock = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in to{};
@@ -101,8 +94,7 @@ int sandboxed_checks(int open_before, const std::string &readable, const std::st
 
 TEST(pledge, leaves_only_reading_and_open_descriptors) {
   const long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, 1u);
-  if (abi < 0)
-    GTEST_SKIP() << "this kernel has no Landlock, so the sandbox does nothing here";
+  if (abi < 0) GTEST_SKIP() << "this kernel has no Landlock, so the sandbox does nothing here";
   const std::string folder = scratch_dir();
   const std::string readable = folder + "/sandbox-readable";
   write_file(readable, "text");
@@ -110,8 +102,7 @@ TEST(pledge, leaves_only_reading_and_open_descriptors) {
   const int open_before = open(kept.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(open_before, 0);
   const pid_t child = fork();
-  if (child == 0)
-    _exit(sandboxed_checks(open_before, readable, folder, abi));
+  if (child == 0) _exit(sandboxed_checks(open_before, readable, folder, abi));
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   close(open_before);

@@ -23,8 +23,8 @@ const std::string end_of_font = "EndChars\nEndSplineFont\n";
 
 std::string glyph_record(const std::string &name, const std::string &code,
                          const std::string &outline) {
-  return "StartChar: " + name + "\nEncoding: " + code + " " + code + " " + code + "\n" +
-         preamble + outline + closing;
+  return "StartChar: " + name + "\nEncoding: " + code + " " + code + " " + code + "\n" + preamble +
+         outline + closing;
 }
 
 TEST(worked_example, cell_8_by_16) {
@@ -40,8 +40,8 @@ TEST(worked_example, cell_8_by_16) {
 
 TEST(worked_example, cell_5_by_7) {
   const std::string sfd = convert_text("FONTBOUNDINGBOX 5 7 0 0\nBITMAP\n40\n");
-  EXPECT_EQ(sfd, preamble + square("102.400002", "204.800003", "-146.285721", "0.000000") +
-                     end_of_font);
+  EXPECT_EQ(sfd,
+            preamble + square("102.400002", "204.800003", "-146.285721", "0.000000") + end_of_font);
 }
 
 TEST(worked_example, cell_7_by_7) {
@@ -136,8 +136,7 @@ std::string left_edges(const std::string &sfd) {
   for (size_t at = sfd.find(" m 1"); at != std::string::npos; at = sfd.find(" m 1", at + 1)) {
     const size_t line = sfd.rfind('\n', at) + 1;
     const std::string x = sfd.substr(line, sfd.find(' ', line) - line);
-    if (!edges.empty())
-      edges += ' ';
+    if (!edges.empty()) edges += ' ';
     edges.append(x, 0, x.find('.'));
   }
   return edges;
@@ -171,13 +170,13 @@ TEST(bitmap_rows, move_the_pen_even_when_empty_or_cellless) {
   // Rows before any bounding box draw nothing but still move the pen by 64.
   std::string sfd = convert_text("BITMAP\n80\n\nFONTBOUNDINGBOX 8 16 0 0\nENDCHAR\nBITMAP\n"
                                  "\n80\nENDCHAR\n");
-  EXPECT_EQ(sfd, preamble + closing + preamble + square("0.000000", "64.000000", "-128.000000",
-                                                        "-64.000000") +
-                     closing + end_of_font);
+  EXPECT_EQ(sfd, preamble + closing + preamble +
+                     square("0.000000", "64.000000", "-128.000000", "-64.000000") + closing +
+                     end_of_font);
   // A line whose first byte is NUL is no row at all.
   sfd = convert_text("FONTBOUNDINGBOX 8 16 0 0\nBITMAP\n\0\n80\n"s);
-  EXPECT_EQ(sfd, preamble + square("0.000000", "64.000000", "-64.000000", "0.000000") +
-                     end_of_font);
+  EXPECT_EQ(sfd,
+            preamble + square("0.000000", "64.000000", "-64.000000", "0.000000") + end_of_font);
 }
 
 TEST(bitmap_rows, outside_a_block_draw_nothing) {
@@ -193,8 +192,8 @@ TEST(glyph_records, follow_the_input_as_it_comes) {
   } cases[] = {
       {"STARTCHAR x\nBITMAP\nENDCHAR\n", "StartChar: xWidth: 512\nFlags: HW\n"},
       {"STARTCHAR\nENCODING 3\n", "\nEncoding: 3 3 3\n"},
-      {"STARTCHAR y\nENCODING -1 65\nENDCHAR\n", "StartChar: y\nEncoding: -1 65 -1 65 -1 65\n" +
-                                                     closing},
+      {"STARTCHAR y\nENCODING -1 65\nENDCHAR\n",
+       "StartChar: y\nEncoding: -1 65 -1 65 -1 65\n" + closing},
       {"STARTCHAR z\n", "StartChar: z"},
       {"BITMAP\nBITMAP\n", preamble + preamble},
   };

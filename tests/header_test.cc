@@ -16,10 +16,8 @@ std::string name_lines(const std::string &sfd) {
     const size_t end = sfd.find('\n', at);
     const std::string line = sfd.substr(at, end - at);
     for (const char *label : {"FontName:", "FullName:", "FamilyName:", "Copyright:", "Version:"})
-      if (line.rfind(label, 0) == 0)
-        lines += line + "|";
-    if (end == std::string::npos)
-      break;
+      if (line.rfind(label, 0) == 0) lines += line + "|";
+    if (end == std::string::npos) break;
     at = end + 1;
   }
   return lines;

@@ -1,7 +1,7 @@
 #include "main.h"
 
-#include <gtest/gtest.h>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <regex>
 #include <string>
 
@@ -72,8 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "STARTCHAR a\nFONT_ASCENT 99\nSTARTCHAR b\n", "StartChar: a",
                  "quadsmith: Invalid value for FONT_ASCENT\\.\n", 1},
         cli_case{"fatal_names_the_invocation", "cp \"$Q\" ./renamed && ./renamed font.bdf",
-                 "FONTBOUNDINGBOX 40 16 0 0\n", "", "renamed: Invalid value for FONTBOUNDINGBOX\\.\n",
-                 1, false},
+                 "FONTBOUNDINGBOX 40 16 0 0\n", "",
+                 "renamed: Invalid value for FONTBOUNDINGBOX\\.\n", 1, false},
         cli_case{"unended_glyph_stays_open", "\"$Q\" font.bdf", "STARTCHAR x\n",
                  "StartChar: x" + empty_sfd, zero_report, 0}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });

@@ -56,8 +56,7 @@ void write_file(const std::string &path, std::string_view text) {
 // under valgrind, failing with status 99 on any memory error or leak.
 static std::string tool_path() {
   const char *wrapper = std::getenv("QUADSMITH_TEST_WRAPPER");
-  if (wrapper == nullptr || std::string(wrapper) != "valgrind")
-    return QUADSMITH_BINARY;
+  if (wrapper == nullptr || std::string(wrapper) != "valgrind") return QUADSMITH_BINARY;
   const std::string script = scratch_dir() + "/quadsmith-under-valgrind";
   // Valgrind's own notes, such as the one on Landlock's system calls, which
   // it does not know, go to a log so that standard error stays the tool's.
@@ -74,8 +73,9 @@ run_result run_shell(const std::string &command, std::string_view stdin_text) {
   std::string quoted;
   for (const char c : command)
     quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  const std::string line = "cd '" + dir + "' && Q='" + tool_path() + "' DATA='" QUADSMITH_DATA
-                           "' sh -c '" + quoted + "' < stdin > stdout 2> stderr";
+  const std::string line = "cd '" + dir + "' && Q='" + tool_path() +
+                           "' DATA='" QUADSMITH_DATA "' sh -c '" + quoted +
+                           "' < stdin > stdout 2> stderr";
   const int raw = std::system(line.c_str());
   run_result result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);

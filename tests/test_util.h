@@ -40,8 +40,8 @@ struct cli_case {
   const char *name;
   std::string command;
   std::string input;
-  std::string out;    // exact standard output
-  std::string err;    // regular expression for standard error
+  std::string out; // exact standard output
+  std::string err; // regular expression for standard error
   int status;
   bool wrapped = true; // false: the case needs the tool run directly, not under valgrind
   friend void PrintTo(const cli_case &c, std::ostream *os) { *os << c.name; }
