@@ -1,5 +1,7 @@
 #include "bdf.h"
 
+#include "compat.h"
+
 #include <cstring>
 
 namespace {
@@ -19,30 +21,23 @@ constexpr std::string_view keywords[] = {
     "ENDCHAR",
 };
 
-bool is_delim(char c, std::string_view delims) {
-  return delims.find(c) != std::string_view::npos;
-}
-
 } // namespace
 
 bdf_line make_line(std::string_view raw) {
-  const void *nul = std::memchr(raw.data(), '\0', raw.size());
-  if (nul != nullptr)
-    raw = raw.substr(0, static_cast<size_t>(static_cast<const char *>(nul) - raw.data()));
-  return bdf_line{raw, {}, 0};
+  return bdf_line{raw.substr(0, find_byte(raw.data(), raw.size(), '\0')), {}, 0};
 }
 
-std::string_view next_token(bdf_line &line, std::string_view delims) {
+std::string_view next_token(bdf_line &line, delimiter_set delims) {
   const std::string_view text = line.text;
   size_t i = line.cursor;
-  while (i < text.size() && is_delim(text[i], delims))
+  while (i < text.size() && delims.has(text[i]))
     i++;
   if (i >= text.size()) {
     line.cursor = text.size() + 1;
     return {};
   }
   size_t end = i;
-  while (end < text.size() && !is_delim(text[end], delims))
+  while (end < text.size() && !delims.has(text[end]))
     end++;
   // The delimiter that ends a token is consumed; a token that runs to the end
   // of the text leaves nothing behind it.

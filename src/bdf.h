@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 // The keywords, in the order the first token of a line is compared with them.
@@ -27,12 +28,26 @@ struct bdf_line {
   size_t cursor = 0;      // where the next token search starts; past the end when done
 };
 
+// A set of delimiter bytes for next_token, made at compile time.  Only bytes
+// below 64 can be members, which covers blank, tab and line feed.
+struct delimiter_set {
+  uint64_t bits = 0;
+  consteval delimiter_set(const char *members) {
+    for (; *members != '\0'; members++)
+      bits |= uint64_t{1} << static_cast<unsigned char>(*members);
+  }
+  constexpr bool has(char c) const {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 64 && (bits >> byte & 1) != 0;
+  }
+};
+
 // Makes a line ready for recognition; the text ends at the first NUL byte.
 bdf_line make_line(std::string_view raw);
 
 // Returns the next token delimited by any byte of delims, or an empty view
 // when none is left, in which case nothing remains for later calls either.
-std::string_view next_token(bdf_line &line, std::string_view delims);
+std::string_view next_token(bdf_line &line, delimiter_set delims);
 
 // Recognizes the keyword that starts the line and leaves the cursor behind it.
 keyword parse_keyword(bdf_line &line);

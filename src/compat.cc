@@ -10,14 +10,21 @@
 #include <unistd.h>
 #endif
 
-long long bounded_number(std::string_view text, long long minval, long long maxval,
-                         const char **errstr) {
+size_t skip_space_and_sign(std::string_view text, bool *negative) {
   size_t i = 0;
   const size_t n = text.size();
   while (i < n && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
     i++;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  *negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) *negative = text[i++] == '-';
+  return i;
+}
+
+long long bounded_number(std::string_view text, long long minval, long long maxval,
+                         const char **errstr) {
+  bool negative;
+  size_t i = skip_space_and_sign(text, &negative);
+  const size_t n = text.size();
   if (i == n || text[i] < '0' || text[i] > '9') {
     *errstr = "invalid";
     return 0;

@@ -1,7 +1,25 @@
 // Stand-ins for the BSD interfaces that other systems lack.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
 #include <string_view>
+
+// Returns the index of the first byte c in the n bytes at p, or n.  Lines in
+// BDF are short, and a plain loop over their first bytes beats a call to
+// memchr; longer texts go to memchr.
+inline size_t find_byte(const char *p, size_t n, char c) {
+  const size_t head = n < 32 ? n : 32;
+  for (size_t i = 0; i < head; i++)
+    if (p[i] == c) return i;
+  if (head == n) return n;
+  const void *found = std::memchr(p + head, c, n - head);
+  return found ? static_cast<size_t>(static_cast<const char *>(found) - p) : n;
+}
+
+// Skips the white space and the sign that strtol and its kin allow before the
+// digits; returns where the digits start and sets *negative.
+size_t skip_space_and_sign(std::string_view text, bool *negative);
 
 // Reads a base-10 integer in [minval, maxval] with the BSD strtonum contract:
 // optional leading white space and sign, digits, nothing after them.  On any

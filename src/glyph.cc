@@ -1,5 +1,6 @@
 #include "glyph.h"
 
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstdio>
@@ -19,6 +20,20 @@ constexpr size_t arena_size = 1024 * 1024;
 constexpr size_t entry_room = 32 * pixel_room;
 constexpr uint32_t no_entry = UINT32_MAX;
 constexpr uint32_t max_rows = 128; // half the slots, so that probe chains stay short
+
+// The value of each byte as a hexadecimal digit, or 16 for any other byte.
+constexpr auto hex_digits = [] {
+  std::array<uint8_t, 256> table{};
+  for (auto &digit : table)
+    digit = 16;
+  for (int c = 0; c < 10; c++)
+    table['0' + c] = static_cast<uint8_t>(c);
+  for (int c = 0; c < 6; c++) {
+    table['a' + c] = static_cast<uint8_t>(10 + c);
+    table['A' + c] = static_cast<uint8_t>(10 + c);
+  }
+  return table;
+}();
 
 uint32_t float_bits(float value) {
   return std::bit_cast<uint32_t>(value);
@@ -175,26 +190,15 @@ void endchar_action(glyph_state &state, output &out) {
 }
 
 uint64_t read_row(std::string_view token) {
-  size_t i = 0;
+  bool negative;
+  size_t i = skip_space_and_sign(token, &negative);
   const size_t n = token.size();
-  while (i < n && (token[i] == ' ' || (token[i] >= '\t' && token[i] <= '\r')))
-    i++;
-  bool negative = false;
-  if (i < n && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
   if (i + 1 < n && token[i] == '0' && (token[i + 1] == 'x' || token[i + 1] == 'X')) i += 2;
   uint64_t value = 0;
   bool overflow = false;
   for (; i < n; i++) {
-    const char c = token[i];
-    unsigned digit;
-    if (c >= '0' && c <= '9')
-      digit = static_cast<unsigned>(c - '0');
-    else if (c >= 'a' && c <= 'f')
-      digit = static_cast<unsigned>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F')
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    else
-      break;
+    const uint8_t digit = hex_digits[static_cast<unsigned char>(token[i])];
+    if (digit > 15) break;
     if (value > (UINT64_MAX >> 4)) overflow = true;
     value = value << 4 | digit;
   }

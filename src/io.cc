@@ -1,5 +1,7 @@
 #include "io.h"
 
+#include "compat.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -137,11 +139,10 @@ bool next_line(line_reader &reader, std::string_view *line) {
   // line that crosses a read is gathered in the line buffer.
   const char *start = reader.chunk + reader.chunk_pos;
   size_t avail = reader.chunk_end - reader.chunk_pos;
-  const void *lf = std::memchr(start, '\n', avail);
-  if (lf != nullptr) {
-    const size_t n = static_cast<size_t>(static_cast<const char *>(lf) - start) + 1;
-    reader.chunk_pos += n;
-    *line = std::string_view(start, n);
+  size_t lf = find_byte(start, avail, '\n');
+  if (lf < avail) {
+    reader.chunk_pos += lf + 1;
+    *line = std::string_view(start, lf + 1);
     return true;
   }
   size_t used = 0;
@@ -155,12 +156,11 @@ bool next_line(line_reader &reader, std::string_view *line) {
     }
     start = reader.chunk;
     avail = reader.chunk_end;
-    lf = std::memchr(start, '\n', avail);
-    if (lf != nullptr) {
-      const size_t n = static_cast<size_t>(static_cast<const char *>(lf) - start) + 1;
-      if (!line_append(reader, used, start, n)) return false;
-      reader.chunk_pos = n;
-      *line = std::string_view(reader.line, used + n);
+    lf = find_byte(start, avail, '\n');
+    if (lf < avail) {
+      if (!line_append(reader, used, start, lf + 1)) return false;
+      reader.chunk_pos = lf + 1;
+      *line = std::string_view(reader.line, used + lf + 1);
       return true;
     }
   }
