@@ -9,4 +9,4 @@ unifont=$(mktemp /tmp/quadsmith-unifont.XXXXXX)
 trap 'rm -f "$unifont"' EXIT
 hex2bdf < /usr/share/unifont/unifont.hex > "$unifont"
 build-bench/bench/quadsmith_e2e build-bench/quadsmith build-bench/bench/quadsmith_plain "$unifont"
-build-bench/bench/quadsmith_row_bench --benchmark_min_time=0.5
+build-bench/bench/quadsmith_row_bench --benchmark_min_time=0.5 --benchmark_color=false
