@@ -18,8 +18,6 @@
 
 namespace {
 
-const char *invocation_name = "quadsmith";
-
 constexpr const char *usage_text = "quadsmith [-hv] [-f name] [-p name] font.bdf\n"
                                    "\n"
                                    "The options are as follows:\n"
@@ -105,10 +103,6 @@ void fatal(const char *message) {
 }
 
 int quadsmith_main(int argc, char **argv) {
-  if (argc > 0 && argv[0] != nullptr && argv[0][0] != '\0') {
-    const char *slash = std::strrchr(argv[0], '/');
-    invocation_name = slash ? slash + 1 : argv[0];
-  }
   conversion_state state;
   if (pledge("stdio rpath", nullptr) == -1) err(1, "pledge");
 
