@@ -236,18 +236,29 @@ TEST(draw_row, matches_the_plain_writer) {
   ASSERT_TRUE(output_open(fast_out, -1, &fast));
   ASSERT_TRUE(output_open(plain_out, -1, &plain));
   pixel_texts texts;
+  uint32_t width = 0;
+  float ascent = 0;
   for (int cell = 0; cell < 40; cell++) {
-    const uint32_t width = 1 + random() % 32;
+    // Every other cell keeps the width and the ascent and changes only the
+    // height, so that the first row's top is one seen before.
+    if (cell % 2 == 0) {
+      width = 1 + random() % 32;
+      ascent = static_cast<float>(random() % 1025);
+    }
     const uint32_t height = 1 + random() % 64;
     const uint32_t mask = 1u << (8 * ((width + 7) / 8) - 1);
     const float xstep = static_cast<float>(512.0 / width);
     const float ystep = static_cast<float>(1024.0 / height);
-    float top = static_cast<float>(static_cast<int32_t>(static_cast<float>(random() % 65) * ystep));
-    for (int row = 0; row < 300; row++) {
-      const uint32_t bits = static_cast<uint32_t>(random());
-      draw_row(fast_out, texts, bits, mask, width, top, xstep, ystep);
-      draw_row_plain(plain_out, bits, mask, width, top, xstep, ystep);
-      top = top - ystep;
+    // Glyphs of the cell's height reuse their row texts; the last, long one
+    // runs past what the cache holds.
+    for (const int rows : {static_cast<int>(height), static_cast<int>(height), 20, 300}) {
+      float top = ascent;
+      for (int row = 0; row < rows; row++) {
+        const uint32_t bits = static_cast<uint32_t>(random());
+        draw_row(fast_out, texts, bits, mask, width, top, xstep, ystep);
+        draw_row_plain(plain_out, bits, mask, width, top, xstep, ystep);
+        top = top - ystep;
+      }
     }
   }
   output_flush(fast_out);
