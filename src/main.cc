@@ -34,10 +34,6 @@ constexpr const char *option_string = "+f:p:hv";
 constexpr const char *option_string = "f:p:hv";
 #endif
 
-void report_system_error(const char *message) {
-  std::perror(message);
-}
-
 void report_time(const struct timespec &start, uint64_t glyphs) {
   struct timespec end;
   clock_gettime(CLOCK_MONOTONIC, &end);
@@ -128,7 +124,7 @@ int quadsmith_main(int argc, char **argv) {
   const bool from_stdin = std::strcmp(path, "-") == 0;
   FILE *input = from_stdin ? stdin : std::fopen(path, "r");
   if (input == nullptr) {
-    report_system_error("Can't open BDF file");
+    std::perror("Can't open BDF file");
     return 1;
   }
   struct stat input_status;
@@ -136,7 +132,7 @@ int quadsmith_main(int argc, char **argv) {
     const int saved = errno;
     std::fclose(input);
     errno = saved;
-    report_system_error("Can't stat BDF file");
+    std::perror("Can't stat BDF file");
     return 1;
   }
 
@@ -152,11 +148,11 @@ int quadsmith_main(int argc, char **argv) {
   if (reader.error != 0) {
     output_flush(out);
     errno = reader.error;
-    report_system_error("Can't read BDF file");
+    std::perror("Can't read BDF file");
     status = 1;
   } else if (!output_flush(out)) {
     errno = out.error;
-    report_system_error("Can't write SFD output");
+    std::perror("Can't write SFD output");
     status = 1;
   } else {
     report_time(start, state.glyph.glyphs);
