@@ -96,8 +96,10 @@ def convert(tool, bdf, sfd):
         result = subprocess.run([tool, bdf], stdout=out, stderr=subprocess.PIPE, env=env)
     if result.returncode != 0:
         raise Failure(f"{bdf}: status {result.returncode}: {result.stderr.decode()}")
-    if not re.fullmatch(rb"Processed \d+ glyphs in \d+\.\d{6} seconds\.\n", result.stderr):
+    report = re.fullmatch(rb"Processed (\d+) glyphs in \d+\.\d{6} seconds\.\n", result.stderr)
+    if not report:
         raise Failure(f"{bdf}: unexpected report {result.stderr!r}")
+    return int(report.group(1))
 
 
 def header_values(sfd):
@@ -117,7 +119,9 @@ def check_conversion(tool, font, folder):
     bdf = make_bdf(font, folder)
     info = parse_bdf(bdf)
     sfd = os.path.join(folder, font + ".sfd")
-    convert(tool, bdf, sfd)
+    reported = convert(tool, bdf, sfd)
+    if reported != len(info["glyphs"]):
+        raise Failure(f"{font}: the report counts {reported} glyphs of {len(info['glyphs'])}")
     records = 0
     with open(sfd, "rb") as text:
         for line in text:
