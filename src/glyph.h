@@ -21,10 +21,10 @@ struct pixel_texts {
   uint8_t x1_len[32];
   struct slot {
     uint32_t top_bits;
-    uint32_t entry; // offset of the row's offsets table in the arena; 0 when empty
+    uint32_t entry; // offset of the row in the arena; UINT32_MAX when the slot is free
   };
   slot slots[256];
-  uint32_t used_slots = 0;
+  uint32_t used_slots = 0; // rows kept; all are forgotten when the table is half full
   std::unique_ptr<char[]> arena; // row entries: width + 1 offsets, then the text
   size_t arena_used = 0;
 };
