@@ -2,8 +2,6 @@
 
 #include "compat.h"
 
-#include <cstring>
-
 namespace {
 
 constexpr std::string_view keywords[] = {

@@ -74,8 +74,6 @@ void prepare_cell(pixel_texts &texts, uint32_t width, float xstep, float ystep) 
 // Lays out every pixel of the row with this top into the arena: a table of
 // width + 1 block ends, then the blocks.  Returns the table's offset.
 uint32_t make_row(pixel_texts &texts, float top, float ystep) {
-  if (texts.used_slots >= max_rows || arena_size - texts.arena_used < entry_room + 33 * 4 + 4)
-    forget_rows(texts);
   char top_text[number_room];
   char bottom_text[number_room];
   const std::string_view t(top_text, format_coordinate(top_text, top));
@@ -106,18 +104,19 @@ uint32_t make_row(pixel_texts &texts, float top, float ystep) {
 // Finds or makes the pixel texts of the row with this top.
 uint32_t row_entry(pixel_texts &texts, float top, float ystep) {
   const uint32_t key = float_bits(top);
-  uint32_t i = (key * 0x9E3779B1u) >> 24;
+  const uint32_t home = (key * 0x9E3779B1u) >> 24;
+  uint32_t i = home;
   for (;; i = (i + 1) & 255) {
     pixel_texts::slot &slot = texts.slots[i];
     if (slot.entry == no_entry) break;
     if (slot.top_bits == key) return slot.entry;
   }
-  const uint32_t before = texts.used_slots;
+  // A full table or arena starts over; the row then takes its home slot.
+  if (texts.used_slots >= max_rows || arena_size - texts.arena_used < entry_room + 33 * 4 + 4) {
+    forget_rows(texts);
+    i = home;
+  }
   const uint32_t entry = make_row(texts, top, ystep);
-  // Making the row may have emptied the table; the free slot is then found anew.
-  if (texts.used_slots <= before)
-    for (i = (key * 0x9E3779B1u) >> 24; texts.slots[i].entry != no_entry; i = (i + 1) & 255) {
-    }
   texts.slots[i] = {key, entry};
   return entry;
 }

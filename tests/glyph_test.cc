@@ -17,14 +17,10 @@ std::string square(const std::string &x0, const std::string &x1, const std::stri
          " l 1\n " + x1 + " " + top + " l 1\n " + x0 + " " + top + " l 1\n";
 }
 
-const std::string preamble = "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n";
-const std::string closing = "EndSplineSet\nEndChar\n\n";
-const std::string end_of_font = "EndChars\nEndSplineFont\n";
-
 std::string glyph_record(const std::string &name, const std::string &code,
                          const std::string &outline) {
-  return "StartChar: " + name + "\nEncoding: " + code + " " + code + " " + code + "\n" + preamble +
-         outline + closing;
+  return "StartChar: " + name + "\nEncoding: " + code + " " + code + " " + code + "\n" +
+         sfd_preamble + outline + sfd_glyph_end;
 }
 
 TEST(worked_example, cell_8_by_16) {
@@ -35,23 +31,23 @@ TEST(worked_example, cell_8_by_16) {
                               square("192.000000", "256.000000", "832.000000", "896.000000") +
                                   square("256.000000", "320.000000", "832.000000", "896.000000") +
                                   square("0.000000", "64.000000", "768.000000", "832.000000")) +
-                     end_of_font);
+                     sfd_end);
 }
 
 TEST(worked_example, cell_5_by_7) {
   const std::string sfd = convert_text("FONTBOUNDINGBOX 5 7 0 0\nBITMAP\n40\n");
   EXPECT_EQ(sfd,
-            preamble + square("102.400002", "204.800003", "-146.285721", "0.000000") + end_of_font);
+            sfd_preamble + square("102.400002", "204.800003", "-146.285721", "0.000000") + sfd_end);
 }
 
 TEST(worked_example, cell_7_by_7) {
   const std::string sfd =
       convert_text("FONTBOUNDINGBOX 7 7 0 0\nFONT_ASCENT 6\nBITMAP\n06\n80\n80\n80\n");
-  EXPECT_EQ(sfd, preamble + square("365.714294", "438.857147", "730.714294", "877.000000") +
+  EXPECT_EQ(sfd, sfd_preamble + square("365.714294", "438.857147", "730.714294", "877.000000") +
                      square("438.857178", "512.000061", "730.714294", "877.000000") +
                      square("0.000000", "73.142860", "584.428589", "730.714294") +
                      square("0.000000", "73.142860", "438.142883", "584.428589") +
-                     square("0.000000", "73.142860", "291.857178", "438.142883") + end_of_font);
+                     square("0.000000", "73.142860", "291.857178", "438.142883") + sfd_end);
 }
 
 struct metric_case {
@@ -70,7 +66,7 @@ TEST(font_ascent, is_scaled_in_single_precision_and_truncated) {
   };
   for (const metric_case &c : cases) {
     const std::string sfd = convert_text(c.bdf + "BITMAP\n80\n");
-    EXPECT_EQ(sfd.substr(preamble.size(), sfd.find(" m 1") - preamble.size()),
+    EXPECT_EQ(sfd.substr(sfd_preamble.size(), sfd.find(" m 1") - sfd_preamble.size()),
               "0.000000 " + c.first_row)
         << c.bdf;
   }
@@ -170,18 +166,18 @@ TEST(bitmap_rows, move_the_pen_even_when_empty_or_cellless) {
   // Rows before any bounding box draw nothing but still move the pen by 64.
   std::string sfd = convert_text("BITMAP\n80\n\nFONTBOUNDINGBOX 8 16 0 0\nENDCHAR\nBITMAP\n"
                                  "\n80\nENDCHAR\n");
-  EXPECT_EQ(sfd, preamble + closing + preamble +
-                     square("0.000000", "64.000000", "-128.000000", "-64.000000") + closing +
-                     end_of_font);
+  EXPECT_EQ(sfd, sfd_preamble + sfd_glyph_end + sfd_preamble +
+                     square("0.000000", "64.000000", "-128.000000", "-64.000000") + sfd_glyph_end +
+                     sfd_end);
   // A line whose first byte is NUL is no row at all.
   sfd = convert_text("FONTBOUNDINGBOX 8 16 0 0\nBITMAP\n\0\n80\n"s);
   EXPECT_EQ(sfd,
-            preamble + square("0.000000", "64.000000", "-64.000000", "0.000000") + end_of_font);
+            sfd_preamble + square("0.000000", "64.000000", "-64.000000", "0.000000") + sfd_end);
 }
 
 TEST(bitmap_rows, outside_a_block_draw_nothing) {
   EXPECT_EQ(convert_text("FONTBOUNDINGBOX 8 16 0 0\nFF\nBITMAP\nENDCHAR\nFF\n"),
-            preamble + closing + end_of_font);
+            sfd_preamble + sfd_glyph_end + sfd_end);
 }
 
 TEST(glyph_records, follow_the_input_as_it_comes) {
@@ -193,9 +189,9 @@ TEST(glyph_records, follow_the_input_as_it_comes) {
       {"STARTCHAR x\nBITMAP\nENDCHAR\n", "StartChar: xWidth: 512\nFlags: HW\n"},
       {"STARTCHAR\nENCODING 3\n", "\nEncoding: 3 3 3\n"},
       {"STARTCHAR y\nENCODING -1 65\nENDCHAR\n",
-       "StartChar: y\nEncoding: -1 65 -1 65 -1 65\n" + closing},
+       "StartChar: y\nEncoding: -1 65 -1 65 -1 65\n" + sfd_glyph_end},
       {"STARTCHAR z\n", "StartChar: z"},
-      {"BITMAP\nBITMAP\n", preamble + preamble},
+      {"BITMAP\nBITMAP\n", sfd_preamble + sfd_preamble},
   };
   for (const record_case &c : cases) {
     const std::string sfd = convert_text(box + c.bdf);

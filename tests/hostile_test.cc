@@ -10,9 +10,7 @@ namespace {
 
 using namespace std::string_literals;
 
-const std::string closing = "EndChars\nEndSplineFont\n";
 const std::string report = "Processed [0-9]+ glyphs in [0-9]+\\.[0-9]{6} seconds\\.\n";
-const std::string preamble = "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n";
 const std::string bbox_error = "quadsmith: Invalid value for FONTBOUNDINGBOX\\.\n";
 const std::string ascent_error = "quadsmith: Invalid value for FONT_ASCENT\\.\n";
 const std::string descent_error = "quadsmith: Invalid value for FONT_DESCENT\\.\n";
@@ -41,22 +39,22 @@ std::string full_glyph() {
 INSTANTIATE_TEST_SUITE_P(
     hostile, command_line,
     testing::Values(
-        cli_case{"binary_garbage", "\"$Q\" font.bdf", garbage(), closing, report, 0},
+        cli_case{"binary_garbage", "\"$Q\" font.bdf", garbage(), sfd_end, report, 0},
         cli_case{"nul_bytes", "\"$Q\" font.bdf",
                  "\0\0\0\nSTARTCHAR a\0b\nENCODING\0 1\nBITMAP\0\n\0FF\nENDCHAR\0\n"s,
-                 "StartChar: a" + preamble + "EndSplineSet\nEndChar\n\n" + closing, report, 0},
+                 "StartChar: a" + sfd_preamble + sfd_glyph_end + sfd_end, report, 0},
         cli_case{"carriage_returns_stop_at_the_ascent", "\"$Q\" font.bdf",
                  "STARTFONT 2.1\r\nFONTBOUNDINGBOX 8 16 0 -2\r\nFONT_ASCENT 14\r\nCHARS 1\r\n", "",
                  ascent_error, 1},
         cli_case{"line_of_100_mb_without_line_feed",
-                 "head -c 100000000 /dev/zero | tr \"\\0\" A | \"$Q\" -", "", closing, report, 0},
+                 "head -c 100000000 /dev/zero | tr \"\\0\" A | \"$Q\" -", "", sfd_end, report, 0},
         cli_case{"cut_off_inside_a_glyph", "\"$Q\" font.bdf",
                  "FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR a\nENCODING 97\nBITMAP\n00\n8",
-                 "StartChar: a\nEncoding: 97 97 97\n" + preamble +
+                 "StartChar: a\nEncoding: 97 97 97\n" + sfd_preamble +
                      "256.000000 -64.000000 m 1\n 256.000000 -128.000000 l 1\n"
                      " 320.000000 -128.000000 l 1\n 320.000000 -64.000000 l 1\n"
                      " 256.000000 -64.000000 l 1\n" +
-                     closing,
+                     sfd_end,
                  report, 0},
         cli_case{"width_33", "\"$Q\" font.bdf", "FONTBOUNDINGBOX 33 16 0 0\n", "", bbox_error, 1},
         cli_case{"height_65", "\"$Q\" font.bdf", "FONTBOUNDINGBOX 8 65 0 0\n", "", bbox_error, 1},
@@ -71,14 +69,14 @@ INSTANTIATE_TEST_SUITE_P(
         cli_case{"descent_of_30_digits", "\"$Q\" font.bdf", "FONT_DESCENT -" + thirty + "\n", "",
                  descent_error, 1},
         cli_case{"encoding_of_30_digits", "\"$Q\" font.bdf", "ENCODING " + thirty + "\n",
-                 "\nEncoding: " + thirty + " " + thirty + " " + thirty + "\n" + closing, report, 0},
+                 "\nEncoding: " + thirty + " " + thirty + " " + thirty + "\n" + sfd_end, report, 0},
         cli_case{"row_of_30_digits", "\"$Q\" font.bdf",
                  "FONTBOUNDINGBOX 1 1 0 0\nBITMAP\n" + thirty + "\n",
-                 preamble +
+                 sfd_preamble +
                      "0.000000 0.000000 m 1\n 0.000000 -1024.000000 l 1\n"
                      " 512.000000 -1024.000000 l 1\n 512.000000 0.000000 l 1\n"
                      " 0.000000 0.000000 l 1\n" +
-                     closing,
+                     sfd_end,
                  report, 0},
         cli_case{"output_closed", "\"$Q\" font.bdf >&-", full_glyph(), "",
                  "Can't write SFD output: Bad file descriptor\n", 1, false},

@@ -18,7 +18,6 @@ const std::string usage = "quadsmith [-hv] [-f name] [-p name] font.bdf\n"
                           "\t-h\tDisplay usage.\n"
                           "\t-v\tDisplay version.\n";
 const std::string version = "quadsmith 1.2.0\n";
-const std::string empty_sfd = "EndChars\nEndSplineFont\n";
 const std::string glyph_bdf = "FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR a\nENCODING 97\nBITMAP\n"
                               "80\nENDCHAR\n";
 const std::string glyph_sfd = "StartChar: a\nEncoding: 97 97 97\nWidth: 512\nFlags: HW\n"
@@ -26,7 +25,7 @@ const std::string glyph_sfd = "StartChar: a\nEncoding: 97 97 97\nWidth: 512\nFla
                               "0.000000 0.000000 m 1\n 0.000000 -64.000000 l 1\n"
                               " 64.000000 -64.000000 l 1\n 64.000000 0.000000 l 1\n"
                               " 0.000000 0.000000 l 1\nEndSplineSet\nEndChar\n\n" +
-                              empty_sfd;
+                              sfd_end;
 const std::string one_report = "Processed 1 glyphs in [0-9]+\\.[0-9]{6} seconds\\.\n";
 const std::string zero_report = "Processed 0 glyphs in [0-9]+\\.[0-9]{6} seconds\\.\n";
 
@@ -62,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
         cli_case{"option_argument_is_an_option", "\"$Q\" -f -p", "", usage, "", 0},
         cli_case{"missing_file", "\"$Q\" missing.bdf", "", "",
                  "Can't open BDF file: No such file or directory\n", 1},
-        cli_case{"empty_input", "\"$Q\" font.bdf", "", empty_sfd, zero_report, 0},
+        cli_case{"empty_input", "\"$Q\" font.bdf", "", sfd_end, zero_report, 0},
         cli_case{"directory", "\"$Q\" /tmp", "", "", "Can't read BDF file: Is a directory\n", 1},
         cli_case{"output_full", "\"$Q\" font.bdf > /dev/full", glyph_bdf, "",
                  "Can't write SFD output: No space left on device\n", 1},
@@ -75,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "FONTBOUNDINGBOX 40 16 0 0\n", "",
                  "renamed: Invalid value for FONTBOUNDINGBOX\\.\n", 1, false},
         cli_case{"unended_glyph_stays_open", "\"$Q\" font.bdf", "STARTCHAR x\n",
-                 "StartChar: x" + empty_sfd, zero_report, 0}),
+                 "StartChar: x" + sfd_end, zero_report, 0}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
 
 TEST(command_line, later_name_options_replace_earlier_ones) {
