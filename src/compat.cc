@@ -86,6 +86,13 @@ struct ruleset_attr {
   uint64_t handled_access_net;
 };
 
+// A kernel without Landlock says ENOSYS or EOPNOTSUPP; a seccomp filter of a
+// container runtime that forbids the calls says EPERM.  Either way there is
+// no sandbox to be had, and the tool runs without one rather than not at all.
+bool sandbox_unavailable(int error) {
+  return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
+}
+
 } // namespace
 
 // Reading is all the tool does with files, so every other filesystem right
@@ -93,7 +100,7 @@ struct ruleset_attr {
 // open, standard output among them, keep working.
 int pledge(const char *, const char *) {
   const long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, create_ruleset_version);
-  if (abi < 0) return errno == ENOSYS || errno == EOPNOTSUPP ? 0 : -1;
+  if (abi < 0) return sandbox_unavailable(errno) ? 0 : -1;
   ruleset_attr attr{};
   attr.handled_access_fs = fs_abi1 & ~(fs_read_file | fs_read_dir);
   if (abi >= 2) attr.handled_access_fs |= fs_refer;
@@ -106,12 +113,12 @@ int pledge(const char *, const char *) {
   }
   if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return -1;
   const long ruleset = syscall(SYS_landlock_create_ruleset, &attr, size, 0);
-  if (ruleset < 0) return -1;
+  if (ruleset < 0) return sandbox_unavailable(errno) ? 0 : -1;
   const long restricted = syscall(SYS_landlock_restrict_self, ruleset, 0);
   const int saved = errno;
   close(static_cast<int>(ruleset));
   errno = saved;
-  return restricted == 0 ? 0 : -1;
+  return restricted == 0 || sandbox_unavailable(saved) ? 0 : -1;
 }
 #else
 int pledge(const char *, const char *) {

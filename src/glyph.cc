@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "compat.h"
+#include "names.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr size_t pixel_room = 5 * (1 + 16 + 1 + number_room + 5);
 constexpr size_t arena_size = 1024 * 1024;
 constexpr size_t entry_room = 32 * pixel_room;
 constexpr uint32_t no_entry = UINT32_MAX;
+constexpr uint32_t seen_once = UINT32_MAX - 1;
 constexpr uint32_t max_rows = 128; // half the slots, so that probe chains stay short
 
 // The value of each byte as a hexadecimal digit, or 16 for any other byte.
@@ -49,11 +51,13 @@ void forget_rows(pixel_texts &texts) {
     slot = {0, no_entry};
   texts.used_slots = 0;
   texts.arena_used = 0;
+  texts.last_bottom_len = 0;
 }
 
 // Makes the column texts for a cell; rows seen for another cell are forgotten.
 void prepare_cell(pixel_texts &texts, uint32_t width, float xstep, float ystep) {
-  if (!texts.arena) texts.arena = std::make_unique<char[]>(arena_size);
+  // The arena is written before it is read, so it is never cleared.
+  if (!texts.arena) texts.arena.reset(new char[arena_size]);
   texts.width = width;
   texts.xstep_bits = float_bits(xstep);
   texts.ystep_bits = float_bits(ystep);
@@ -71,14 +75,47 @@ void prepare_cell(pixel_texts &texts, uint32_t width, float xstep, float ystep) 
   forget_rows(texts);
 }
 
+// Writes the five lines of one pixel's contour at p; returns their end.
+char *put_pixel(char *p, const pixel_texts &texts, uint32_t i, std::string_view t,
+                std::string_view b) {
+  const std::string_view x0(texts.x0[i], texts.x0_len[i]);
+  const std::string_view x1(texts.x1[i], texts.x1_len[i]);
+  p = put(p, x0), *p++ = ' ', p = put(p, t), p = put(p, " m 1\n ");
+  p = put(p, x0), *p++ = ' ', p = put(p, b), p = put(p, " l 1\n ");
+  p = put(p, x1), *p++ = ' ', p = put(p, b), p = put(p, " l 1\n ");
+  p = put(p, x1), *p++ = ' ', p = put(p, t), p = put(p, " l 1\n ");
+  p = put(p, x0), *p++ = ' ', p = put(p, t), p = put(p, " l 1\n");
+  return p;
+}
+
+// The texts of a row's top and bottom.  The bottom of one row is the top of
+// the next, so the last bottom made is kept and serves as the next top.
+struct row_edges {
+  char top[number_room];
+  char bottom[number_room];
+  std::string_view t;
+  std::string_view b;
+};
+
+void make_edges(pixel_texts &texts, row_edges &edges, float top, float ystep) {
+  if (texts.last_bottom_len != 0 && texts.last_bottom_bits == float_bits(top)) {
+    std::memcpy(edges.top, texts.last_bottom, texts.last_bottom_len);
+    edges.t = std::string_view(edges.top, texts.last_bottom_len);
+  } else {
+    edges.t = std::string_view(edges.top, format_coordinate(edges.top, top));
+  }
+  const float bottom = top - ystep;
+  edges.b = std::string_view(edges.bottom, format_coordinate(edges.bottom, bottom));
+  std::memcpy(texts.last_bottom, edges.bottom, edges.b.size());
+  texts.last_bottom_len = static_cast<uint8_t>(edges.b.size());
+  texts.last_bottom_bits = float_bits(bottom);
+}
+
 // Lays out every pixel of the row with this top into the arena: a table of
 // width + 1 block ends, then the blocks.  Returns the table's offset.
 uint32_t make_row(pixel_texts &texts, float top, float ystep) {
-  char top_text[number_room];
-  char bottom_text[number_room];
-  const std::string_view t(top_text, format_coordinate(top_text, top));
-  const std::string_view b(bottom_text, format_coordinate(bottom_text, top - ystep));
-
+  row_edges edges;
+  make_edges(texts, edges, top, ystep);
   const size_t entry = (texts.arena_used + 3) & ~size_t{3};
   char *base = texts.arena.get() + entry;
   char *text = base + (texts.width + 1) * sizeof(uint32_t);
@@ -86,39 +123,51 @@ uint32_t make_row(pixel_texts &texts, float top, float ystep) {
   uint32_t end = 0;
   std::memcpy(base, &end, sizeof end);
   for (uint32_t i = 0; i < texts.width; i++) {
-    const std::string_view x0(texts.x0[i], texts.x0_len[i]);
-    const std::string_view x1(texts.x1[i], texts.x1_len[i]);
-    p = put(p, x0), *p++ = ' ', p = put(p, t), p = put(p, " m 1\n ");
-    p = put(p, x0), *p++ = ' ', p = put(p, b), p = put(p, " l 1\n ");
-    p = put(p, x1), *p++ = ' ', p = put(p, b), p = put(p, " l 1\n ");
-    p = put(p, x1), *p++ = ' ', p = put(p, t), p = put(p, " l 1\n ");
-    p = put(p, x0), *p++ = ' ', p = put(p, t), p = put(p, " l 1\n");
+    p = put_pixel(p, texts, i, edges.t, edges.b);
     end = static_cast<uint32_t>(p - text);
     std::memcpy(base + (i + 1) * sizeof(uint32_t), &end, sizeof end);
   }
   texts.arena_used = static_cast<size_t>(p - texts.arena.get());
-  texts.used_slots++;
   return static_cast<uint32_t>(entry);
 }
 
-// Finds or makes the pixel texts of the row with this top.
-uint32_t row_entry(pixel_texts &texts, float top, float ystep) {
+// The slot of the row with this top, made if it is new.  A new top is only
+// marked as seen: laying out all its pixels pays only for a top that comes
+// again, and rows whose tops never repeat cost just their own pixels.
+pixel_texts::slot &row_slot(pixel_texts &texts, float top, bool *is_new) {
   const uint32_t key = float_bits(top);
+  *is_new = false;
   const uint32_t home = (key * 0x9E3779B1u) >> 24;
   uint32_t i = home;
   for (;; i = (i + 1) & 255) {
     pixel_texts::slot &slot = texts.slots[i];
     if (slot.entry == no_entry) break;
-    if (slot.top_bits == key) return slot.entry;
+    if (slot.top_bits == key) return slot;
   }
-  // A full table or arena starts over; the row then takes its home slot.
-  if (texts.used_slots >= max_rows || arena_size - texts.arena_used < entry_room + 33 * 4 + 4) {
+  // A full table starts over; the row then takes its home slot.
+  if (texts.used_slots >= max_rows) {
     forget_rows(texts);
     i = home;
   }
-  const uint32_t entry = make_row(texts, top, ystep);
-  texts.slots[i] = {key, entry};
-  return entry;
+  texts.used_slots++;
+  texts.slots[i] = {key, seen_once};
+  *is_new = true;
+  return texts.slots[i];
+}
+
+// The arena entry of a row seen before, laid out now if it is not yet.
+uint32_t row_entry(pixel_texts &texts, pixel_texts::slot &slot, float top, float ystep) {
+  if (slot.entry != seen_once) return slot.entry;
+  if (arena_size - texts.arena_used < entry_room + 33 * 4 + 4) {
+    // A full arena starts over with this row alone.
+    forget_rows(texts);
+    bool is_new;
+    pixel_texts::slot &fresh = row_slot(texts, top, &is_new);
+    fresh.entry = make_row(texts, top, ystep);
+    return fresh.entry;
+  }
+  slot.entry = make_row(texts, top, ystep);
+  return slot.entry;
 }
 
 } // namespace
@@ -163,7 +212,7 @@ const char *font_metric_action(const glyph_state &state, std::string_view value,
 
 void startchar_action(output &out, std::string_view name) {
   output_write(out, "StartChar: ");
-  output_write(out, name);
+  write_glyph_name(out, name);
 }
 
 void encoding_action(output &out, std::string_view value) {
@@ -229,7 +278,21 @@ void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint
   if (texts.width != width || texts.xstep_bits != float_bits(xstep) ||
       texts.ystep_bits != float_bits(ystep))
     prepare_cell(texts, width, xstep, ystep);
-  const uint32_t entry = row_entry(texts, top, ystep);
+  bool is_new;
+  pixel_texts::slot &slot = row_slot(texts, top, &is_new);
+  if (is_new) {
+    row_edges edges;
+    make_edges(texts, edges, top, ystep);
+    while (pixels != 0) {
+      const int i = std::countl_zero(pixels);
+      char *to = output_reserve(out, pixel_room);
+      out.len += static_cast<size_t>(
+          put_pixel(to, texts, static_cast<uint32_t>(i), edges.t, edges.b) - to);
+      pixels &= ~(0x80000000u >> i);
+    }
+    return;
+  }
+  const uint32_t entry = row_entry(texts, slot, top, ystep);
   const char *base = texts.arena.get() + entry;
   const char *text = base + (width + 1) * sizeof(uint32_t);
   // Neighbouring set pixels have neighbouring texts, so each run of set

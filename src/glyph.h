@@ -24,9 +24,12 @@ struct pixel_texts {
     uint32_t entry; // offset of the row in the arena; UINT32_MAX when the slot is free
   };
   slot slots[256];
-  uint32_t used_slots = 0; // rows kept; all are forgotten when the table is half full
+  uint32_t used_slots = 0;       // rows kept; all are forgotten when the table is half full
   std::unique_ptr<char[]> arena; // row entries: width + 1 offsets, then the text
   size_t arena_used = 0;
+  char last_bottom[48]; // the text of the last row bottom made, the next row's top
+  uint8_t last_bottom_len = 0;
+  uint32_t last_bottom_bits = 0;
 };
 
 // Conversion state of the glyph actions.

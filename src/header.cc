@@ -105,15 +105,15 @@ constexpr std::string_view fixed_settings =
 } // namespace
 
 const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value) {
+  const char *copy = nullptr;
   if (!is_set(info.name)) {
-    const char *copy = duplicate(value);
-    if (copy == nullptr) return allocation_message;
+    if ((copy = duplicate(value)) == nullptr) return allocation_message;
     info.name = std::string_view(copy, value.size());
     owned.name_owned = true;
   }
   if (!is_set(info.psname)) {
-    const char *copy = duplicate(value);
-    if (copy == nullptr) return allocation_message;
+    // One copy serves both names; release_font_info frees it once.
+    if (copy == nullptr && (copy = duplicate(value)) == nullptr) return allocation_message;
     info.psname = std::string_view(copy, value.size());
     owned.psname_owned = true;
   }
@@ -154,6 +154,8 @@ void write_header(output &out, const font_info &info) {
 }
 
 void release_font_info(font_info &info, name_ownership &owned) {
+  if (owned.name_owned && owned.psname_owned && info.name.data() == info.psname.data())
+    info.psname = {};
   if (owned.name_owned) release(&info.name);
   if (owned.psname_owned) release(&info.psname);
   owned = {};

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
 #include <unistd.h>
 
 namespace {
@@ -14,6 +15,11 @@ constexpr size_t chunk_size = 64 * 1024;
 
 // Appends n bytes to the line buffer behind used bytes, growing it as needed.
 bool line_append(line_reader &reader, size_t used, const char *data, size_t n) {
+  if (used + n > max_line) {
+    reader.error = EFBIG;
+    reader.too_long = true;
+    return false;
+  }
   if (used + n > reader.line_cap) {
     size_t cap = reader.line_cap ? reader.line_cap : 256;
     while (cap < used + n)
@@ -55,8 +61,9 @@ bool refill(line_reader &reader) {
 } // namespace
 
 bool output_open(output &out, int fd, std::string *sink) {
+  char *buf = out.buf;
   out = output{};
-  out.buf = static_cast<char *>(std::malloc(output_size));
+  out.buf = buf != nullptr ? buf : static_cast<char *>(std::malloc(output_size));
   if (out.buf == nullptr) return false;
   out.cap = output_size;
   out.fd = fd;
@@ -83,6 +90,11 @@ bool output_flush(output &out) {
     const ssize_t n = write(out.fd, p, left);
     if (n < 0) {
       if (errno == EINTR) continue;
+      // A non-blocking descriptor handed to us is waited on, not given up.
+      if (errno == EAGAIN || errno == EWOULDBLOCK) {
+        struct pollfd ready = {out.fd, POLLOUT, 0};
+        if (poll(&ready, 1, -1) >= 0 || errno == EINTR) continue;
+      }
       out.error = errno;
       return false;
     }
@@ -103,8 +115,13 @@ void output_write(output &out, std::string_view text) {
 }
 
 bool reader_open_fd(line_reader &reader, int fd) {
+  char *chunk = reader.chunk;
+  char *line = reader.line;
+  const size_t line_cap = reader.line_cap;
   reader = line_reader{};
-  reader.chunk = static_cast<char *>(std::malloc(chunk_size));
+  reader.line = line;
+  reader.line_cap = line_cap;
+  reader.chunk = chunk != nullptr ? chunk : static_cast<char *>(std::malloc(chunk_size));
   if (reader.chunk == nullptr) return false;
   reader.fd = fd;
   return true;
@@ -123,12 +140,19 @@ void reader_close(line_reader &reader) {
   reader.line_cap = 0;
 }
 
-bool next_line(line_reader &reader, std::string_view *line) {
+namespace {
+
+bool next_line_from(line_reader &reader, std::string_view *line) {
   if (reader.fd < 0) {
     if (reader.mem_left == 0) return false;
     const void *lf = std::memchr(reader.mem, '\n', reader.mem_left);
     const size_t n =
         lf ? static_cast<size_t>(static_cast<const char *>(lf) - reader.mem) + 1 : reader.mem_left;
+    if (n > max_line) {
+      reader.error = EFBIG;
+      reader.too_long = true;
+      return false;
+    }
     *line = std::string_view(reader.mem, n);
     reader.mem += n;
     reader.mem_left -= n;
@@ -164,4 +188,19 @@ bool next_line(line_reader &reader, std::string_view *line) {
       return true;
     }
   }
+}
+
+} // namespace
+
+bool next_line(line_reader &reader, std::string_view *line) {
+  // A long line's buffer is given back once the line is done with, so that
+  // it does not stay in memory beside the values copied from it.
+  if (reader.line_cap > chunk_size) {
+    std::free(reader.line);
+    reader.line = nullptr;
+    reader.line_cap = 0;
+  }
+  if (reader.error != 0 || !next_line_from(reader, line)) return false;
+  reader.lines++;
+  return true;
 }

@@ -16,8 +16,9 @@ struct output {
   int error = 0; // errno of the first failed write; later output is dropped
 };
 
-// Makes an output that writes to fd, or to *sink when sink is not null.
-// Returns false with errno set if the buffer can't be allocated.
+// Makes an output that writes to fd, or to *sink when sink is not null,
+// keeping the buffer of an earlier open.  Returns false with errno set if
+// the buffer can't be allocated.
 bool output_open(output &out, int fd, std::string *sink);
 
 // Releases the buffer without flushing it.
@@ -47,10 +48,17 @@ struct line_reader {
   char *line = nullptr;
   size_t line_cap = 0;
   bool eof = false;
-  int error = 0; // errno of a failed read or of a failure to grow the line buffer
+  int error = 0;           // errno of a failed read or of a failure to grow the line buffer
+  unsigned long lines = 0; // lines handed out so far
+  bool too_long = false;   // the line after the last one handed out exceeds max_line
 };
 
-// Makes a reader of fd; returns false with errno set if its buffer can't be allocated.
+// The longest line the reader hands out, line feed included; no BDF line
+// comes near it, and it keeps memory bounded whatever the input.
+constexpr size_t max_line = 1024 * 1024;
+
+// Makes a reader of fd, keeping the buffers of an earlier open; returns false
+// with errno set if its buffer can't be allocated.
 bool reader_open_fd(line_reader &reader, int fd);
 
 // Makes a reader of size bytes at data, which must outlive it.
@@ -60,5 +68,6 @@ void reader_open_memory(line_reader &reader, const char *data, size_t size);
 void reader_close(line_reader &reader);
 
 // Sets *line to the next line, line feed included when it has one, valid until
-// the next call.  Returns false at end of input or on error (reader.error set).
+// the next call.  Returns false at end of input or on error: reader.error is
+// then set, to EFBIG with too_long set for a line longer than max_line.
 bool next_line(line_reader &reader, std::string_view *line);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <err.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,7 +35,7 @@ constexpr const char *option_string = "+f:p:hv";
 constexpr const char *option_string = "f:p:hv";
 #endif
 
-void report_time(const struct timespec &start, uint64_t glyphs) {
+void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs) {
   struct timespec end;
   clock_gettime(CLOCK_MONOTONIC, &end);
   time_t seconds = end.tv_sec - start.tv_sec;
@@ -45,8 +46,24 @@ void report_time(const struct timespec &start, uint64_t glyphs) {
   }
   const double elapsed =
       static_cast<double>(nanoseconds) / 1000000000.0 + static_cast<double>(seconds);
-  std::fprintf(stderr, "Processed %lu glyphs in %f seconds.\n", static_cast<unsigned long>(glyphs),
+  std::fprintf(errors, "Processed %lu glyphs in %f seconds.\n", static_cast<unsigned long>(glyphs),
                elapsed);
+}
+
+// Writes a text that ends the run, such as the usage text, and makes sure it
+// arrived: a closed or full standard output is a failure, not a success.
+int print_and_exit_status(const char *text) {
+  if (std::fputs(text, stdout) == EOF || std::fflush(stdout) == EOF) {
+    std::perror("Can't write standard output");
+    return 1;
+  }
+  return 0;
+}
+
+// A name from the command line goes into the SFD header as it stands, so a
+// line end in it would write lines of its own.
+bool is_single_line(const char *text) {
+  return text == nullptr || std::strpbrk(text, "\r\n") == nullptr;
 }
 
 } // namespace
@@ -83,15 +100,54 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
 
 const char *convert(conversion_state &state, line_reader &reader, output &out) {
   std::string_view raw;
-  while (next_line(reader, &raw))
+  // Once a write has failed nothing more can reach the output, so the rest
+  // of the input is not worth reading.
+  while (out.error == 0 && next_line(reader, &raw))
     if (const char *message = convert_line(state, out, raw)) return message;
-  if (reader.error != 0) return nullptr;
+  if (reader.error != 0 || out.error != 0) return nullptr;
   output_write(out, "EndChars\nEndSplineFont\n");
   return nullptr;
 }
 
 void release_state(conversion_state &state) {
   release_font_info(state.info, state.owned);
+}
+
+void reset_state(conversion_state &state) {
+  release_state(state);
+  std::unique_ptr<char[]> arena = std::move(state.glyph.texts.arena);
+  const conversion_options options = state.options;
+  state.glyph = glyph_state{};
+  state.info = font_info{};
+  state.options = options;
+  state.glyph.texts.arena = std::move(arena);
+}
+
+int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
+                   const char **fatal_message) {
+  struct timespec start;
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  *fatal_message = nullptr;
+  int status = 0;
+  if (const char *message = convert(state, reader, out)) {
+    output_flush(out);
+    *fatal_message = message;
+    status = 1;
+  } else if (reader.error != 0) {
+    output_flush(out);
+    if (reader.too_long)
+      std::fprintf(errors, "Can't read BDF file: Line %lu is longer than %zu bytes.\n",
+                   reader.lines + 1, max_line);
+    else
+      std::fprintf(errors, "Can't read BDF file: %s\n", std::strerror(reader.error));
+    status = 1;
+  } else if (!output_flush(out)) {
+    std::fprintf(errors, "Can't write SFD output: %s\n", std::strerror(out.error));
+    status = 1;
+  } else {
+    report_time(errors, start, state.glyph.glyphs);
+  }
+  return status;
 }
 
 void fatal(const char *message) {
@@ -107,18 +163,14 @@ int quadsmith_main(int argc, char **argv) {
     switch (option) {
     case 'f': state.info.name = optarg; break;
     case 'p': state.info.psname = optarg; break;
-    case 'h': std::fputs(usage_text, stdout); return 0;
-    case 'v': std::puts("quadsmith " QUADSMITH_VERSION); return 0;
+    case 'h': return print_and_exit_status(usage_text);
+    case 'v': return print_and_exit_status("quadsmith " QUADSMITH_VERSION "\n");
     default: break;
     }
   }
-  if (optind >= argc) {
-    std::fputs(usage_text, stdout);
-    return 0;
-  }
-
-  struct timespec start;
-  clock_gettime(CLOCK_MONOTONIC, &start);
+  if (optind >= argc) return print_and_exit_status(usage_text);
+  if (!is_single_line(state.info.name.data())) fatal("Invalid value for -f.");
+  if (!is_single_line(state.info.psname.data())) fatal("Invalid value for -p.");
 
   const char *path = argv[optind];
   const bool from_stdin = std::strcmp(path, "-") == 0;
@@ -140,23 +192,9 @@ int quadsmith_main(int argc, char **argv) {
   output out;
   if (!reader_open_fd(reader, fileno(input)) || !output_open(out, STDOUT_FILENO, nullptr))
     fatal("Memory allocation error.");
-  if (const char *message = convert(state, reader, out)) {
-    output_flush(out);
-    fatal(message);
-  }
-  int status = 0;
-  if (reader.error != 0) {
-    output_flush(out);
-    errno = reader.error;
-    std::perror("Can't read BDF file");
-    status = 1;
-  } else if (!output_flush(out)) {
-    errno = out.error;
-    std::perror("Can't write SFD output");
-    status = 1;
-  } else {
-    report_time(start, state.glyph.glyphs);
-  }
+  const char *message = nullptr;
+  const int status = run_conversion(state, reader, out, stderr, &message);
+  if (message != nullptr) fatal(message);
   reader_close(reader);
   output_close(out);
   std::fclose(input);

@@ -2,14 +2,22 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string_view>
 
 #include "glyph.h"
 #include "header.h"
 #include "io.h"
 
+// The output modes chosen on the command line.
+struct conversion_options {
+  bool merge = false; // -m: one outline per shape instead of one square per pixel
+  bool bdf = false;   // -b: the BDF's own glyph geometry and text
+};
+
 // Everything one conversion run changes.
 struct conversion_state {
+  conversion_options options;
   font_info info;
   glyph_state glyph;
   name_ownership owned;
@@ -26,6 +34,16 @@ const char *convert(conversion_state &state, line_reader &reader, output &out);
 
 // Releases what the run owns.
 void release_state(conversion_state &state);
+
+// Makes state ready for another run with the same options, keeping the
+// buffers it has already allocated.
+void reset_state(conversion_state &state);
+
+// Converts what reader reads to out, reports a read or write error or the
+// run report on errors, and returns the exit status; a conversion error
+// instead sets *fatal_message, after flushing the output.
+int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
+                   const char **fatal_message);
 
 // Writes "name: message" to standard error and exits with status 1.
 [[noreturn]] void fatal(const char *message);

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/resource.h>
 
+#include "io.h"
 #include "test_util.h"
 
 namespace {
@@ -47,7 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "STARTFONT 2.1\r\nFONTBOUNDINGBOX 8 16 0 -2\r\nFONT_ASCENT 14\r\nCHARS 1\r\n", "",
                  ascent_error, 1},
         cli_case{"line_of_100_mb_without_line_feed",
-                 "head -c 100000000 /dev/zero | tr \"\\0\" A | \"$Q\" -", "", sfd_end, report, 0},
+                 "head -c 100000000 /dev/zero | tr \"\\0\" A | \"$Q\" -", "", "",
+                 "Can't read BDF file: Line 1 is longer than 1048576 bytes\\.\n", 1},
         cli_case{"cut_off_inside_a_glyph", "\"$Q\" font.bdf",
                  "FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR a\nENCODING 97\nBITMAP\n00\n8",
                  "StartChar: a\nEncoding: 97 97 97\n" + sfd_preamble +
@@ -82,8 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "Can't write SFD output: Bad file descriptor\n", 1, false},
         cli_case{"output_full", "\"$Q\" font.bdf > /dev/full", full_glyph(), "",
                  "Can't write SFD output: No space left on device\n", 1},
-        cli_case{"fatal_after_output_full", "\"$Q\" font.bdf > /dev/full",
-                 full_glyph() + "FONT_ASCENT 99\n", "", ascent_error, 1},
+        cli_case{"write_error_stops_before_a_later_fatal", "\"$Q\" font.bdf > /dev/full",
+                 full_glyph() + "FONT_ASCENT 99\n", "",
+                 "Can't write SFD output: No space left on device\n", 1},
         // The pipe's reader leaving ends the tool by SIGPIPE, without a word;
         // where SIGPIPE is ignored, the failed write is reported.
         cli_case{"pipe_closed_early",
@@ -93,10 +97,73 @@ INSTANTIATE_TEST_SUITE_P(
         cli_case{"directory", "\"$Q\" .", "", "", "Can't read BDF file: Is a directory\n", 1},
         cli_case{"missing_file", "\"$Q\" missing.bdf", "", "",
                  "Can't open BDF file: No such file or directory\n", 1},
+        cli_case{"endless_input_of_zero_bytes", "\"$Q\" /dev/zero", "", "",
+                 "Can't read BDF file: Line 1 is longer than 1048576 bytes\\.\n", 1},
+        cli_case{"long_line_after_glyphs_keeps_their_output", "\"$Q\" -",
+                 "STARTCHAR a\nSTARTCHAR b\n" + std::string(max_line + 1, 'C'),
+                 "StartChar: aStartChar: b",
+                 "Can't read BDF file: Line 3 is longer than 1048576 bytes\\.\n", 1},
+        cli_case{"line_of_exactly_the_limit", "\"$Q\" -",
+                 "STARTCHAR " + std::string(max_line - 11, 'n') + "\n",
+                 "StartChar: " + std::string(max_line - 11, 'n') + sfd_end, report, 0},
+        cli_case{"line_feed_in_font_name", "\"$Q\" -f \"$(printf 'X\\nEndSplineFont')\" font.bdf",
+                 "CHARS 0\n", "", "quadsmith: Invalid value for -f\\.\n", 1},
+        cli_case{"carriage_return_in_postscript_name", "\"$Q\" -p \"$(printf 'X\\r')\" font.bdf",
+                 "CHARS 0\n", "", "quadsmith: Invalid value for -p\\.\n", 1},
+        cli_case{"version_to_full_output", "\"$Q\" -v > /dev/full", "", "",
+                 "Can't write standard output: No space left on device\n", 1},
+        cli_case{"usage_to_closed_output", "\"$Q\" -h >&-", "", "",
+                 "Can't write standard output: Bad file descriptor\n", 1, false},
+        cli_case{"usage_without_operand_to_full_output", "\"$Q\" > /dev/full", "", "",
+                 "Can't write standard output: No space left on device\n", 1},
+        // With SIGPIPE ignored the first failed write ends the run, even
+        // though the input never ends.
+        cli_case{"write_error_stops_an_endless_input",
+                 "trap '' PIPE; { printf 'FONTBOUNDINGBOX 32 64 0 0\\nBITMAP\\n'; "
+                 "yes FFFFFFFF 2>/dev/null; } | timeout 20 \"$Q\" - | head -c 10 >/dev/null",
+                 "", "", "Can't write SFD output: Broken pipe\n", 0},
+        // A reader that comes late makes a non-blocking output say EAGAIN;
+        // the tool waits and every byte arrives.
+        cli_case{"non_blocking_output",
+                 "/usr/bin/python3 -c 'import fcntl, os, sys; "
+                 "fcntl.fcntl(1, fcntl.F_SETFL, fcntl.fcntl(1, fcntl.F_GETFL) | os.O_NONBLOCK); "
+                 "os.execv(sys.argv[1], sys.argv[1:])' \"$Q\" font.bdf | (sleep 1; wc -c)",
+                 full_glyph(), "281471\n", report, 0},
+        // Some container runtimes forbid the Landlock calls with EPERM; the
+        // tool then runs without the sandbox.
+        cli_case{"sandbox_forbidden_by_seccomp",
+                 "strace -f -o /dev/null -e inject=landlock_create_ruleset:error=EPERM \"$Q\" "
+                 "font.bdf",
+                 "STARTCHAR a\n", "StartChar: a" + sfd_end, report, 0, false},
         cli_case{"unreadable_stdin", "\"$Q\" - <&-", "", "",
                  "Can't read BDF file: Bad file descriptor\n|Can't stat BDF file: Bad file "
                  "descriptor\n",
                  1}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
+
+// Peak memory stays bounded whatever the input: no line can grow the buffer
+// past its limit, and a long property value is held once.
+TEST(hostile, memory_stays_bounded) {
+  if (std::getenv("QUADSMITH_TEST_WRAPPER") != nullptr) GTEST_SKIP() << "valgrind's own memory";
+  const std::string inputs[] = {
+      "FAMILY_NAME " + std::string(max_line - 13, 'f') + "\nCHARS 1\n",
+      "COPYRIGHT " + std::string(max_line - 11, 'c') + "\nCHARS 1\n",
+      "STARTCHAR " + std::string(max_line - 11, 'n') + "\nCOPYRIGHT c\nCOMMENT " +
+          std::string(max_line - 9, 'x') + "\n",
+      "COPYRIGHT " + std::string(100000000, 'c') + "\n",
+  };
+  // GNU time measures the tool alone; the test's own forks are far larger.
+  const auto peak_kib = [](const std::string &operand) {
+    return std::stol(run_shell("/usr/bin/time -f %M -o rss \"$Q\" " + operand +
+                               " > /dev/null 2>&1; tail -n 1 rss")
+                         .out);
+  };
+  EXPECT_LT(peak_kib("/dev/zero"), 5 * 1024);
+  for (const std::string &input : inputs) {
+    write_file(scratch_dir() + "/font.bdf", input);
+    EXPECT_LT(peak_kib("font.bdf"), 5 * 1024) << input.substr(0, 20);
+    EXPECT_LT(peak_kib("- < font.bdf"), 5 * 1024) << input.substr(0, 20);
+  }
+}
 
 } // namespace

@@ -3,6 +3,7 @@
 
 Usage: real_fonts.py TOOL FONT [--fontforge]
        real_fonts.py TOOL --damaged
+       real_fonts.py TOOL --names
 
 Without --fontforge: the conversion succeeds, writes one glyph record per BDF
 glyph and is identical on a second run.  With --fontforge, FontForge opens the
@@ -10,7 +11,8 @@ SFD without complaint, finds every glyph at its slot with its name, the names
 and metrics are the ones written, every pixel centre is inside the outline
 exactly when its BDF bit is set, and the TrueType and OpenType fonts it
 generates load and render in FreeType.  --damaged shows that the pixel check
-catches a single square moved sideways.
+catches a single square moved sideways; --names, that FontForge reads back
+every glyph name as the SFD writes it.
 """
 
 import bisect
@@ -29,6 +31,9 @@ FONTS = {
     "fixed-6x13": MISC + "6x13.pcf.gz",
     "fixed-9x15": MISC + "9x15.pcf.gz",
     "fixed-10x20": MISC + "10x20.pcf.gz",
+    "fixed-12x24": MISC + "12x24.pcf.gz",
+    "fixed-9x18": MISC + "9x18.pcf.gz",
+    "fixed-8x16": MISC + "8x16.pcf.gz",
     "terminus-12n": MISC + "ter-u12n_unicode.pcf.gz",
     "terminus-16n": MISC + "ter-u16n_unicode.pcf.gz",
     "terminus-32b": MISC + "ter-u32b_unicode.pcf.gz",
@@ -39,6 +44,37 @@ EPOCH = "1234567890"
 
 class Failure(Exception):
     pass
+
+
+SPECIAL = set(b'"%<[]{}\\')
+
+
+def utf8_length(data, i):
+    """The length of the well-formed UTF-8 sequence at data[i], or 0."""
+    for n in (1, 2, 3, 4):
+        try:
+            data[i:i + n].decode("utf-8")
+            return n
+        except UnicodeDecodeError:
+            continue
+    return 0
+
+
+def sfd_name(name):
+    """A BDF glyph name (latin-1 text of its bytes) as the SFD must carry it."""
+    data = name.encode("latin-1")
+    out = bytearray()
+    i = 0
+    while i < len(data):
+        b = data[i]
+        n = utf8_length(data, i) if b >= 0x80 else 1
+        if b <= 0x20 or b == 0x7F or b in SPECIAL or n == 0:
+            out += b"_%02X" % b
+            i += 1
+        else:
+            out += data[i:i + n]
+            i += n
+    return out.decode("utf-8")
 
 
 def make_bdf(font, folder):
@@ -227,7 +263,7 @@ def check_fontforge(tool, font_name, folder):
     if count != len(info["glyphs"]):
         raise Failure(f"{font_name}: FontForge has {count} glyphs for {len(info['glyphs'])}")
     for g in info["glyphs"]:
-        if g["encoding"] not in font or font[g["encoding"]].glyphname != g["name"]:
+        if g["encoding"] not in font or font[g["encoding"]].glyphname != sfd_name(g["name"]):
             raise Failure(f"{font_name}: {g['name']} is not at slot {g['encoding']}")
     expect = {
         "fontname": header["FontName"],
@@ -308,6 +344,40 @@ def check_damaged(tool, folder):
     print("the moved square is found: 2 pixels differ")
 
 
+def check_names(tool, folder):
+    """Every printable ASCII byte at the start, middle and end of a name, and
+    UTF-8 whole and broken, read back by FontForge as written."""
+    import fontforge
+
+    names = []
+    for b in range(0x20, 0x7F):
+        c = bytes([b])
+        names += [c + b"s%d" % b, b"m%d" % b + c + b"m", b"e%d" % b + c]
+    names += ["caf\u00e9".encode(), "\u20ac\U0001f600".encode(), b"cut\xc3", b"\xc3(x",
+              b"\xc0\xafo", b"\xed\xa0\x80s", b"\xff\xfe", b"cr\r"]
+    bdf = bytearray(b"STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 3\n"
+                    b"FAMILY_NAME \"Names\"\nFONT_ASCENT 14\nFONT_DESCENT 2\nENDPROPERTIES\n")
+    bdf += b"CHARS %d\n" % len(names)
+    for code, name in enumerate(names, 0x100):
+        bdf += b"STARTCHAR " + name + b"\nENCODING %d\nBBX 8 16 0 -2\nBITMAP\n" % code
+        bdf += b"18\n" * 16 + b"ENDCHAR\n"
+    bdf += b"ENDFONT\n"
+    path = os.path.join(folder, "names.bdf")
+    open(path, "wb").write(bytes(bdf))
+    sfd = os.path.join(folder, "names.sfd")
+    convert(tool, path, sfd)
+    font = open_quietly(fontforge, sfd, folder)
+    wrong = []
+    for code, name in enumerate(names, 0x100):
+        want = sfd_name(name.decode("latin-1"))
+        got = font[code].glyphname if code in font else None
+        if got != want:
+            wrong.append((name, want, got))
+    if sum(1 for _ in font.glyphs()) != len(names) or wrong:
+        raise Failure(f"names read back wrongly: {wrong[:5]}")
+    print(f"{len(names)} names read back as written")
+
+
 def main():
     if len(sys.argv) < 3:
         print(__doc__, file=sys.stderr)
@@ -317,6 +387,8 @@ def main():
         try:
             if sys.argv[2] == "--damaged":
                 check_damaged(tool, folder)
+            elif sys.argv[2] == "--names":
+                check_names(tool, folder)
             elif "--fontforge" in sys.argv[3:]:
                 check_fontforge(tool, sys.argv[2], folder)
             else:
