@@ -5,6 +5,12 @@
 #include <cstdint>
 #include <string_view>
 
+// The output modes chosen on the command line.
+struct conversion_options {
+  bool merge = false; // -m: one outline per shape instead of one square per pixel
+  bool bdf = false;   // -b: the BDF's own glyph geometry and text
+};
+
 // The keywords, in the order the first token of a line is compared with them.
 enum keyword {
   KW_NONE,

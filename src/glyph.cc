@@ -170,7 +170,91 @@ uint32_t row_entry(pixel_texts &texts, pixel_texts::slot &slot, float top, float
   return slot.entry;
 }
 
+void ensure_cell(pixel_texts &texts, uint32_t width, float xstep, float ystep) {
+  if (texts.width != width || texts.xstep_bits != float_bits(xstep) ||
+      texts.ystep_bits != float_bits(ystep))
+    prepare_cell(texts, width, xstep, ystep);
+}
+
+// The pixels a row sets, pixel i at bit 31 - i.  Pixel i is row bit
+// (high - i), high being the mask's bit; pixels beyond bit 0 are never set.
+uint32_t row_pixels(uint32_t row, uint32_t mask, uint32_t width) {
+  if (mask == 0 || width == 0) return 0;
+  const int high = 31 - std::countl_zero(mask);
+  const uint32_t n = std::min<uint32_t>(width, static_cast<uint32_t>(high) + 1);
+  const uint32_t ones = n == 32 ? UINT32_MAX : (1u << n) - 1;
+  const uint32_t window = ones << (static_cast<uint32_t>(high) + 1 - n);
+  return (row & window) << (31 - high);
+}
+
+uint32_t reverse_bits(uint32_t v) {
+  v = ((v >> 1) & 0x55555555u) | ((v & 0x55555555u) << 1);
+  v = ((v >> 2) & 0x33333333u) | ((v & 0x33333333u) << 2);
+  v = ((v >> 4) & 0x0F0F0F0Fu) | ((v & 0x0F0F0F0Fu) << 4);
+  v = ((v >> 8) & 0x00FF00FFu) | ((v & 0x00FF00FFu) << 8);
+  return (v >> 16) | (v << 16);
+}
+
+// A band holds at most trace_rows rows; a longer glyph is traced in bands,
+// so that no input makes memory grow.
+void add_band_row(glyph_state &state, output &out, uint32_t pixels) {
+  if (state.band_rows == trace_rows) flush_outline(state, out);
+  if (state.band_rows == 0) state.band_tops[0] = state.pen_y;
+  state.band[state.band_rows++] = pixels;
+  state.band_tops[state.band_rows] = state.pen_y - state.ystep;
+}
+
+// The text of a row line's height; the same heights recur glyph after glyph.
+std::string_view line_text(glyph_state &state, int line) {
+  const uint32_t bits = float_bits(state.band_tops[line]);
+  if (state.line_len[line] == 0 || state.line_bits[line] != bits) {
+    state.line_bits[line] = bits;
+    state.line_len[line] =
+        static_cast<uint8_t>(format_coordinate(state.line_text[line], state.band_tops[line]));
+  }
+  return std::string_view(state.line_text[line], state.line_len[line]);
+}
+
+// Writes one corner as a move (the first) or as a line, which begins with a blank.
+char *put_point(char *p, glyph_state &state, const trace_point &point, bool first) {
+  const pixel_texts &texts = state.texts;
+  if (!first) *p++ = ' ';
+  p = point.pixel_right
+          ? put(p, std::string_view(texts.x0[point.x], texts.x0_len[point.x]))
+          : put(p, std::string_view(texts.x1[point.x - 1], texts.x1_len[point.x - 1]));
+  *p++ = ' ';
+  p = put(p, line_text(state, point.y));
+  return put(p, first ? " m 1\n" : " l 1\n");
+}
+
 } // namespace
+
+void flush_outline(glyph_state &state, output &out) {
+  const int rows = state.band_rows;
+  if (rows == 0) return;
+  state.band_rows = 0;
+  uint32_t any = 0;
+  for (int r = 0; r < rows; r++)
+    any |= state.band[r];
+  if (any == 0) return;
+  if (!state.trace) state.trace.reset(new trace_result);
+  const trace_result &result = *state.trace;
+  trace_outline(state.band, rows, *state.trace);
+  ensure_cell(state.texts, state.width, state.xstep, state.ystep);
+  constexpr size_t point_room = 1 + 16 + 1 + number_room + 6;
+  size_t from = 0;
+  for (size_t c = 0; c < result.contours; c++) {
+    const size_t end = result.contour_end[c];
+    char *p = output_reserve(out, point_room);
+    out.len += static_cast<size_t>(put_point(p, state, result.points[from], true) - p);
+    for (size_t i = from + 1; i <= end; i++) {
+      p = output_reserve(out, point_room);
+      const trace_point &point = result.points[i < end ? i : from];
+      out.len += static_cast<size_t>(put_point(p, state, point, false) - p);
+    }
+    from = end;
+  }
+}
 
 size_t format_coordinate(char *to, float value) {
   const auto result =
@@ -254,9 +338,15 @@ uint64_t read_row(std::string_view token) {
   return negative ? 0 - value : value;
 }
 
-void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token) {
+void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token,
+                       const conversion_options &options) {
   if (!state.in_bitmap) return;
   const auto row = static_cast<uint32_t>(read_row(first_token));
+  if (options.merge) {
+    add_band_row(state, out, reverse_bits(row_pixels(row, state.mask, state.width)));
+    state.pen_y = state.pen_y - state.ystep;
+    return;
+  }
 #ifdef QUADSMITH_PLAIN_ROWS
   draw_row_plain(out, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
 #else
@@ -267,17 +357,9 @@ void bitmap_row_action(glyph_state &state, output &out, std::string_view first_t
 
 void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint32_t width,
               float top, float xstep, float ystep) {
-  if (mask == 0 || width == 0) return;
-  // Pixel i is row bit (high - i); pixels beyond bit 0 can never be set.
-  const int high = 31 - std::countl_zero(mask);
-  const uint32_t n = std::min<uint32_t>(width, static_cast<uint32_t>(high) + 1);
-  const uint32_t ones = n == 32 ? UINT32_MAX : (1u << n) - 1;
-  const uint32_t window = ones << (static_cast<uint32_t>(high) + 1 - n);
-  uint32_t pixels = (row & window) << (31 - high); // pixel i now at bit 31 - i
+  uint32_t pixels = row_pixels(row, mask, width);
   if (pixels == 0) return;
-  if (texts.width != width || texts.xstep_bits != float_bits(xstep) ||
-      texts.ystep_bits != float_bits(ystep))
-    prepare_cell(texts, width, xstep, ystep);
+  ensure_cell(texts, width, xstep, ystep);
   bool is_new;
   pixel_texts::slot &slot = row_slot(texts, top, &is_new);
   if (is_new) {

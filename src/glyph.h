@@ -7,6 +7,7 @@
 
 #include "bdf.h"
 #include "io.h"
+#include "trace.h"
 
 // Ready-made texts of the pixel contours, so that a set pixel costs one copy:
 // the column edges for one cell, and for each recently seen row top the five
@@ -43,6 +44,15 @@ struct glyph_state {
   float pen_y = 0.0f;  // top edge of the next bitmap row
   uint64_t glyphs = 0; // BITMAP lines seen
   pixel_texts texts;
+  // Merged outlines: the rows not yet traced (pixel c at bit c), the tops of
+  // their row lines, and the texts of the row lines last written.
+  uint32_t band[trace_rows];
+  float band_tops[trace_rows + 1];
+  int band_rows = 0;
+  uint32_t line_bits[trace_rows + 1];
+  char line_text[trace_rows + 1][48];
+  uint8_t line_len[trace_rows + 1] = {};
+  std::unique_ptr<trace_result> trace; // made once, kept across runs
 };
 
 // Takes the cell size from the tokens behind FONTBOUNDINGBOX; returns the
@@ -66,9 +76,14 @@ void bitmap_action(glyph_state &state, output &out, int32_t ascent);
 // Closes the bitmap block and the glyph record.
 void endchar_action(glyph_state &state, output &out);
 
-// Draws one row line of an open bitmap block from its first token and moves
-// the pen down; does nothing outside a block.
-void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token);
+// Draws one row line of an open bitmap block from its first token, or with
+// merge adds it to the rows to trace, and moves the pen down; does nothing
+// outside a block.
+void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token,
+                       const conversion_options &options);
+
+// Writes the merged outline of the rows collected so far, if any.
+void flush_outline(glyph_state &state, output &out);
 
 // Reads a row as strtoul with base 16 reads it into 64 bits.
 uint64_t read_row(std::string_view token);

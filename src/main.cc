@@ -19,20 +19,22 @@
 
 namespace {
 
-constexpr const char *usage_text = "quadsmith [-hv] [-f name] [-p name] font.bdf\n"
+constexpr const char *usage_text = "quadsmith [-bhmv] [-f name] [-p name] font.bdf\n"
                                    "\n"
                                    "The options are as follows:\n"
                                    "\n"
                                    "\t-f name\tSpecify font name.\n"
                                    "\t-p name\tSpecify PostScript font name.\n"
+                                   "\t-b\tKeep the glyph geometry and text of the BDF.\n"
+                                   "\t-m\tMerge the pixels of each shape into one outline.\n"
                                    "\t-h\tDisplay usage.\n"
                                    "\t-v\tDisplay version.\n";
 
 // glibc's getopt permutes the arguments unless told not to with a leading plus.
 #ifdef __GLIBC__
-constexpr const char *option_string = "+f:p:hv";
+constexpr const char *option_string = "+f:p:bhmv";
 #else
-constexpr const char *option_string = "f:p:hv";
+constexpr const char *option_string = "f:p:bhmv";
 #endif
 
 void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs) {
@@ -66,6 +68,25 @@ bool is_single_line(const char *text) {
   return text == nullptr || std::strpbrk(text, "\r\n") == nullptr;
 }
 
+// True for the keywords whose action writes output or changes the cell.
+bool writes_output(keyword code) {
+  switch (code) {
+  case KW_CHARS:
+  case KW_FONTBOUNDINGBOX:
+  case KW_STARTCHAR:
+  case KW_ENCODING:
+  case KW_BITMAP:
+  case KW_ENDCHAR: return true;
+  case KW_NONE:
+  case KW_FAMILY_NAME:
+  case KW_COPYRIGHT:
+  case KW_FONT_VERSION:
+  case KW_FONT_ASCENT:
+  case KW_FONT_DESCENT: return false;
+  }
+  return false;
+}
+
 } // namespace
 
 const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
@@ -79,8 +100,10 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   }
   glyph_state &glyph = state.glyph;
   font_info &info = state.info;
+  // Merged outlines are written before anything else is, and before the cell changes.
+  if (state.options.merge && writes_output(code)) flush_outline(glyph, out);
   switch (code) {
-  case KW_NONE: bitmap_row_action(glyph, out, line.first); return nullptr;
+  case KW_NONE: bitmap_row_action(glyph, out, line.first, state.options); return nullptr;
   case KW_FAMILY_NAME: return family_name_action(info, state.owned, value);
   case KW_COPYRIGHT: return owned_property_action(&info.copyright, value);
   case KW_FONT_VERSION: return owned_property_action(&info.version, value);
@@ -103,7 +126,11 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
   // Once a write has failed nothing more can reach the output, so the rest
   // of the input is not worth reading.
   while (out.error == 0 && next_line(reader, &raw))
-    if (const char *message = convert_line(state, out, raw)) return message;
+    if (const char *message = convert_line(state, out, raw)) {
+      flush_outline(state.glyph, out);
+      return message;
+    }
+  flush_outline(state.glyph, out);
   if (reader.error != 0 || out.error != 0) return nullptr;
   output_write(out, "EndChars\nEndSplineFont\n");
   return nullptr;
@@ -116,11 +143,13 @@ void release_state(conversion_state &state) {
 void reset_state(conversion_state &state) {
   release_state(state);
   std::unique_ptr<char[]> arena = std::move(state.glyph.texts.arena);
+  std::unique_ptr<trace_result> trace = std::move(state.glyph.trace);
   const conversion_options options = state.options;
   state.glyph = glyph_state{};
   state.info = font_info{};
   state.options = options;
   state.glyph.texts.arena = std::move(arena);
+  state.glyph.trace = std::move(trace);
 }
 
 int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
@@ -163,6 +192,8 @@ int quadsmith_main(int argc, char **argv) {
     switch (option) {
     case 'f': state.info.name = optarg; break;
     case 'p': state.info.psname = optarg; break;
+    case 'm': state.options.merge = true; break;
+    case 'b': state.options.bdf = true; break;
     case 'h': return print_and_exit_status(usage_text);
     case 'v': return print_and_exit_status("quadsmith " QUADSMITH_VERSION "\n");
     default: break;

@@ -9,12 +9,6 @@
 #include "header.h"
 #include "io.h"
 
-// The output modes chosen on the command line.
-struct conversion_options {
-  bool merge = false; // -m: one outline per shape instead of one square per pixel
-  bool bdf = false;   // -b: the BDF's own glyph geometry and text
-};
-
 // Everything one conversion run changes.
 struct conversion_state {
   conversion_options options;

@@ -9,12 +9,14 @@
 
 namespace {
 
-const std::string usage = "quadsmith [-hv] [-f name] [-p name] font.bdf\n"
+const std::string usage = "quadsmith [-bhmv] [-f name] [-p name] font.bdf\n"
                           "\n"
                           "The options are as follows:\n"
                           "\n"
                           "\t-f name\tSpecify font name.\n"
                           "\t-p name\tSpecify PostScript font name.\n"
+                          "\t-b\tKeep the glyph geometry and text of the BDF.\n"
+                          "\t-m\tMerge the pixels of each shape into one outline.\n"
                           "\t-h\tDisplay usage.\n"
                           "\t-v\tDisplay version.\n";
 const std::string version = "quadsmith 1.2.0\n";

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Converts real fixed-cell fonts from Debian packages and checks the result.
 
-Usage: real_fonts.py TOOL FONT [--fontforge]
+Usage: real_fonts.py TOOL FONT [--fontforge] [--merge]
        real_fonts.py TOOL --damaged
        real_fonts.py TOOL --names
 
@@ -10,7 +10,9 @@ glyph and is identical on a second run.  With --fontforge, FontForge opens the
 SFD without complaint, finds every glyph at its slot with its name, the names
 and metrics are the ones written, every pixel centre is inside the outline
 exactly when its BDF bit is set, and the TrueType and OpenType fonts it
-generates load and render in FreeType.  --damaged shows that the pixel check
+generates load and render in FreeType.  With --merge all of that holds for
+the merged outlines of -m, which also differ from the squares only in their
+contours and pass FontForge's validation.  --damaged shows that the pixel check
 catches a single square moved sideways; --names, that FontForge reads back
 every glyph name as the SFD writes it.
 """
@@ -126,10 +128,11 @@ def parse_bdf(path):
     return font
 
 
-def convert(tool, bdf, sfd):
+def convert(tool, bdf, sfd, options=()):
     env = dict(os.environ, SOURCE_DATE_EPOCH=EPOCH)
     with open(sfd, "wb") as out:
-        result = subprocess.run([tool, bdf], stdout=out, stderr=subprocess.PIPE, env=env)
+        result = subprocess.run([tool, *options, bdf], stdout=out, stderr=subprocess.PIPE,
+                                env=env)
     if result.returncode != 0:
         raise Failure(f"{bdf}: status {result.returncode}: {result.stderr.decode()}")
     report = re.fullmatch(rb"Processed (\d+) glyphs in \d+\.\d{6} seconds\.\n", result.stderr)
@@ -151,11 +154,17 @@ def header_values(sfd):
     return values
 
 
-def check_conversion(tool, font, folder):
+def without_contours(path):
+    """The SFD text with the contour lines taken out."""
+    with open(path, "rb") as text:
+        return [line for line in text if not line.endswith((b" m 1\n", b" l 1\n"))]
+
+
+def check_conversion(tool, font, folder, options=()):
     bdf = make_bdf(font, folder)
     info = parse_bdf(bdf)
     sfd = os.path.join(folder, font + ".sfd")
-    reported = convert(tool, bdf, sfd)
+    reported = convert(tool, bdf, sfd, options)
     if reported != len(info["glyphs"]):
         raise Failure(f"{font}: the report counts {reported} glyphs of {len(info['glyphs'])}")
     records = 0
@@ -166,9 +175,14 @@ def check_conversion(tool, font, folder):
     if records != len(info["glyphs"]) or records != info["chars"]:
         raise Failure(f"{font}: {records} glyph records for {len(info['glyphs'])} BDF glyphs")
     again = os.path.join(folder, font + ".again.sfd")
-    convert(tool, bdf, again)
+    convert(tool, bdf, again, options)
     if subprocess.run(["cmp", "-s", sfd, again]).returncode != 0:
         raise Failure(f"{font}: a second conversion differs")
+    if "-m" in options:
+        # Merged outlines change the contours and nothing else.
+        convert(tool, bdf, again, [o for o in options if o != "-m"])
+        if without_contours(sfd) != without_contours(again):
+            raise Failure(f"{font}: -m changes more than the contours")
     os.unlink(again)
     return bdf, info, sfd
 
@@ -191,23 +205,47 @@ def expected_pixels(rows, width):
     return pixels
 
 
-def covered_pixels(glyph, columns, row_centres):
-    """Pixel centres inside the outline by nonzero winding, from the contour rectangles."""
-    winding = {}
+def covered_pixels(glyph, columns, row_centres, rectangles):
+    """Pixel centres inside the outline by nonzero winding: each row of
+    centres is swept from the left across the vertical edges it meets."""
+    crossings = {}
     for contour in glyph.foreground:
-        xs = [p.x for p in contour]
-        ys = [p.y for p in contour]
-        x0, x1, y0, y1 = min(xs), max(xs), min(ys), max(ys)
-        if len(contour) != 4 or len(set(xs)) != 2 or len(set(ys)) != 2:
-            raise Failure(f"{glyph.glyphname}: contour is no rectangle: {list(zip(xs, ys))}")
-        turn = -1 if contour.isClockwise() else 1
-        first, last = bisect.bisect_right(columns, x0), bisect.bisect_left(columns, x1)
-        # Row centres fall as the row index grows; they are kept negated and ascending.
-        top, bottom = bisect.bisect_right(row_centres, -y1), bisect.bisect_left(row_centres, -y0)
-        for r in range(top, bottom):
-            for i in range(first, last):
-                winding[(r, i)] = winding.get((r, i), 0) + turn
-    return {pixel for pixel, turns in winding.items() if turns != 0}
+        points = [(p.x, p.y) for p in contour]
+        if rectangles and (len(points) != 4 or len({x for x, _ in points}) != 2
+                           or len({y for _, y in points}) != 2):
+            raise Failure(f"{glyph.glyphname}: contour is no rectangle: {points}")
+        for i, (x0, y0) in enumerate(points):
+            x1, y1 = points[(i + 1) % len(points)]
+            if x0 != x1 and y0 != y1:
+                raise Failure(f"{glyph.glyphname}: slanted edge {(x0, y0)} to {(x1, y1)}")
+            if x0 != x1:
+                continue
+            # Row centres fall as the row index grows; they are kept negated and ascending.
+            top = bisect.bisect_right(row_centres, -max(y0, y1))
+            bottom = bisect.bisect_left(row_centres, -min(y0, y1))
+            for r in range(top, bottom):
+                crossings.setdefault(r, []).append((x0, 1 if y1 > y0 else -1))
+    pixels = set()
+    for r, edges in crossings.items():
+        edges.sort()
+        turns = 0
+        for k, (x, turn) in enumerate(edges[:-1]):
+            turns += turn
+            if turns != 0:
+                first = bisect.bisect_right(columns, x)
+                last = bisect.bisect_left(columns, edges[k + 1][0])
+                pixels.update((r, i) for i in range(first, last))
+    return pixels
+
+
+def corner_contact(pixels):
+    """Whether two set pixels meet at a corner with neither neighbour between them set."""
+    for r, i in pixels:
+        for dr, di in ((1, 1), (1, -1)):
+            if (r + dr, i + di) in pixels and (r + dr, i) not in pixels \
+                    and (r, i + di) not in pixels:
+                return True
+    return False
 
 
 def open_quietly(fontforge, sfd, folder):
@@ -227,7 +265,7 @@ def open_quietly(fontforge, sfd, folder):
     return font
 
 
-def check_pixels(font, info, ascent, name):
+def check_pixels(font, info, ascent, name, merged=False):
     width, height = info["width"], info["height"]
     columns = [(i + 0.5) * 512 / width for i in range(width)]
     deepest = max((len(g["rows"]) for g in info["glyphs"]), default=0)
@@ -235,8 +273,13 @@ def check_pixels(font, info, ascent, name):
     mismatches = 0
     for g in info["glyphs"]:
         glyph = font[g["encoding"]]
-        got = covered_pixels(glyph, columns, row_centres)
+        got = covered_pixels(glyph, columns, row_centres, not merged)
         want = expected_pixels(g["rows"], width)
+        if merged:
+            # FontForge's validation: flags 0x2 open contour, 0x4 self-intersection, 0x8 wrong direction.
+            state = glyph.validate(True)
+            if state & 0xA or (state & 0x4 and not corner_contact(want)):
+                raise Failure(f"{name}: {g['name']} fails validation: {state:#x}")
         if got != want:
             mismatches += len(got ^ want)
             if mismatches < 5:
@@ -251,10 +294,10 @@ def phase(name, started=[time.monotonic()]):
     started[0] = now
 
 
-def check_fontforge(tool, font_name, folder):
+def check_fontforge(tool, font_name, folder, options=()):
     import fontforge
 
-    bdf, info, sfd = check_conversion(tool, font_name, folder)
+    bdf, info, sfd = check_conversion(tool, font_name, folder, options)
     phase("convert twice")
     header = header_values(sfd)
     font = open_quietly(fontforge, sfd, folder)
@@ -278,7 +321,7 @@ def check_fontforge(tool, font_name, folder):
     if info.get("family") is not None and header["FontName"] != info["family"]:
         raise Failure(f"{font_name}: FontName {header['FontName']!r} is not the family name")
     phase("names and slots")
-    mismatches = check_pixels(font, info, font.ascent, font_name)
+    mismatches = check_pixels(font, info, font.ascent, font_name, "-m" in options)
     if mismatches:
         raise Failure(f"{font_name}: {mismatches} pixels differ")
     phase("pixels")
@@ -378,6 +421,11 @@ def check_names(tool, folder):
     print(f"{len(names)} names read back as written")
 
 
+def options(arguments):
+    """The tool's options for the script's own."""
+    return ["-m"] if "--merge" in arguments else []
+
+
 def main():
     if len(sys.argv) < 3:
         print(__doc__, file=sys.stderr)
@@ -390,9 +438,9 @@ def main():
             elif sys.argv[2] == "--names":
                 check_names(tool, folder)
             elif "--fontforge" in sys.argv[3:]:
-                check_fontforge(tool, sys.argv[2], folder)
+                check_fontforge(tool, sys.argv[2], folder, options(sys.argv[3:]))
             else:
-                check_conversion(tool, sys.argv[2], folder)
+                check_conversion(tool, sys.argv[2], folder, options(sys.argv[3:]))
         except Failure as failure:
             print(f"FAIL: {failure}", file=sys.stderr)
             return 1

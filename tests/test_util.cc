@@ -11,9 +11,11 @@
 
 #include "main.h"
 
-std::string convert_text(std::string_view bdf, std::string *message) {
+std::string convert_text(std::string_view bdf, std::string *message,
+                         const conversion_options &options) {
   std::string sfd;
   conversion_state state;
+  state.options = options;
   line_reader reader;
   output out;
   reader_open_memory(reader, bdf.data(), bdf.size());

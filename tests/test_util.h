@@ -7,15 +7,19 @@
 #include <string>
 #include <string_view>
 
+#include "bdf.h"
+
 // The fixed SFD texts: the outline preamble written at BITMAP, the end of a
 // glyph record written at ENDCHAR, and the closing lines of the document.
 inline const std::string sfd_preamble = "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n";
 inline const std::string sfd_glyph_end = "EndSplineSet\nEndChar\n\n";
 inline const std::string sfd_end = "EndChars\nEndSplineFont\n";
 
-// Converts bdf in-process; *message receives the fatal message, or stays
-// empty.  Returns the SFD text written, closing lines included on success.
-std::string convert_text(std::string_view bdf, std::string *message = nullptr);
+// Converts bdf in-process with the given options; *message receives the
+// fatal message, or stays empty.  Returns the SFD text written, closing
+// lines included on success.
+std::string convert_text(std::string_view bdf, std::string *message = nullptr,
+                         const conversion_options &options = {});
 
 // What a finished command printed and its exit status.
 struct run_result {
