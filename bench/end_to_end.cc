@@ -50,7 +50,7 @@ double write_bdf(int fd, int width, int height, long glyphs, const std::string &
 // Runs tool on input (a path, or "-" with a generator feeding standard input),
 // with standard output to /dev/null or counted through a pipe.
 measurement run(const char *tool, const char *path, int width, int height, long glyphs,
-                const std::string &row_text, bool count_output) {
+                const std::string &row_text, bool count_output, const char *option = nullptr) {
   measurement m;
   int feed[2] = {-1, -1};
   int drain[2] = {-1, -1};
@@ -73,7 +73,10 @@ measurement run(const char *tool, const char *path, int width, int height, long 
     }
     const int quiet = open("/dev/null", O_WRONLY);
     dup2(quiet, 2);
-    execl(tool, tool, path, static_cast<char *>(nullptr));
+    if (option != nullptr)
+      execl(tool, tool, option, path, static_cast<char *>(nullptr));
+    else
+      execl(tool, tool, path, static_cast<char *>(nullptr));
     _exit(127);
   }
   pid_t writer = -1;
@@ -122,6 +125,36 @@ void report(const char *name, const char *which, const measurement &m, double in
               m.seconds, output_mb / m.seconds, m.peak_kib);
 }
 
+// Measures the tool with an option against the tool without it on one
+// file; the best of three runs counts.  Returns the ratio of the times.
+double compare_option(const char *name, const char *tool, const char *option, const char *path,
+                      double input_mb, const measurement &plain) {
+  const double output_mb = run(tool, path, 0, 0, 0, "", true, option).output_mb;
+  measurement best;
+  best.seconds = 1e9;
+  for (int i = 0; i < 3; i++) {
+    const measurement m = run(tool, path, 0, 0, 0, "", false, option);
+    if (m.seconds < best.seconds) best = m;
+  }
+  report(name, option, best, input_mb, output_mb);
+  std::printf("%-22s %s: %.2f times the time, %.1f%% of the size of the default\n", name, option,
+              best.seconds / plain.seconds, 100 * output_mb / plain.output_mb);
+  return best.seconds / plain.seconds;
+}
+
+// Writes one glyph whose rows each set one pixel, so that every row top is
+// new: the worst case for the row texts.  Returns the number of bytes written.
+double write_pen_walk(int fd, long rows) {
+  FILE *out = fdopen(fd, "w");
+  double bytes = fprintf(out, "FONTBOUNDINGBOX 32 64 0 0\nFONT_ASCENT 60\nSTARTCHAR walk\n"
+                              "ENCODING 1\nBITMAP\n");
+  for (long r = 0; r < rows; r++)
+    bytes += fprintf(out, "%08X\n", 1u << (31 - r % 32));
+  bytes += fprintf(out, "ENDCHAR\n");
+  fclose(out);
+  return bytes;
+}
+
 // Measures one input with both tools; the best of three runs counts.
 void compare(const char *name, const char *fast, const char *plain, const char *path, int width,
              int height, long glyphs, const std::string &row_text, double input_mb) {
@@ -165,7 +198,32 @@ int main(int argc, char **argv) {
         return size;
       }
     };
-    compare("unifont", fast, plain, argv[3], 0, 0, 0, "", stat_size::of(argv[3]) / 1e6);
+    const double unifont_mb = stat_size::of(argv[3]) / 1e6;
+    compare("unifont", fast, plain, argv[3], 0, 0, 0, "", unifont_mb);
+    measurement base;
+    base.seconds = 1e9;
+    for (int i = 0; i < 3; i++) {
+      const measurement m = run(fast, argv[3], 0, 0, 0, "", false);
+      if (m.seconds < base.seconds) base = m;
+    }
+    base.output_mb = run(fast, argv[3], 0, 0, 0, "", true).output_mb;
+    for (const char *option : {"-m", "-b", "-mb"})
+      compare_option("unifont", fast, option, argv[3], unifont_mb, base);
+
+    // A million rows of one new pen position each, against Unifont.
+    char walk_path[] = "/tmp/quadsmith-bench.XXXXXX";
+    const int walk_fd = mkstemp(walk_path);
+    const double walk_mb = write_pen_walk(walk_fd, 1000000) / 1e6;
+    measurement walk;
+    walk.seconds = 1e9;
+    for (int i = 0; i < 3; i++) {
+      const measurement m = run(fast, walk_path, 0, 0, 0, "", false);
+      if (m.seconds < walk.seconds) walk = m;
+    }
+    report("new row top each row", "fast", walk, walk_mb, 0);
+    std::printf("%-22s %.2f times the time of Unifont\n", "new row top each row",
+                walk.seconds / base.seconds);
+    unlink(walk_path);
   }
 
   // Every pixel of a 32 by 64 cell set: the most output per input byte.

@@ -17,6 +17,8 @@ constexpr std::string_view keywords[] = {
     "ENCODING",
     "BITMAP",
     "ENDCHAR",
+    "BBX",
+    "DWIDTH",
 };
 
 } // namespace
@@ -43,13 +45,14 @@ std::string_view next_token(bdf_line &line, delimiter_set delims) {
   return text.substr(i, end - i);
 }
 
-keyword parse_keyword(bdf_line &line) {
+keyword parse_keyword(bdf_line &line, bool bdf_geometry) {
   line.cursor = 0;
   line.first = {};
   if (line.text.empty()) return KW_NONE;
   line.first = next_token(line, " \t\n");
   if (line.first.empty()) return KW_NONE;
-  for (int code = KW_FAMILY_NAME; code <= KW_ENDCHAR; code++)
+  const int last = bdf_geometry ? KW_DWIDTH : KW_ENDCHAR;
+  for (int code = KW_FAMILY_NAME; code <= last; code++)
     if (line.first == keywords[code]) return static_cast<keyword>(code);
   return KW_NONE;
 }
@@ -67,7 +70,9 @@ bool takes_value(keyword code) {
   case KW_NONE:
   case KW_FONTBOUNDINGBOX:
   case KW_BITMAP:
-  case KW_ENDCHAR: return false;
+  case KW_ENDCHAR:
+  case KW_BBX:
+  case KW_DWIDTH: return false;
   }
   return false;
 }

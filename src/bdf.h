@@ -25,6 +25,9 @@ enum keyword {
   KW_ENCODING,
   KW_BITMAP,
   KW_ENDCHAR,
+  // Recognized only with the BDF's own geometry (-b).
+  KW_BBX,
+  KW_DWIDTH,
 };
 
 // One input line being tokenized in the manner of strtok, without writing to it.
@@ -55,8 +58,9 @@ bdf_line make_line(std::string_view raw);
 // when none is left, in which case nothing remains for later calls either.
 std::string_view next_token(bdf_line &line, delimiter_set delims);
 
-// Recognizes the keyword that starts the line and leaves the cursor behind it.
-keyword parse_keyword(bdf_line &line);
+// Recognizes the keyword that starts the line and leaves the cursor behind
+// it; the per-glyph metric keywords only when bdf_geometry is set.
+keyword parse_keyword(bdf_line &line, bool bdf_geometry = false);
 
 // True for the keywords whose action needs the rest of the line as its value.
 bool takes_value(keyword code);

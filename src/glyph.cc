@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +13,9 @@
 namespace {
 
 constexpr const char *bbox_message = "Invalid value for FONTBOUNDINGBOX.";
+// The largest offset or advance in pixels taken from a BDF; nothing real
+// comes near it, and it keeps the pen's walk to a glyph's box short.
+constexpr long long max_offset = 1024;
 
 // Room for "%f" of any float: 39 integer digits, sign, point and six decimals.
 constexpr size_t number_room = 48;
@@ -54,16 +58,20 @@ void forget_rows(pixel_texts &texts) {
   texts.last_bottom_len = 0;
 }
 
-// Makes the column texts for a cell; rows seen for another cell are forgotten.
-void prepare_cell(pixel_texts &texts, uint32_t width, float xstep, float ystep) {
+// Makes the texts of width columns from first_column on; rows seen for other
+// columns are forgotten.
+void prepare_cell(pixel_texts &texts, int32_t first_column, uint32_t width, float xstep,
+                  float ystep) {
   // The arena is written before it is read, so it is never cleared.
   if (!texts.arena) texts.arena.reset(new char[arena_size]);
   texts.width = width;
+  texts.generation++;
+  texts.first_column = first_column;
   texts.xstep_bits = float_bits(xstep);
   texts.ystep_bits = float_bits(ystep);
   for (uint32_t i = 0; i < width; i++) {
     char number[number_room];
-    const float x0 = static_cast<float>(i) * xstep;
+    const float x0 = static_cast<float>(first_column + static_cast<int32_t>(i)) * xstep;
     const float x1 = x0 + xstep;
     size_t n = format_coordinate(number, x0);
     std::memcpy(texts.x0[i], number, n);
@@ -170,10 +178,14 @@ uint32_t row_entry(pixel_texts &texts, pixel_texts::slot &slot, float top, float
   return slot.entry;
 }
 
-void ensure_cell(pixel_texts &texts, uint32_t width, float xstep, float ystep) {
-  if (texts.width != width || texts.xstep_bits != float_bits(xstep) ||
-      texts.ystep_bits != float_bits(ystep))
-    prepare_cell(texts, width, xstep, ystep);
+// Makes sure the texts hold at least width columns from first_column on.
+// Glyphs of different widths share them, so that a font of half and full
+// widths does not make them again glyph after glyph.
+void ensure_cell(pixel_texts &texts, int32_t first_column, uint32_t width, float xstep,
+                 float ystep) {
+  if (texts.width < width || texts.width == 0 || texts.first_column != first_column ||
+      texts.xstep_bits != float_bits(xstep) || texts.ystep_bits != float_bits(ystep))
+    prepare_cell(texts, first_column, width, xstep, ystep);
 }
 
 // The pixels a row sets, pixel i at bit 31 - i.  Pixel i is row bit
@@ -197,8 +209,14 @@ uint32_t reverse_bits(uint32_t v) {
 
 // A band holds at most trace_rows rows; a longer glyph is traced in bands,
 // so that no input makes memory grow.
-void add_band_row(glyph_state &state, output &out, uint32_t pixels) {
-  if (state.band_rows == trace_rows) flush_outline(state, out);
+void add_band_row(glyph_state &state, output &out, uint32_t pixels, int32_t first_column,
+                  uint32_t columns) {
+  if (state.band_rows == trace_rows ||
+      (state.band_rows != 0 &&
+       (state.band_first_column != first_column || state.band_columns != columns)))
+    flush_outline(state, out);
+  state.band_first_column = first_column;
+  state.band_columns = columns;
   if (state.band_rows == 0) state.band_tops[0] = state.pen_y;
   state.band[state.band_rows++] = pixels;
   state.band_tops[state.band_rows] = state.pen_y - state.ystep;
@@ -211,6 +229,7 @@ std::string_view line_text(glyph_state &state, int line) {
     state.line_bits[line] = bits;
     state.line_len[line] =
         static_cast<uint8_t>(format_coordinate(state.line_text[line], state.band_tops[line]));
+    state.line_stamp[line] = ++state.stamps;
   }
   return std::string_view(state.line_text[line], state.line_len[line]);
 }
@@ -227,6 +246,46 @@ char *put_point(char *p, glyph_state &state, const trace_point &point, bool firs
   return put(p, first ? " m 1\n" : " l 1\n");
 }
 
+// Writes a corner's line from the corner texts, making it if it is not there.
+void write_corner(glyph_state &state, output &out, const trace_point &point) {
+  constexpr size_t room = corner_texts::room;
+  corner_texts &corners = *state.corners;
+  line_text(state, point.y);
+  const uint64_t tag = uint64_t{state.texts.generation} << 32 | state.line_stamp[point.y];
+  const int side = point.pixel_right ? 1 : 0;
+  char *text = corners.text[side][point.x][point.y];
+  if (corners.tag[side][point.x][point.y] != tag) {
+    char line[2 * number_room + 8];
+    const size_t n = static_cast<size_t>(put_point(line, state, point, false) - line);
+    if (n > room) {
+      // Heights far out of any font do not fit; they are written as they come.
+      std::memcpy(output_reserve(out, n), line, n);
+      out.len += n;
+      return;
+    }
+    std::memcpy(text, line, n);
+    corners.len[side][point.x][point.y] = static_cast<uint8_t>(n);
+    corners.tag[side][point.x][point.y] = tag;
+  }
+  // The whole slot is copied, so the copy has a fixed size.
+  std::memcpy(output_reserve(out, room), text, room);
+  out.len += corners.len[side][point.x][point.y];
+}
+
+// The font's ascent in pixels; the FONTBOUNDINGBOX stands in for a missing
+// FONT_ASCENT.
+int32_t ascent_pixels(const glyph_state &state) {
+  return state.ascent_pixels >= 0 ? state.ascent_pixels
+                                  : static_cast<int32_t>(state.height) + state.font_box.y;
+}
+
+// The product is rounded to a float before truncation: 25 * 40.96f is
+// exactly 1024 in single precision, not 1023.99... as in double.
+int32_t scale(long long pixels, float step) {
+  const float product = static_cast<float>(pixels) * step;
+  return static_cast<int32_t>(product);
+}
+
 } // namespace
 
 void flush_outline(glyph_state &state, output &out) {
@@ -238,20 +297,19 @@ void flush_outline(glyph_state &state, output &out) {
     any |= state.band[r];
   if (any == 0) return;
   if (!state.trace) state.trace.reset(new trace_result);
+  if (!state.corners) state.corners.reset(new corner_texts());
   const trace_result &result = *state.trace;
   trace_outline(state.band, rows, *state.trace);
-  ensure_cell(state.texts, state.width, state.xstep, state.ystep);
+  ensure_cell(state.texts, state.band_first_column, state.band_columns, state.xstep, state.ystep);
   constexpr size_t point_room = 1 + 16 + 1 + number_room + 6;
   size_t from = 0;
   for (size_t c = 0; c < result.contours; c++) {
     const size_t end = result.contour_end[c];
     char *p = output_reserve(out, point_room);
     out.len += static_cast<size_t>(put_point(p, state, result.points[from], true) - p);
-    for (size_t i = from + 1; i <= end; i++) {
-      p = output_reserve(out, point_room);
-      const trace_point &point = result.points[i < end ? i : from];
-      out.len += static_cast<size_t>(put_point(p, state, point, false) - p);
-    }
+    for (size_t i = from + 1; i < end; i++)
+      write_corner(state, out, result.points[i]);
+    write_corner(state, out, result.points[from]);
     from = end;
   }
 }
@@ -262,39 +320,91 @@ size_t format_coordinate(char *to, float value) {
   return static_cast<size_t>(result.ptr - to);
 }
 
-const char *fontboundingbox_action(glyph_state &state, bdf_line &line) {
+const char *fontboundingbox_action(glyph_state &state, bdf_line &line,
+                                   const conversion_options &options) {
+  // The BDF's own reading ends a number at the line end as well.
+  const delimiter_set delims = options.bdf ? delimiter_set(" \t\n") : delimiter_set(" \t");
   const char *error = nullptr;
-  std::string_view token = next_token(line, " \t");
+  std::string_view token = next_token(line, delims);
   if (!token.empty()) {
     state.width = static_cast<uint32_t>(bounded_number(token, 0, 32, &error));
     if (error) return bbox_message;
   }
-  token = next_token(line, " \t");
+  token = next_token(line, delims);
   if (!token.empty()) {
     state.height = static_cast<uint32_t>(bounded_number(token, 0, 64, &error));
     if (error) return bbox_message;
   }
   if (state.width == 0 || state.height == 0) return bbox_message;
+  if (options.bdf) {
+    for (int32_t *offset : {&state.font_box.x, &state.font_box.y}) {
+      token = next_token(line, delims);
+      if (token.empty()) continue;
+      *offset = static_cast<int32_t>(bounded_number(token, -max_offset, max_offset, &error));
+      if (error) return bbox_message;
+    }
+    state.font_box.width = state.width;
+    state.font_box.height = state.height;
+  }
   const uint32_t bytes = (state.width + 7) / 8;
   state.mask = 1u << (8 * bytes - 1);
-  state.xstep = static_cast<float>(512.0 / state.width);
   state.ystep = static_cast<float>(1024.0 / state.height);
+  // Square pixels with the BDF's geometry; else the cell is 512 units wide.
+  state.xstep = options.bdf ? state.ystep : static_cast<float>(512.0 / state.width);
   return nullptr;
 }
 
 const char *font_metric_action(const glyph_state &state, std::string_view value, int32_t *units,
-                               const char *message) {
+                               int32_t *pixels, const char *message) {
   const char *error = nullptr;
   const long long n = bounded_number(value, 0, 64, &error);
   if (error) return message;
-  // The product is rounded to a float before truncation: 25 * 40.96f is
-  // exactly 1024 in single precision, not 1023.99... as in double.
-  const float product = static_cast<float>(n) * state.ystep;
-  *units = static_cast<int32_t>(product);
+  *pixels = static_cast<int32_t>(n);
+  *units = scale(n, state.ystep);
   return nullptr;
 }
 
-void startchar_action(output &out, std::string_view name) {
+const char *bbx_action(glyph_state &state, bdf_line &line) {
+  const long long limits[4][2] = {
+      {0, 32}, {0, 64}, {-max_offset, max_offset}, {-max_offset, max_offset}};
+  long long values[4];
+  for (int i = 0; i < 4; i++) {
+    const char *error = nullptr;
+    values[i] = bounded_number(next_token(line, " \t\n"), limits[i][0], limits[i][1], &error);
+    if (error) return "Invalid value for BBX.";
+  }
+  state.next_box = {static_cast<uint32_t>(values[0]), static_cast<uint32_t>(values[1]),
+                    static_cast<int32_t>(values[2]), static_cast<int32_t>(values[3])};
+  state.has_box = true;
+  return nullptr;
+}
+
+const char *dwidth_action(glyph_state &state, bdf_line &line) {
+  const char *error = nullptr;
+  const long long dx = bounded_number(next_token(line, " \t\n"), -max_offset, max_offset, &error);
+  if (error) return "Invalid value for DWIDTH.";
+  // The vertical advance has no place in the SFD, but must be a number too.
+  const std::string_view dy = next_token(line, " \t\n");
+  if (!dy.empty()) {
+    bounded_number(dy, -max_offset, max_offset, &error);
+    if (error) return "Invalid value for DWIDTH.";
+  }
+  state.next_advance = static_cast<int32_t>(dx);
+  state.has_advance = true;
+  return nullptr;
+}
+
+void bdf_font_metrics(const glyph_state &state, int32_t *ascent, int32_t *descent) {
+  const int32_t cell = static_cast<int32_t>(state.height);
+  const int32_t up = ascent_pixels(state);
+  const int32_t down = state.descent_pixels >= 0 ? state.descent_pixels : -state.font_box.y;
+  *ascent = scale(up, state.ystep);
+  *descent = up + down == cell ? 1024 - *ascent : scale(down, state.ystep);
+}
+
+void startchar_action(glyph_state &state, output &out, std::string_view name) {
+  state.has_box = false;
+  state.has_advance = false;
   output_write(out, "StartChar: ");
   write_glyph_name(out, name);
 }
@@ -309,11 +419,33 @@ void encoding_action(output &out, std::string_view value) {
   output_write(out, "\n");
 }
 
-void bitmap_action(glyph_state &state, output &out, int32_t ascent) {
-  output_write(out, "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
+void bitmap_action(glyph_state &state, output &out, int32_t ascent,
+                   const conversion_options &options) {
   state.in_bitmap = true;
   state.glyphs++;
   state.pen_y = static_cast<float>(ascent);
+  if (!options.bdf) {
+    output_write(out, "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
+    return;
+  }
+  state.box = state.has_box ? state.next_box : state.font_box;
+  const int32_t advance =
+      state.has_advance ? state.next_advance : static_cast<int32_t>(state.width);
+  char width[32];
+  const auto end = std::to_chars(width, width + sizeof width,
+                                 std::lround(static_cast<float>(advance) * state.xstep))
+                       .ptr;
+  output_write(out, "Width: ");
+  output_write(out, std::string_view(width, static_cast<size_t>(end - width)));
+  output_write(out, "\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
+  // The top of the box lies on the pen grid that starts at the ascent, so
+  // that its rows meet the rows of every other glyph edge to edge.
+  const int32_t steps =
+      ascent_pixels(state) - (state.box.y + static_cast<int32_t>(state.box.height));
+  for (int32_t i = 0; i < steps; i++)
+    state.pen_y = state.pen_y - state.ystep;
+  for (int32_t i = 0; i > steps; i--)
+    state.pen_y = state.pen_y + state.ystep;
 }
 
 void endchar_action(glyph_state &state, output &out) {
@@ -338,12 +470,38 @@ uint64_t read_row(std::string_view token) {
   return negative ? 0 - value : value;
 }
 
+uint32_t read_bdf_row(std::string_view token, uint32_t width) {
+  if (width == 0) return 0;
+  const size_t digits = 2 * ((width + 7) / 8);
+  uint32_t value = 0;
+  bool ended = false;
+  for (size_t i = 0; i < digits; i++) {
+    const uint8_t digit =
+        ended || i >= token.size() ? 16 : hex_digits[static_cast<unsigned char>(token[i])];
+    ended = ended || digit > 15;
+    value = value << 4 | (ended ? 0 : digit);
+  }
+  value <<= 32 - 4 * digits;
+  return width == 32 ? value : value & ~(UINT32_MAX >> width);
+}
+
 void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token,
                        const conversion_options &options) {
   if (!state.in_bitmap) return;
+  if (options.bdf) {
+    const uint32_t pixels = read_bdf_row(first_token, state.box.width);
+    if (options.merge)
+      add_band_row(state, out, reverse_bits(pixels), state.box.x, state.box.width);
+    else
+      draw_pixels(out, state.texts, pixels, state.box.x, state.box.width, state.pen_y, state.xstep,
+                  state.ystep);
+    state.pen_y = state.pen_y - state.ystep;
+    return;
+  }
   const auto row = static_cast<uint32_t>(read_row(first_token));
   if (options.merge) {
-    add_band_row(state, out, reverse_bits(row_pixels(row, state.mask, state.width)));
+    add_band_row(state, out, reverse_bits(row_pixels(row, state.mask, state.width)), 0,
+                 state.width);
     state.pen_y = state.pen_y - state.ystep;
     return;
   }
@@ -357,9 +515,13 @@ void bitmap_row_action(glyph_state &state, output &out, std::string_view first_t
 
 void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint32_t width,
               float top, float xstep, float ystep) {
-  uint32_t pixels = row_pixels(row, mask, width);
+  draw_pixels(out, texts, row_pixels(row, mask, width), 0, width, top, xstep, ystep);
+}
+
+void draw_pixels(output &out, pixel_texts &texts, uint32_t pixels, int32_t first_column,
+                 uint32_t width, float top, float xstep, float ystep) {
   if (pixels == 0) return;
-  ensure_cell(texts, width, xstep, ystep);
+  ensure_cell(texts, first_column, width, xstep, ystep);
   bool is_new;
   pixel_texts::slot &slot = row_slot(texts, top, &is_new);
   if (is_new) {
@@ -376,7 +538,7 @@ void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint
   }
   const uint32_t entry = row_entry(texts, slot, top, ystep);
   const char *base = texts.arena.get() + entry;
-  const char *text = base + (width + 1) * sizeof(uint32_t);
+  const char *text = base + (texts.width + 1) * sizeof(uint32_t);
   // Neighbouring set pixels have neighbouring texts, so each run of set
   // pixels is one copy.
   while (pixels != 0) {

@@ -72,11 +72,11 @@ constexpr std::string_view fixed_layers = "LayerCount: 2\n"
                                           "OS2_WeightWidthSlopeOnly: 0\n"
                                           "OS2_UseTypoMetrics: 0\n";
 
+constexpr std::string_view fixed_family = "PfmFamily: 33\n"
+                                          "TTFWeight: 500\n"
+                                          "TTFWidth: 5\n";
+
 constexpr std::string_view fixed_settings =
-    "PfmFamily: 33\n"
-    "TTFWeight: 500\n"
-    "TTFWidth: 5\n"
-    "LineGap: 72\n"
     "VLineGap: 0\n"
     "Panose: 2 0 6 4 0 0 0 0 0 0\n"
     "OS2TypoAscent: 0\n"
@@ -128,13 +128,13 @@ const char *owned_property_action(std::string_view *slot, std::string_view value
   return nullptr;
 }
 
-void chars_action(font_info &info, output &out, std::string_view value) {
+void chars_action(font_info &info, output &out, std::string_view value, bool no_line_gap) {
   info.chars = value;
-  write_header(out, info);
+  write_header(out, info, no_line_gap);
   info.chars = {};
 }
 
-void write_header(output &out, const font_info &info) {
+void write_header(output &out, const font_info &info, bool no_line_gap) {
   const long created = creation_time();
   output_write(out, "SplineFontDB: 3.0\n");
   write_line(out, "FontName: ", first_set(info.psname, info.name));
@@ -148,6 +148,8 @@ void write_header(output &out, const font_info &info) {
   write_number_line(out, "Descent: ", info.descent);
   output_write(out, fixed_layers);
   write_number_line(out, "CreationTime: ", created);
+  output_write(out, fixed_family);
+  output_write(out, no_line_gap ? "LineGap: 0\n" : "LineGap: 72\n");
   output_write(out, fixed_settings);
   write_line(out, "BeginChars: 65536 ", info.chars);
   output_write(out, "\n");

@@ -33,10 +33,11 @@ const char *family_name_action(font_info &info, name_ownership &owned, std::stri
 const char *owned_property_action(std::string_view *slot, std::string_view value);
 
 // Writes the header announcing the glyphs counted by a CHARS value.
-void chars_action(font_info &info, output &out, std::string_view value);
+void chars_action(font_info &info, output &out, std::string_view value, bool no_line_gap = false);
 
 // Writes the SFD font header; the creation time honours SOURCE_DATE_EPOCH.
-void write_header(output &out, const font_info &info);
+// With no_line_gap the lines of text meet, as the BDF's own geometry has them.
+void write_header(output &out, const font_info &info, bool no_line_gap = false);
 
 // Releases the owned texts of info and marks them unset.
 void release_font_info(font_info &info, name_ownership &owned);

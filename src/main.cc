@@ -82,7 +82,9 @@ bool writes_output(keyword code) {
   case KW_COPYRIGHT:
   case KW_FONT_VERSION:
   case KW_FONT_ASCENT:
-  case KW_FONT_DESCENT: return false;
+  case KW_FONT_DESCENT:
+  case KW_BBX:
+  case KW_DWIDTH: return false;
   }
   return false;
 }
@@ -92,7 +94,8 @@ bool writes_output(keyword code) {
 const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
   bdf_line line = make_line(raw);
   if (line.text.empty()) return nullptr;
-  const keyword code = parse_keyword(line);
+  const bool bdf = state.options.bdf;
+  const keyword code = parse_keyword(line, bdf);
   std::string_view value;
   if (takes_value(code)) {
     value = take_value(line);
@@ -107,16 +110,27 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_FAMILY_NAME: return family_name_action(info, state.owned, value);
   case KW_COPYRIGHT: return owned_property_action(&info.copyright, value);
   case KW_FONT_VERSION: return owned_property_action(&info.version, value);
-  case KW_CHARS: chars_action(info, out, value); return nullptr;
-  case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line);
+  case KW_CHARS:
+    if (bdf) bdf_font_metrics(glyph, &info.ascent, &info.descent);
+    chars_action(info, out, value, bdf);
+    return nullptr;
+  case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line, state.options);
   case KW_FONT_ASCENT:
-    return font_metric_action(glyph, value, &info.ascent, "Invalid value for FONT_ASCENT.");
+    return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
+                              "Invalid value for FONT_ASCENT.");
   case KW_FONT_DESCENT:
-    return font_metric_action(glyph, value, &info.descent, "Invalid value for FONT_DESCENT.");
-  case KW_STARTCHAR: startchar_action(out, value); return nullptr;
+    return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
+                              "Invalid value for FONT_DESCENT.");
+  case KW_STARTCHAR: startchar_action(glyph, out, value); return nullptr;
   case KW_ENCODING: encoding_action(out, value); return nullptr;
-  case KW_BITMAP: bitmap_action(glyph, out, info.ascent); return nullptr;
+  case KW_BITMAP:
+    if (bdf) bdf_font_metrics(glyph, &info.ascent, &info.descent);
+    bitmap_action(glyph, out, info.ascent, state.options);
+    return nullptr;
   case KW_ENDCHAR: endchar_action(glyph, out); return nullptr;
+  // A glyph's own box and advance count before its bitmap only.
+  case KW_BBX: return glyph.in_bitmap ? nullptr : bbx_action(glyph, line);
+  case KW_DWIDTH: return glyph.in_bitmap ? nullptr : dwidth_action(glyph, line);
   }
   return nullptr;
 }
@@ -144,12 +158,19 @@ void reset_state(conversion_state &state) {
   release_state(state);
   std::unique_ptr<char[]> arena = std::move(state.glyph.texts.arena);
   std::unique_ptr<trace_result> trace = std::move(state.glyph.trace);
+  std::unique_ptr<corner_texts> corners = std::move(state.glyph.corners);
+  // The corner texts are tagged with these counters, so they must not start over.
+  const uint32_t generation = state.glyph.texts.generation;
+  const uint32_t stamps = state.glyph.stamps;
   const conversion_options options = state.options;
   state.glyph = glyph_state{};
   state.info = font_info{};
   state.options = options;
   state.glyph.texts.arena = std::move(arena);
   state.glyph.trace = std::move(trace);
+  state.glyph.corners = std::move(corners);
+  state.glyph.texts.generation = generation;
+  state.glyph.stamps = stamps;
 }
 
 int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,

@@ -69,11 +69,26 @@ void trace_outline(const uint32_t *rows, int count, trace_result &result) {
       int y = start_y;
       direction d = RIGHT;
       for (;;) {
+        // A straight edge is a run of ones in its edge bitmap: where the run
+        // ends the contour turns, and nowhere before.
         switch (d) {
-        case RIGHT: unvisited[y] &= ~(uint64_t{1} << x), x++; break;
-        case LEFT: x--; break;
-        case DOWN: y++; break;
-        case UP: y--; break;
+        case RIGHT: {
+          const int run = std::countr_one(e.right[y] >> x);
+          unvisited[y] &= ~(((uint64_t{1} << run) - 1) << x);
+          x += run;
+          break;
+        }
+        case LEFT: x -= std::countl_one(e.left[y] << (64 - x)); break;
+        case DOWN:
+          do
+            y++;
+          while (y < count && (e.down[y] >> x & 1) != 0);
+          break;
+        case UP:
+          do
+            y--;
+          while (y > 0 && (e.up[y - 1] >> x & 1) != 0);
+          break;
         }
         const direction next = next_direction(e, count, x, y, d);
         if (x == start_x && y == start_y && next == RIGHT) {

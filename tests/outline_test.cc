@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "main.h"
 #include "test_util.h"
 
 namespace {
@@ -132,6 +133,29 @@ TEST(merged_outlines, are_written_before_any_other_output) {
   EXPECT_EQ(convert_text(box + "BITMAP\n80\nFONT_ASCENT 99\n", &message, {.merge = true}),
             sfd_preamble + square);
   EXPECT_EQ(message, "Invalid value for FONT_ASCENT.");
+}
+
+// A state made ready for another run keeps its cached texts; none of them
+// may stand in for the texts of the new run.
+TEST(merged_outlines, reset_state_leaves_no_stale_corner_texts) {
+  const std::string first = "FONTBOUNDINGBOX 8 16 0 0\nFONT_ASCENT 3\nBITMAP\nFF\n";
+  const std::string second = "FONTBOUNDINGBOX 8 16 0 0\nFONT_ASCENT 5\nBITMAP\nFF\n";
+  conversion_state state;
+  state.options.merge = true;
+  std::string sfd;
+  for (const std::string *bdf : {&first, &second}) {
+    reset_state(state);
+    sfd.clear();
+    line_reader reader;
+    output out;
+    reader_open_memory(reader, bdf->data(), bdf->size());
+    ASSERT_TRUE(output_open(out, -1, &sfd));
+    EXPECT_EQ(convert(state, reader, out), nullptr);
+    output_flush(out);
+    output_close(out);
+  }
+  release_state(state);
+  EXPECT_EQ(sfd, convert_text(second, nullptr, {.merge = true}));
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 """Converts real fixed-cell fonts from Debian packages and checks the result.
 
 Usage: real_fonts.py TOOL FONT [--fontforge] [--merge]
+       real_fonts.py TOOL FONT --bdf [--merge]
        real_fonts.py TOOL --damaged
        real_fonts.py TOOL --names
 
@@ -12,7 +13,8 @@ and metrics are the ones written, every pixel centre is inside the outline
 exactly when its BDF bit is set, and the TrueType and OpenType fonts it
 generates load and render in FreeType.  With --merge all of that holds for
 the merged outlines of -m, which also differ from the squares only in their
-contours and pass FontForge's validation.  --damaged shows that the pixel check
+contours and pass FontForge's validation.  --bdf converts with -b and holds
+every glyph against FreeType's own reading of the BDF (see check_bdf_geometry).  --damaged shows that the pixel check
 catches a single square moved sideways; --names, that FontForge reads back
 every glyph name as the SFD writes it.
 """
@@ -113,6 +115,7 @@ def parse_bdf(path):
             key = words[0]
             if key == "FONTBOUNDINGBOX":
                 font["width"], font["height"] = int(words[1]), int(words[2])
+                font["box"] = tuple(int(w) for w in words[1:5])
             elif key in ("FONT_ASCENT", "FONT_DESCENT") and "chars" not in font:
                 font[key[5:].lower() + "_px"] = int(words[1])
             elif key == "FAMILY_NAME" and font["family"] is None:
@@ -123,6 +126,8 @@ def parse_bdf(path):
                 glyph = {"name": line.split(" ", 1)[1], "encoding": None}
             elif key == "ENCODING":
                 glyph["encoding"] = int(words[1])
+            elif key == "BBX":
+                glyph["bbx"] = tuple(int(w) for w in words[1:5])
             elif key == "BITMAP":
                 rows = []
     return font
@@ -423,7 +428,201 @@ def check_names(tool, folder):
 
 def options(arguments):
     """The tool's options for the script's own."""
-    return ["-m"] if "--merge" in arguments else []
+    return (["-m"] if "--merge" in arguments else []) + (["-b"] if "--bdf" in arguments else [])
+
+
+def sfd_glyphs(path):
+    """Glyph records of an SFD by encoding: name, Width, contour points and the
+    text from StartChar to EndChar."""
+    glyphs = {}
+    glyph = None
+    with open(path, "rb") as text:
+        for raw in text:
+            line = raw.decode("utf-8", "replace")
+            if line.startswith("StartChar: "):
+                glyph = {"name": line[11:-1], "width": None, "contours": [], "text": [line]}
+                continue
+            if glyph is None:
+                continue
+            glyph["text"].append(line)
+            if line.startswith("Encoding: "):
+                glyphs[int(line.split()[1])] = glyph
+            elif line.startswith("Width: "):
+                glyph["width"] = int(line[7:])
+            elif line.endswith(" m 1\n"):
+                glyph["contours"].append([tuple(map(float, line.split()[:2]))])
+            elif line.endswith(" l 1\n"):
+                glyph["contours"][-1].append(tuple(map(float, line.split()[:2])))
+            elif line.startswith("EndChar"):
+                glyph = None
+    return glyphs
+
+
+def grid_pixels(contours, step):
+    """The pixels inside contours by nonzero winding, as (column, height of the
+    pixel's top edge) in pixels from the origin; every corner lies on the grid."""
+    crossings = {}
+    for contour in contours:
+        points = [(round(x / step), round(y / step)) for x, y in contour]
+        for (x, y), (gx, gy) in zip(contour, points):
+            # Row tops start at the ascent, truncated to a whole unit.
+            if abs(x / step - gx) > 1e-3 or abs(y / step - gy) > 1.001 / step:
+                raise Failure(f"corner {x} {y} is not on the pixel grid of {step} units")
+        for (x0, y0), (x1, y1) in zip(points, points[1:]):
+            if x0 == x1 and y0 != y1:
+                for top in range(min(y0, y1) + 1, max(y0, y1) + 1):
+                    crossings.setdefault(top, []).append((x0, 1 if y1 > y0 else -1))
+    pixels = set()
+    for top, edges in crossings.items():
+        edges.sort()
+        turns = 0
+        for (x, turn), (next_x, _) in zip(edges, edges[1:]):
+            turns += turn
+            if turns:
+                pixels.update((c, top) for c in range(x, next_x))
+    return pixels
+
+
+def freetype_glyph(face, code, flags=None):
+    """A glyph's set pixels as (column, top) from the origin, and its advance."""
+    import freetype
+
+    index = face.get_char_index(code)
+    if index == 0:
+        return None, None
+    face.load_glyph(index, flags if flags is not None else freetype.FT_LOAD_RENDER)
+    slot = face.glyph
+    bitmap = slot.bitmap
+    pixels = set()
+    buffer = bitmap.buffer
+    for r in range(bitmap.rows):
+        for c in range(bitmap.width):
+            if buffer[r * bitmap.pitch + c // 8] & (0x80 >> (c % 8)):
+                pixels.add((slot.bitmap_left + c, slot.bitmap_top - r))
+    return pixels, slot.advance.x / 64
+
+
+def check_bdf_geometry(tool, font_name, folder, options):
+    """With -b, every glyph has the pixels and advance FreeType's own BDF
+    driver finds, placed at the same offsets from the origin."""
+    import freetype
+
+    bdf, info, sfd = check_conversion(tool, font_name, folder, options)
+    step = 1024 / info["height"]
+    face = freetype.Face(bdf)
+    glyphs = sfd_glyphs(sfd)
+    wrong = 0
+    for g in info["glyphs"]:
+        record = glyphs[g["encoding"]]
+        want, advance = freetype_glyph(face, g["encoding"])
+        if want is None:
+            continue
+        got = grid_pixels(record["contours"], step)
+        if got != want or abs(record["width"] - advance * step) > 0.5 + 1e-6:
+            wrong += 1
+            if wrong < 5:
+                print(f"{font_name}: {g['name']}: Width {record['width']} for {advance}; "
+                      f"pixels differ at {sorted(got ^ want)[:8]}")
+    if wrong:
+        raise Failure(f"{font_name}: {wrong} glyphs differ from FreeType's reading")
+    phase("pixels and advances against FreeType")
+    if font_name in ("fixed-10x20", "terminus-16n", "terminus-32b"):
+        cell = os.path.join(folder, font_name + ".cell.sfd")
+        convert(tool, bdf, cell, [o for o in options if o != "-b"])
+        records = lambda path: open(path, "rb").read().split(b"StartChar: ", 1)[1]
+        if records(sfd) != records(cell):
+            raise Failure(f"{font_name}: -b changes the glyph records of a square cell")
+        phase("records as in the cell")
+    if font_name == "unifont":
+        widths = {g["width"] for g in glyphs.values()}
+        if widths != {512, 1024}:
+            raise Failure(f"unifont: widths {sorted(widths)[:10]}")
+    if font_name in ("fixed-6x13", "terminus-16n"):
+        cropped = os.path.join(folder, font_name + ".cropped.bdf")
+        crop_bdf(bdf, cropped)
+        cropped_sfd = os.path.join(folder, font_name + ".cropped.sfd")
+        convert(tool, cropped, cropped_sfd, options)
+        again = sfd_glyphs(cropped_sfd)
+        differ = [g["name"] for code, g in glyphs.items()
+                  if [l for l in g["text"] if l.endswith((" m 1\n", " l 1\n"))]
+                  != [l for l in again[code]["text"] if l.endswith((" m 1\n", " l 1\n"))]
+                  or g["width"] != again[code]["width"]]
+        if differ:
+            raise Failure(f"{font_name}: cropped glyphs draw differently: {differ[:5]}")
+        phase("cropped to the ink")
+    if font_name == "fixed-9x15" and "-m" not in options:
+        check_native_rendering(bdf, sfd, info, face, folder)
+
+
+def crop_bdf(source, target):
+    """Writes the font with every glyph cropped to its ink: BBX adjusted,
+    DWIDTH and everything else kept."""
+    out = []
+    box = rows = None
+    for raw in open(source, "rb"):
+        line = raw.decode("latin-1")
+        words = line.split()
+        if rows is not None:
+            if words and words[0] == "ENDCHAR":
+                w, h, x, y = box
+                ink = [(c, r) for r, text in enumerate(rows)
+                       for c in range(w) if int(text or "0", 16) >> (len(text) * 4 - 1 - c) & 1]
+                if ink:
+                    left = min(c for c, _ in ink)
+                    right = max(c for c, _ in ink)
+                    top = min(r for _, r in ink)
+                    bottom = max(r for _, r in ink)
+                    nw, nh = right - left + 1, bottom - top + 1
+                    out.append(f"BBX {nw} {nh} {x + left} {y + h - 1 - bottom}\n")
+                    out.append("BITMAP\n")
+                    digits = 2 * ((nw + 7) // 8)
+                    for r in range(top, bottom + 1):
+                        value = sum(1 << (digits * 4 - 1 - (c - left)) for c, rr in ink if rr == r)
+                        out.append(f"{value:0{digits}X}\n")
+                else:
+                    out.append("BBX 0 0 0 0\nBITMAP\n")
+                out.append(line)
+                rows = None
+            else:
+                rows.append(line.strip())
+            continue
+        if words and words[0] == "BBX":
+            box = tuple(int(v) for v in words[1:5])
+            continue
+        if words and words[0] == "BITMAP":
+            rows = []
+            continue
+        out.append(line)
+    open(target, "wb").write("".join(out).encode("latin-1"))
+
+
+def check_native_rendering(bdf, sfd, info, bdf_face, folder):
+    """The TrueType font of 9x15 made from the -b SFD renders in monochrome at
+    its native size pixel for pixel like the BDF, for the glyphs in the font's box."""
+    import fontforge
+    import freetype
+
+    font = open_quietly(fontforge, sfd, folder)
+    ttf = os.path.join(folder, "native.ttf")
+    font.generate(ttf)
+    font.close()
+    face = freetype.Face(ttf)
+    face.set_pixel_sizes(0, info["height"])
+    flags = freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO | freetype.FT_LOAD_NO_HINTING
+    wrong = checked = 0
+    for g in info["glyphs"]:
+        if g.get("bbx") != info["box"]:
+            continue
+        want, _ = freetype_glyph(bdf_face, g["encoding"])
+        got, _ = freetype_glyph(face, g["encoding"], flags)
+        checked += 1
+        if got != want:
+            wrong += 1
+            if wrong < 5:
+                print(f"9x15 at 15 ppem: {g['name']}: pixels differ at {sorted(got ^ want)[:8]}")
+    if wrong or checked < 100:
+        raise Failure(f"9x15: {wrong} of {checked} glyphs render differently at 15 ppem")
+    phase(f"9x15 rendered at 15 ppem: {checked} glyphs")
 
 
 def main():
@@ -437,6 +636,8 @@ def main():
                 check_damaged(tool, folder)
             elif sys.argv[2] == "--names":
                 check_names(tool, folder)
+            elif "--bdf" in sys.argv[3:]:
+                check_bdf_geometry(tool, sys.argv[2], folder, options(sys.argv[3:]))
             elif "--fontforge" in sys.argv[3:]:
                 check_fontforge(tool, sys.argv[2], folder, options(sys.argv[3:]))
             else:
