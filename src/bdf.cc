@@ -2,6 +2,8 @@
 
 #include "compat.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::string_view keywords[] = {
@@ -19,6 +21,8 @@ constexpr std::string_view keywords[] = {
     "ENDCHAR",
     "BBX",
     "DWIDTH",
+    "CHARSET_REGISTRY",
+    "CHARSET_ENCODING",
 };
 
 } // namespace
@@ -51,7 +55,7 @@ keyword parse_keyword(bdf_line &line, bool bdf_geometry) {
   if (line.text.empty()) return KW_NONE;
   line.first = next_token(line, " \t\n");
   if (line.first.empty()) return KW_NONE;
-  const int last = bdf_geometry ? KW_DWIDTH : KW_ENDCHAR;
+  const int last = bdf_geometry ? KW_CHARSET_ENCODING : KW_ENDCHAR;
   for (int code = KW_FAMILY_NAME; code <= last; code++)
     if (line.first == keywords[code]) return static_cast<keyword>(code);
   return KW_NONE;
@@ -66,7 +70,9 @@ bool takes_value(keyword code) {
   case KW_FONT_VERSION:
   case KW_CHARS:
   case KW_STARTCHAR:
-  case KW_ENCODING: return true;
+  case KW_ENCODING:
+  case KW_CHARSET_REGISTRY:
+  case KW_CHARSET_ENCODING: return true;
   case KW_NONE:
   case KW_FONTBOUNDINGBOX:
   case KW_BITMAP:
@@ -79,4 +85,30 @@ bool takes_value(keyword code) {
 
 std::string_view take_value(bdf_line &line) {
   return next_token(line, "\n");
+}
+
+std::string_view without_line_end(std::string_view text) {
+  if (text.ends_with("\r\n")) return text.substr(0, text.size() - 2);
+  if (text.ends_with('\n')) return text.substr(0, text.size() - 1);
+  return text;
+}
+
+size_t read_bdf_string(std::string_view value, char *to) {
+  if (!value.starts_with('"')) {
+    std::copy(value.begin(), value.end(), to);
+    return value.size();
+  }
+  size_t n = 0;
+  for (size_t i = 1; i < value.size(); i++) {
+    if (value[i] == '"') {
+      if (i + 1 < value.size() && value[i + 1] == '"') {
+        to[n++] = '"';
+        i++;
+        continue;
+      }
+      break; // the closing quote; anything after it is not part of the string
+    }
+    to[n++] = value[i];
+  }
+  return n;
 }

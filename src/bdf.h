@@ -25,9 +25,11 @@ enum keyword {
   KW_ENCODING,
   KW_BITMAP,
   KW_ENDCHAR,
-  // Recognized only with the BDF's own geometry (-b).
+  // Recognized only with the BDF's own geometry and text (-b).
   KW_BBX,
   KW_DWIDTH,
+  KW_CHARSET_REGISTRY,
+  KW_CHARSET_ENCODING,
 };
 
 // One input line being tokenized in the manner of strtok, without writing to it.
@@ -59,8 +61,17 @@ bdf_line make_line(std::string_view raw);
 std::string_view next_token(bdf_line &line, delimiter_set delims);
 
 // Recognizes the keyword that starts the line and leaves the cursor behind
-// it; the per-glyph metric keywords only when bdf_geometry is set.
+// it; the per-glyph metric and charset keywords only when bdf_geometry is set.
 keyword parse_keyword(bdf_line &line, bool bdf_geometry = false);
+
+// The line without its line end, a line feed or a carriage return and a
+// line feed, as BDF reads it.
+std::string_view without_line_end(std::string_view text);
+
+// Reads a BDF string value into to, which has room for value.size() bytes:
+// enclosing double quotes are removed and a doubled quote inside stands for
+// one; an unquoted value stays as it is.  Returns the length read.
+size_t read_bdf_string(std::string_view value, char *to);
 
 // True for the keywords whose action needs the rest of the line as its value.
 bool takes_value(keyword code);

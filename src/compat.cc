@@ -1,6 +1,7 @@
 #include "compat.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 
@@ -9,6 +10,14 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 #endif
+
+const char *program_name() {
+#ifdef __GLIBC__
+  return program_invocation_short_name;
+#else
+  return getprogname();
+#endif
+}
 
 size_t skip_space_and_sign(std::string_view text, bool *negative) {
   size_t i = 0;

@@ -28,6 +28,9 @@ size_t skip_space_and_sign(std::string_view text, bool *negative);
 long long bounded_number(std::string_view text, long long minval, long long maxval,
                          const char **errstr);
 
+// The name the program was started by, as err(3) prints it.
+const char *program_name();
+
 #ifndef HAVE_STRTONUM
 // The BSD strtonum for a NUL-terminated text, for systems whose libc lacks it.
 long long strtonum(const char *text, long long minval, long long maxval, const char **errstr);

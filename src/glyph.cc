@@ -286,7 +286,71 @@ int32_t scale(long long pixels, float step) {
   return static_cast<int32_t>(product);
 }
 
+// A glyph record needs its Encoding line before anything else; a glyph
+// whose BDF gives none is written without a Unicode value.
+void encode_if_missing(glyph_state &state, output &out) {
+  if (!state.in_glyph || state.has_encoding) return;
+  output_write(out, "\nEncoding: -1 -1 -1\n");
+  state.has_encoding = true;
+  state.unencoded++;
+}
+
 } // namespace
+
+const char *bdf_encoding_action(glyph_state &state, output &out, std::string_view value) {
+  bdf_line words = make_line(value);
+  const char *error = nullptr;
+  const long long code = bounded_number(next_token(words, " \t"), -1, INT32_MAX, &error);
+  if (error) return "Invalid value for ENCODING.";
+  // The second number of "ENCODING -1 n" is a code of no standard charset.
+  const std::string_view other = next_token(words, " \t");
+  if (!other.empty()) bounded_number(other, -1, INT32_MAX, &error);
+  if (error || !next_token(words, " \t").empty()) return "Invalid value for ENCODING.";
+  if (!state.charset_ready) {
+    const std::string_view registry(state.charset_names[0], state.charset_lengths[0]);
+    const std::string_view encoding(state.charset_names[1], state.charset_lengths[1]);
+    state.charset_known = !state.charset_too_long && charset_open(state.charset, registry, encoding);
+    state.charset_ready = true;
+  }
+  const int32_t unicode = code < 0 ? -1 : charset_to_unicode(state.charset, code);
+  if (unicode < 0) state.unencoded++;
+  char number[16];
+  const std::string_view text(number, static_cast<size_t>(
+                                          std::to_chars(number, number + sizeof number, unicode).ptr -
+                                          number));
+  output_write(out, "\nEncoding: ");
+  output_write(out, text);
+  output_write(out, " ");
+  output_write(out, text);
+  output_write(out, " ");
+  output_write(out, text);
+  output_write(out, "\n");
+  // A second ENCODING line adds nothing but another Encoding line, as without -b.
+  state.has_encoding = true;
+  return nullptr;
+}
+
+void charset_property_action(glyph_state &state, std::string_view value, int which) {
+  state.charset_ready = false;
+  if (value.size() >= sizeof state.charset_names[which]) {
+    state.charset_too_long = true;
+    return;
+  }
+  state.charset_lengths[which] =
+      static_cast<uint8_t>(read_bdf_string(value, state.charset_names[which]));
+}
+
+std::string_view charset_name(const glyph_state &state, char *buffer) {
+  size_t n = state.charset_lengths[0];
+  std::memcpy(buffer, state.charset_names[0], n);
+  buffer[n++] = '-';
+  std::memcpy(buffer + n, state.charset_names[1], state.charset_lengths[1]);
+  return std::string_view(buffer, n + state.charset_lengths[1]);
+}
+
+void release_glyph_state(glyph_state &state) {
+  charset_close(state.charset);
+}
 
 void flush_outline(glyph_state &state, output &out) {
   const int rows = state.band_rows;
@@ -402,11 +466,19 @@ void bdf_font_metrics(const glyph_state &state, int32_t *ascent, int32_t *descen
   *descent = up + down == cell ? 1024 - *ascent : scale(down, state.ystep);
 }
 
-void startchar_action(glyph_state &state, output &out, std::string_view name) {
+const char *startchar_action(glyph_state &state, output &out, std::string_view name,
+                             const conversion_options &options) {
+  if (options.bdf) {
+    if (state.in_glyph) return "STARTCHAR inside a glyph.";
+    if (state.height == 0) return "Glyph before FONTBOUNDINGBOX.";
+    state.in_glyph = true;
+    state.has_encoding = false;
+  }
   state.has_box = false;
   state.has_advance = false;
   output_write(out, "StartChar: ");
   write_glyph_name(out, name);
+  return nullptr;
 }
 
 void encoding_action(output &out, std::string_view value) {
@@ -421,8 +493,10 @@ void encoding_action(output &out, std::string_view value) {
 
 void bitmap_action(glyph_state &state, output &out, int32_t ascent,
                    const conversion_options &options) {
+  if (options.bdf) encode_if_missing(state, out);
   state.in_bitmap = true;
   state.glyphs++;
+  state.rows_read = 0;
   state.pen_y = static_cast<float>(ascent);
   if (!options.bdf) {
     output_write(out, "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
@@ -448,7 +522,11 @@ void bitmap_action(glyph_state &state, output &out, int32_t ascent,
     state.pen_y = state.pen_y + state.ystep;
 }
 
-void endchar_action(glyph_state &state, output &out) {
+void endchar_action(glyph_state &state, output &out, const conversion_options &options) {
+  if (options.bdf) {
+    encode_if_missing(state, out);
+    state.in_glyph = false;
+  }
   output_write(out, "EndSplineSet\nEndChar\n\n");
   state.in_bitmap = false;
 }
@@ -485,10 +563,15 @@ uint32_t read_bdf_row(std::string_view token, uint32_t width) {
   return width == 32 ? value : value & ~(UINT32_MAX >> width);
 }
 
-void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token,
-                       const conversion_options &options) {
-  if (!state.in_bitmap) return;
+const char *bitmap_row_action(glyph_state &state, output &out, std::string_view first_token,
+                              const conversion_options &options) {
+  if (!state.in_bitmap) return nullptr;
   if (options.bdf) {
+    const size_t digits = 2 * ((state.box.width + 7) / 8);
+    if (first_token.empty() || first_token.size() > digits) return "Invalid bitmap row.";
+    for (const char c : first_token)
+      if (hex_digits[static_cast<unsigned char>(c)] > 15) return "Invalid bitmap row.";
+    if (state.rows_read++ == state.box.height) return "More bitmap rows than the glyph's height.";
     const uint32_t pixels = read_bdf_row(first_token, state.box.width);
     if (options.merge)
       add_band_row(state, out, reverse_bits(pixels), state.box.x, state.box.width);
@@ -496,14 +579,14 @@ void bitmap_row_action(glyph_state &state, output &out, std::string_view first_t
       draw_pixels(out, state.texts, pixels, state.box.x, state.box.width, state.pen_y, state.xstep,
                   state.ystep);
     state.pen_y = state.pen_y - state.ystep;
-    return;
+    return nullptr;
   }
   const auto row = static_cast<uint32_t>(read_row(first_token));
   if (options.merge) {
     add_band_row(state, out, reverse_bits(row_pixels(row, state.mask, state.width)), 0,
                  state.width);
     state.pen_y = state.pen_y - state.ystep;
-    return;
+    return nullptr;
   }
 #ifdef QUADSMITH_PLAIN_ROWS
   draw_row_plain(out, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
@@ -511,6 +594,7 @@ void bitmap_row_action(glyph_state &state, output &out, std::string_view first_t
   draw_row(out, state.texts, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
 #endif
   state.pen_y = state.pen_y - state.ystep;
+  return nullptr;
 }
 
 void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint32_t width,

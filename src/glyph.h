@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "bdf.h"
+#include "charset.h"
 #include "io.h"
 #include "trace.h"
 
@@ -77,6 +78,19 @@ struct glyph_state {
   bool has_box = false;
   bool has_advance = false;
   glyph_box box;
+  // The BDF's structure and charset (-b): whether a glyph is open, whether it
+  // had its ENCODING, the rows of its bitmap so far, the glyphs written
+  // without a Unicode value, and the charset properties with their map.
+  bool in_glyph = false;
+  bool has_encoding = false;
+  uint32_t rows_read = 0;
+  uint64_t unencoded = 0;
+  char charset_names[2][64]; // CHARSET_REGISTRY and CHARSET_ENCODING, read as BDF strings
+  uint8_t charset_lengths[2] = {};
+  bool charset_too_long = false;
+  bool charset_ready = false; // the map is open for the names as they stand
+  bool charset_known = true;
+  charset_map charset;
   // Merged outlines: the rows not yet traced (pixel c at bit c), the tops of
   // their row lines, and the texts of the row lines last written.
   uint32_t band[trace_rows];
@@ -117,8 +131,27 @@ const char *dwidth_action(glyph_state &state, bdf_line &line);
 // where they fill the cell the em is exactly 1024 units.
 void bdf_font_metrics(const glyph_state &state, int32_t *ascent, int32_t *descent);
 
-// Writes the start of a glyph record and forgets the last glyph's box.
-void startchar_action(glyph_state &state, output &out, std::string_view name);
+// Writes the start of a glyph record and forgets the last glyph's box; with
+// bdf structure a glyph inside a glyph, or before the font's box, is an
+// error, whose message is returned.
+const char *startchar_action(glyph_state &state, output &out, std::string_view name,
+                             const conversion_options &options);
+
+// Writes the Encoding line of a glyph record from an ENCODING value read as
+// a number and mapped through the font's charset to Unicode; returns the
+// message of a value that is no number.
+const char *bdf_encoding_action(glyph_state &state, output &out, std::string_view value);
+
+// Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value.
+void charset_property_action(glyph_state &state, std::string_view value, int which);
+
+// The charset the font names, as "REGISTRY-ENCODING", in buffer, which has
+// room for charset_name_room bytes.
+constexpr size_t charset_name_room = 2 * 64;
+std::string_view charset_name(const glyph_state &state, char *buffer);
+
+// Releases the charset map.
+void release_glyph_state(glyph_state &state);
 
 // Writes the Encoding line of a glyph record.
 void encoding_action(output &out, std::string_view value);
@@ -130,13 +163,15 @@ void bitmap_action(glyph_state &state, output &out, int32_t ascent,
                    const conversion_options &options);
 
 // Closes the bitmap block and the glyph record.
-void endchar_action(glyph_state &state, output &out);
+void endchar_action(glyph_state &state, output &out, const conversion_options &options);
 
 // Draws one row line of an open bitmap block from its first token, or with
 // merge adds it to the rows to trace, and moves the pen down; does nothing
-// outside a block.
-void bitmap_row_action(glyph_state &state, output &out, std::string_view first_token,
-                       const conversion_options &options);
+// outside a block.  With bdf structure the row is the whole line without
+// blanks around it, and a row that is no hexadecimal number, is wider than
+// the glyph's box or is one too many is an error, whose message is returned.
+const char *bitmap_row_action(glyph_state &state, output &out, std::string_view row,
+                              const conversion_options &options);
 
 // Writes the merged outline of the rows collected so far, if any.
 void flush_outline(glyph_state &state, output &out);

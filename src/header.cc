@@ -5,7 +5,9 @@
 #include <cstring>
 #include <sys/time.h>
 
+#include "bdf.h"
 #include "compat.h"
+#include "names.h"
 
 namespace {
 
@@ -15,12 +17,14 @@ bool is_set(std::string_view text) {
   return text.data() != nullptr;
 }
 
-// Duplicates value into malloc'd storage; null on failure.
-const char *duplicate(std::string_view value) {
+// Duplicates value into malloc'd storage, read as a BDF string with
+// bdf_text, and sets *length; null on failure.
+const char *duplicate(std::string_view value, bool bdf_text, size_t *length) {
   char *copy = static_cast<char *>(std::malloc(value.size() + 1));
   if (copy == nullptr) return nullptr;
-  std::memcpy(copy, value.data(), value.size());
-  copy[value.size()] = '\0';
+  *length = bdf_text ? read_bdf_string(value, copy) : value.size();
+  if (!bdf_text) std::memcpy(copy, value.data(), value.size());
+  copy[*length] = '\0';
   return copy;
 }
 
@@ -104,27 +108,40 @@ constexpr std::string_view fixed_settings =
 
 } // namespace
 
-const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value) {
+const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value,
+                               bool bdf_text) {
   const char *copy = nullptr;
+  size_t length = value.size();
   if (!is_set(info.name)) {
-    if ((copy = duplicate(value)) == nullptr) return allocation_message;
-    info.name = std::string_view(copy, value.size());
+    if ((copy = duplicate(value, bdf_text, &length)) == nullptr) return allocation_message;
+    info.name = std::string_view(copy, length);
     owned.name_owned = true;
   }
-  if (!is_set(info.psname)) {
-    // One copy serves both names; release_font_info frees it once.
-    if (copy == nullptr && (copy = duplicate(value)) == nullptr) return allocation_message;
-    info.psname = std::string_view(copy, value.size());
-    owned.psname_owned = true;
+  if (is_set(info.psname)) return nullptr;
+  if (bdf_text) {
+    char name[max_postscript_name];
+    const char *text = copy != nullptr ? copy : duplicate(value, true, &length);
+    if (text == nullptr) return allocation_message;
+    const size_t n = postscript_name(std::string_view(text, length), name);
+    if (copy == nullptr) std::free(const_cast<char *>(text));
+    // A name with nothing valid in it leaves the PostScript name to the default.
+    const std::string_view ps = n != 0 ? std::string_view(name, n) : "Untitled";
+    if ((copy = duplicate(ps, false, &length)) == nullptr) return allocation_message;
+  } else if (copy == nullptr && (copy = duplicate(value, false, &length)) == nullptr) {
+    return allocation_message;
   }
+  // Without bdf_text one copy serves both names; release_font_info frees it once.
+  info.psname = std::string_view(copy, length);
+  owned.psname_owned = true;
   return nullptr;
 }
 
-const char *owned_property_action(std::string_view *slot, std::string_view value) {
-  const char *copy = duplicate(value);
+const char *owned_property_action(std::string_view *slot, std::string_view value, bool bdf_text) {
+  size_t length;
+  const char *copy = duplicate(value, bdf_text, &length);
   if (copy == nullptr) return allocation_message;
   release(slot);
-  *slot = std::string_view(copy, value.size());
+  *slot = std::string_view(copy, length);
   return nullptr;
 }
 

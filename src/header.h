@@ -24,13 +24,17 @@ struct name_ownership {
   bool psname_owned = false;
 };
 
-// Fills the names still unset from a FAMILY_NAME value; returns the fatal
-// message if it can't be duplicated, else nullptr.
-const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value);
+// Fills the names still unset from a FAMILY_NAME value; with bdf_text the
+// value is read as a BDF string and the PostScript name made of it is a valid
+// one.  Returns the fatal message if it can't be duplicated, else nullptr.
+const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value,
+                               bool bdf_text = false);
 
-// Replaces *slot (copyright or version) with a duplicate of value; returns
-// the fatal message if it can't be duplicated, else nullptr.
-const char *owned_property_action(std::string_view *slot, std::string_view value);
+// Replaces *slot (copyright or version) with a duplicate of value, read as a
+// BDF string with bdf_text; returns the fatal message if it can't be
+// duplicated, else nullptr.
+const char *owned_property_action(std::string_view *slot, std::string_view value,
+                                  bool bdf_text = false);
 
 // Writes the header announcing the glyphs counted by a CHARS value.
 void chars_action(font_info &info, output &out, std::string_view value, bool no_line_gap = false);

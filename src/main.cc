@@ -37,7 +37,7 @@ constexpr const char *option_string = "+f:p:bhmv";
 constexpr const char *option_string = "f:p:bhmv";
 #endif
 
-void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs) {
+void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, uint64_t unencoded) {
   struct timespec end;
   clock_gettime(CLOCK_MONOTONIC, &end);
   time_t seconds = end.tv_sec - start.tv_sec;
@@ -48,8 +48,12 @@ void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs) {
   }
   const double elapsed =
       static_cast<double>(nanoseconds) / 1000000000.0 + static_cast<double>(seconds);
-  std::fprintf(errors, "Processed %lu glyphs in %f seconds.\n", static_cast<unsigned long>(glyphs),
-               elapsed);
+  if (unencoded == 0)
+    std::fprintf(errors, "Processed %lu glyphs in %f seconds.\n",
+                 static_cast<unsigned long>(glyphs), elapsed);
+  else
+    std::fprintf(errors, "Processed %lu glyphs in %f seconds, %lu without a Unicode value.\n",
+                 static_cast<unsigned long>(glyphs), elapsed, static_cast<unsigned long>(unencoded));
 }
 
 // Writes a text that ends the run, such as the usage text, and makes sure it
@@ -84,9 +88,28 @@ bool writes_output(keyword code) {
   case KW_FONT_ASCENT:
   case KW_FONT_DESCENT:
   case KW_BBX:
-  case KW_DWIDTH: return false;
+  case KW_DWIDTH:
+  case KW_CHARSET_REGISTRY:
+  case KW_CHARSET_ENCODING: return false;
   }
   return false;
+}
+
+// The row of a line read as BDF: the line without the blanks and tabs around it.
+std::string_view trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// With the BDF's own reading a message names the line it is about:
+// "Invalid value for ENCODING on line 12.".
+const char *located(conversion_state &state, const char *message, unsigned long line) {
+  if (!state.options.bdf) return message;
+  const std::string_view text(message);
+  std::snprintf(state.message, sizeof state.message, "%.*s on line %lu.",
+                static_cast<int>(text.size() - 1), message, line);
+  return state.message;
 }
 
 } // namespace
@@ -95,6 +118,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   bdf_line line = make_line(raw);
   if (line.text.empty()) return nullptr;
   const bool bdf = state.options.bdf;
+  if (bdf) line.text = without_line_end(line.text);
   const keyword code = parse_keyword(line, bdf);
   std::string_view value;
   if (takes_value(code)) {
@@ -106,12 +130,18 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   // Merged outlines are written before anything else is, and before the cell changes.
   if (state.options.merge && writes_output(code)) flush_outline(glyph, out);
   switch (code) {
-  case KW_NONE: bitmap_row_action(glyph, out, line.first, state.options); return nullptr;
-  case KW_FAMILY_NAME: return family_name_action(info, state.owned, value);
-  case KW_COPYRIGHT: return owned_property_action(&info.copyright, value);
-  case KW_FONT_VERSION: return owned_property_action(&info.version, value);
+  case KW_NONE:
+    return bitmap_row_action(glyph, out, bdf ? trimmed(line.text) : line.first, state.options);
+  case KW_FAMILY_NAME: return family_name_action(info, state.owned, value, bdf);
+  case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, bdf);
+  case KW_FONT_VERSION: return owned_property_action(&info.version, value, bdf);
   case KW_CHARS:
-    if (bdf) bdf_font_metrics(glyph, &info.ascent, &info.descent);
+    if (bdf) {
+      const char *error = nullptr;
+      bounded_number(value, 0, INT32_MAX, &error);
+      if (error) return "Invalid value for CHARS.";
+      bdf_font_metrics(glyph, &info.ascent, &info.descent);
+    }
     chars_action(info, out, value, bdf);
     return nullptr;
   case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line, state.options);
@@ -121,16 +151,21 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_FONT_DESCENT:
     return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
                               "Invalid value for FONT_DESCENT.");
-  case KW_STARTCHAR: startchar_action(glyph, out, value); return nullptr;
-  case KW_ENCODING: encoding_action(out, value); return nullptr;
+  case KW_STARTCHAR: return startchar_action(glyph, out, value, state.options);
+  case KW_ENCODING:
+    if (bdf) return bdf_encoding_action(glyph, out, value);
+    encoding_action(out, value);
+    return nullptr;
   case KW_BITMAP:
     if (bdf) bdf_font_metrics(glyph, &info.ascent, &info.descent);
     bitmap_action(glyph, out, info.ascent, state.options);
     return nullptr;
-  case KW_ENDCHAR: endchar_action(glyph, out); return nullptr;
+  case KW_ENDCHAR: endchar_action(glyph, out, state.options); return nullptr;
   // A glyph's own box and advance count before its bitmap only.
   case KW_BBX: return glyph.in_bitmap ? nullptr : bbx_action(glyph, line);
   case KW_DWIDTH: return glyph.in_bitmap ? nullptr : dwidth_action(glyph, line);
+  case KW_CHARSET_REGISTRY: charset_property_action(glyph, value, 0); return nullptr;
+  case KW_CHARSET_ENCODING: charset_property_action(glyph, value, 1); return nullptr;
   }
   return nullptr;
 }
@@ -142,16 +177,19 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
   while (out.error == 0 && next_line(reader, &raw))
     if (const char *message = convert_line(state, out, raw)) {
       flush_outline(state.glyph, out);
-      return message;
+      return located(state, message, reader.lines);
     }
   flush_outline(state.glyph, out);
   if (reader.error != 0 || out.error != 0) return nullptr;
+  if (state.options.bdf && state.glyph.in_glyph)
+    return located(state, "End of input inside a glyph.", reader.lines);
   output_write(out, "EndChars\nEndSplineFont\n");
   return nullptr;
 }
 
 void release_state(conversion_state &state) {
   release_font_info(state.info, state.owned);
+  release_glyph_state(state.glyph);
 }
 
 void reset_state(conversion_state &state) {
@@ -195,7 +233,13 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     std::fprintf(errors, "Can't write SFD output: %s\n", std::strerror(out.error));
     status = 1;
   } else {
-    report_time(errors, start, state.glyph.glyphs);
+    if (!state.glyph.charset_known) {
+      char name[charset_name_room];
+      const std::string_view charset = charset_name(state.glyph, name);
+      std::fprintf(errors, "%s: Unknown charset %.*s: its glyphs have no Unicode value.\n",
+                   program_name(), static_cast<int>(charset.size()), charset.data());
+    }
+    report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded);
   }
   return status;
 }

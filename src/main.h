@@ -15,6 +15,7 @@ struct conversion_state {
   font_info info;
   glyph_state glyph;
   name_ownership owned;
+  char message[160]; // a conversion error's message with its line number
 };
 
 // Handles one input line as read, line feed included; returns the fatal

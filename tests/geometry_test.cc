@@ -136,7 +136,7 @@ TEST(bdf_geometry, refuses_boxes_and_advances_it_cannot_honour) {
   for (const auto &c : cases) {
     std::string message;
     convert_text("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line, &message, bdf_options);
-    EXPECT_EQ(message, c.message) << c.line;
+    EXPECT_EQ(message, c.message.substr(0, c.message.size() - 1) + " on line 3.") << c.line;
     // Without -b these lines are no keywords, and offsets are not read.
     convert_text("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line, &message);
     EXPECT_EQ(message, "") << c.line;

@@ -1,0 +1,120 @@
+#include "charset.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+#include <string>
+
+namespace {
+
+struct charset_family {
+  const char *registry; // compared without case, up to its length (so "JISX0208" takes any year)
+  const char *encoding; // nullptr: any encoding, named by iconv_name alone
+  const char *iconv_name;
+  charset_kind kind;
+};
+
+// The X11 charset names of the families in use, and the system names iconv
+// knows them by.  Two-byte sets are read in their EUC form where that is the
+// only one iconv has.
+constexpr charset_family families[] = {
+    {"ISO10646", nullptr, nullptr, CHARSET_UNICODE},
+    {"JISX0208", nullptr, "EUC-JP", CHARSET_EUC},
+    {"JISX0201", nullptr, "JIS_X0201", CHARSET_ONE_BYTE},
+    {"GB2312", nullptr, "EUC-CN", CHARSET_EUC},
+    {"KSC5601", nullptr, "EUC-KR", CHARSET_EUC},
+    {"BIG5", nullptr, "BIG5", CHARSET_TWO_BYTE},
+    {"ISO8859", "", "ISO-8859-", CHARSET_ONE_BYTE},
+    {"KOI8", "", "KOI8-", CHARSET_ONE_BYTE},
+    {"MICROSOFT", "", "", CHARSET_ONE_BYTE},
+    {"PARATYPE", "", "", CHARSET_ONE_BYTE},
+    {"ASCII", nullptr, "ASCII", CHARSET_ONE_BYTE},
+};
+
+bool starts_without_case(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); i++) {
+    char c = text[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+iconv_t open_converter(const std::string &name) {
+  return iconv_open("UTF-32LE", name.c_str());
+}
+
+} // namespace
+
+bool charset_open(charset_map &map, std::string_view registry, std::string_view encoding) {
+  charset_close(map);
+  if (registry.empty() && encoding.empty()) return true;
+  std::string name;
+  map.kind = CHARSET_ONE_BYTE;
+  for (const charset_family &family : families) {
+    if (!starts_without_case(registry, family.registry)) continue;
+    map.kind = family.kind;
+    if (family.kind == CHARSET_UNICODE) return true;
+    name = family.iconv_name;
+    // A family that names its sets by their encoding: ISO8859-5, KOI8-R, CP1251, PT154.
+    if (family.encoding != nullptr) name.append(encoding);
+    break;
+  }
+  // Any other pair may still be a name the system knows, such as TIS620-0.
+  if (name.empty()) name = std::string(registry) + "-" + std::string(encoding);
+  const iconv_t converter = open_converter(name);
+  if (converter == reinterpret_cast<iconv_t>(-1)) {
+    map.kind = CHARSET_UNKNOWN;
+    return false;
+  }
+  map.converter = converter;
+  return true;
+}
+
+int32_t charset_to_unicode(charset_map &map, int64_t code) {
+  char bytes[2];
+  size_t length;
+  switch (map.kind) {
+  case CHARSET_UNICODE: return code >= 0 && code <= 0x10FFFF ? static_cast<int32_t>(code) : -1;
+  case CHARSET_UNKNOWN: return -1;
+  case CHARSET_ONE_BYTE:
+    if (code < 0 || code > 0xFF) return -1;
+    bytes[0] = static_cast<char>(code);
+    length = 1;
+    break;
+  case CHARSET_EUC:
+  case CHARSET_TWO_BYTE: {
+    const int64_t high = code >> 8;
+    const int64_t low = code & 0xFF;
+    if (map.kind == CHARSET_EUC) {
+      if (high < 0x21 || high > 0x7E || low < 0x21 || low > 0x7E) return -1;
+      bytes[0] = static_cast<char>(high | 0x80);
+      bytes[1] = static_cast<char>(low | 0x80);
+    } else {
+      if (high < 0x81 || high > 0xFE || low < 0x40 || low > 0xFE) return -1;
+      bytes[0] = static_cast<char>(high);
+      bytes[1] = static_cast<char>(low);
+    }
+    length = 2;
+    break;
+  }
+  }
+  const auto converter = static_cast<iconv_t>(map.converter);
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  char *in = bytes;
+  unsigned char out[8];
+  char *to = reinterpret_cast<char *>(out);
+  size_t out_left = sizeof out;
+  // Exactly one character must come of the code: a byte iconv cannot map,
+  // or a code that is only half a character, has no Unicode value.
+  if (iconv(converter, &in, &length, &to, &out_left) == static_cast<size_t>(-1) || length != 0 ||
+      sizeof out - out_left != 4)
+    return -1;
+  return static_cast<int32_t>(out[0] | out[1] << 8 | out[2] << 16 | uint32_t{out[3]} << 24);
+}
+
+void charset_close(charset_map &map) {
+  if (map.converter != nullptr) iconv_close(static_cast<iconv_t>(map.converter));
+  map = charset_map{};
+}
