@@ -12,6 +12,7 @@ struct charset_family {
   const char *encoding; // nullptr: any encoding, named by iconv_name alone
   const char *iconv_name;
   charset_kind kind;
+  const char *fallback = nullptr; // a system without iconv_name may know the set by this
 };
 
 // The X11 charset names of the families in use, and the system names iconv
@@ -20,7 +21,8 @@ struct charset_family {
 constexpr charset_family families[] = {
     {"ISO10646", nullptr, nullptr, CHARSET_UNICODE},
     {"JISX0208", nullptr, "EUC-JP", CHARSET_EUC},
-    {"JISX0201", nullptr, "JIS_X0201", CHARSET_ONE_BYTE},
+    // Shift JIS holds JIS X 0201 as its one-byte half.
+    {"JISX0201", nullptr, "JIS_X0201", CHARSET_ONE_BYTE, "SJIS"},
     {"GB2312", nullptr, "EUC-CN", CHARSET_EUC},
     {"KSC5601", nullptr, "EUC-KR", CHARSET_EUC},
     {"BIG5", nullptr, "BIG5", CHARSET_TWO_BYTE},
@@ -51,19 +53,23 @@ bool charset_open(charset_map &map, std::string_view registry, std::string_view 
   charset_close(map);
   if (registry.empty() && encoding.empty()) return true;
   std::string name;
+  const char *fallback = nullptr;
   map.kind = CHARSET_ONE_BYTE;
   for (const charset_family &family : families) {
     if (!starts_without_case(registry, family.registry)) continue;
     map.kind = family.kind;
     if (family.kind == CHARSET_UNICODE) return true;
     name = family.iconv_name;
+    fallback = family.fallback;
     // A family that names its sets by their encoding: ISO8859-5, KOI8-R, CP1251, PT154.
     if (family.encoding != nullptr) name.append(encoding);
     break;
   }
   // Any other pair may still be a name the system knows, such as TIS620-0.
   if (name.empty()) name = std::string(registry) + "-" + std::string(encoding);
-  const iconv_t converter = open_converter(name);
+  iconv_t converter = open_converter(name);
+  if (converter == reinterpret_cast<iconv_t>(-1) && fallback != nullptr)
+    converter = open_converter(fallback);
   if (converter == reinterpret_cast<iconv_t>(-1)) {
     map.kind = CHARSET_UNKNOWN;
     return false;

@@ -1,8 +1,8 @@
 #include "compat.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 #ifdef __linux__

@@ -309,15 +309,16 @@ const char *bdf_encoding_action(glyph_state &state, output &out, std::string_vie
   if (!state.charset_ready) {
     const std::string_view registry(state.charset_names[0], state.charset_lengths[0]);
     const std::string_view encoding(state.charset_names[1], state.charset_lengths[1]);
-    state.charset_known = !state.charset_too_long && charset_open(state.charset, registry, encoding);
+    state.charset_known =
+        !state.charset_too_long && charset_open(state.charset, registry, encoding);
     state.charset_ready = true;
   }
   const int32_t unicode = code < 0 ? -1 : charset_to_unicode(state.charset, code);
   if (unicode < 0) state.unencoded++;
   char number[16];
-  const std::string_view text(number, static_cast<size_t>(
-                                          std::to_chars(number, number + sizeof number, unicode).ptr -
-                                          number));
+  const std::string_view text(
+      number,
+      static_cast<size_t>(std::to_chars(number, number + sizeof number, unicode).ptr - number));
   output_write(out, "\nEncoding: ");
   output_write(out, text);
   output_write(out, " ");

@@ -53,7 +53,8 @@ void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, ui
                  static_cast<unsigned long>(glyphs), elapsed);
   else
     std::fprintf(errors, "Processed %lu glyphs in %f seconds, %lu without a Unicode value.\n",
-                 static_cast<unsigned long>(glyphs), elapsed, static_cast<unsigned long>(unencoded));
+                 static_cast<unsigned long>(glyphs), elapsed,
+                 static_cast<unsigned long>(unencoded));
 }
 
 // Writes a text that ends the run, such as the usage text, and makes sure it

@@ -73,11 +73,12 @@ TEST(bdf_geometry, places_each_glyph_in_its_own_box) {
        "Width: 512;Width: 512; 0.000000 64.000000 0.000000 896.000000"},
   };
   for (const auto &c : cases) {
-    EXPECT_EQ(squares_of(convert_text(font + c.glyph, nullptr, bdf_options)), c.squares) << c.glyph;
-    std::string merged = convert_text(font + c.glyph, nullptr, {.merge = true, .bdf = true});
-    EXPECT_EQ(
-        merged.substr(0, merged.find("SplineSet")),
-        convert_text(font + c.glyph, nullptr, bdf_options).substr(0, merged.find("SplineSet")));
+    const std::string bdf = font + c.glyph + "ENDCHAR\n";
+    const std::string squares = convert_text(bdf, nullptr, bdf_options);
+    EXPECT_EQ(squares_of(squares), c.squares) << c.glyph;
+    const std::string merged = convert_text(bdf, nullptr, {.merge = true, .bdf = true});
+    EXPECT_EQ(merged.substr(0, merged.find("SplineSet")),
+              squares.substr(0, merged.find("SplineSet")));
   }
 }
 

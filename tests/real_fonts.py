@@ -3,6 +3,7 @@
 
 Usage: real_fonts.py TOOL FONT [--fontforge] [--merge]
        real_fonts.py TOOL FONT --bdf [--merge]
+       real_fonts.py TOOL FONT --charset
        real_fonts.py TOOL --damaged
        real_fonts.py TOOL --names
 
@@ -14,7 +15,9 @@ exactly when its BDF bit is set, and the TrueType and OpenType fonts it
 generates load and render in FreeType.  With --merge all of that holds for
 the merged outlines of -m, which also differ from the squares only in their
 contours and pass FontForge's validation.  --bdf converts with -b and holds
-every glyph against FreeType's own reading of the BDF (see check_bdf_geometry).  --damaged shows that the pixel check
+every glyph against FreeType's own reading of the BDF (see check_bdf_geometry);
+--charset checks that -b puts the glyphs of a legacy charset at their Unicode
+values (see check_charset).  --damaged shows that the pixel check
 catches a single square moved sideways; --names, that FontForge reads back
 every glyph name as the SFD writes it.
 """
@@ -42,7 +45,17 @@ FONTS = {
     "terminus-16n": MISC + "ter-u16n_unicode.pcf.gz",
     "terminus-32b": MISC + "ter-u32b_unicode.pcf.gz",
     "unifont": "/usr/share/unifont/unifont.hex",
+    "k14": MISC + "k14.pcf.gz",
+    "koi9x15": MISC + "koi9x15_r.pcf.gz",
 }
+# Terminus 16n in every charset it ships, each held against its Unicode font.
+LEGACY_TERMINUS = ["cp1251", "iso-8859-1", "iso-8859-13", "iso-8859-15", "iso-8859-16",
+                   "iso-8859-2", "iso-8859-5", "iso-8859-7", "iso-8859-9", "koi8-r", "koi8-u",
+                   "pt154"]
+for charset in LEGACY_TERMINUS:
+    FONTS["terminus-16n-" + charset] = MISC + f"ter-u16n_{charset}.pcf.gz"
+# Python's own codecs, an independent map from a font's codes to Unicode.
+CODECS = {"k14": ("euc_jp", 2), "koi9x15": ("koi8_r", 1)}
 EPOCH = "1234567890"
 
 
@@ -140,7 +153,9 @@ def convert(tool, bdf, sfd, options=()):
                                 env=env)
     if result.returncode != 0:
         raise Failure(f"{bdf}: status {result.returncode}: {result.stderr.decode()}")
-    report = re.fullmatch(rb"Processed (\d+) glyphs in \d+\.\d{6} seconds\.\n", result.stderr)
+    report = re.fullmatch(
+        rb"Processed (\d+) glyphs in \d+\.\d{6} seconds(, \d+ without a Unicode value)?\.\n",
+        result.stderr)
     if not report:
         raise Failure(f"{bdf}: unexpected report {result.stderr!r}")
     return int(report.group(1))
@@ -508,6 +523,12 @@ def check_bdf_geometry(tool, font_name, folder, options):
     import freetype
 
     bdf, info, sfd = check_conversion(tool, font_name, folder, options)
+    check_line_ends(tool, bdf, sfd, folder, options)
+    if info.get("family") is not None:
+        family = info["family"].strip('"')
+        want = "".join(c for c in family if "!" <= c <= "~" and c not in "[](){}<>/%")[:63]
+        if header_values(sfd)["FontName"] != want or header_values(sfd)["FullName"] != family:
+            raise Failure(f"{font_name}: names {header_values(sfd)['FontName']!r} for {family!r}")
     step = 1024 / info["height"]
     face = freetype.Face(bdf)
     glyphs = sfd_glyphs(sfd)
@@ -552,6 +573,68 @@ def check_bdf_geometry(tool, font_name, folder, options):
         phase("cropped to the ink")
     if font_name == "fixed-9x15" and "-m" not in options:
         check_native_rendering(bdf, sfd, info, face, folder)
+
+
+def contour_lines(glyph):
+    return [line for line in glyph["text"] if line.endswith((" m 1\n", " l 1\n"))]
+
+
+def check_line_ends(tool, bdf, sfd, folder, options):
+    """A copy of the BDF with CR LF line ends converts to the same SFD."""
+    crlf = bdf + ".crlf.bdf"
+    with open(bdf, "rb") as source, open(crlf, "wb") as target:
+        target.write(source.read().replace(b"\n", b"\r\n"))
+    again = os.path.join(folder, "crlf.sfd")
+    convert(tool, crlf, again, options)
+    if subprocess.run(["cmp", "-s", sfd, again]).returncode != 0:
+        raise Failure(f"{bdf}: the CR LF copy converts differently")
+
+
+def check_charset(tool, font_name, folder):
+    """With -b a font in a legacy charset puts every glyph at its Unicode value."""
+    import fontforge
+    import freetype
+
+    bdf, info, sfd = check_conversion(tool, font_name, folder, ["-b"])
+    check_line_ends(tool, bdf, sfd, folder, ["-b"])
+    glyphs = sfd_glyphs(sfd)
+    if font_name.startswith("terminus-16n-"):
+        # The same design in Unicode: each glyph must be there with the same contours.
+        reference = make_bdf("terminus-16n", folder)
+        reference_sfd = os.path.join(folder, "reference.sfd")
+        convert(tool, reference, reference_sfd, ["-b"])
+        unicode_glyphs = sfd_glyphs(reference_sfd)
+        wrong = [g["name"] for code, g in glyphs.items()
+                 if code < 0 or code not in unicode_glyphs
+                 or contour_lines(g) != contour_lines(unicode_glyphs[code])]
+        if wrong or len(glyphs) != len(info["glyphs"]):
+            raise Failure(f"{font_name}: glyphs not as in the Unicode font: {wrong[:8]}")
+        print(f"{font_name}: {len(glyphs)} glyphs as in the Unicode font")
+        return
+    codec, width = CODECS[font_name]
+    font = open_quietly(fontforge, sfd, folder)
+    ttf = os.path.join(folder, font_name + ".ttf")
+    font.generate(ttf)
+    font.close()
+    face = freetype.Face(ttf)
+    found = 0
+    for g in info["glyphs"]:
+        code = g["encoding"]
+        data = bytes([code >> 8 | 0x80, code & 0xFF | 0x80]) if width == 2 else bytes([code])
+        try:
+            text = data.decode(codec)
+        except UnicodeDecodeError:
+            continue
+        if len(text) != 1:
+            continue
+        index = face.get_char_index(ord(text))
+        name = face.get_glyph_name(index).decode() if index else None
+        if name != sfd_name(g["name"]):
+            raise Failure(f"{font_name}: U+{ord(text):04X} finds {name}, not {g['name']}")
+        found += 1
+    if found < len(info["glyphs"]) * 0.9:
+        raise Failure(f"{font_name}: only {found} of {len(info['glyphs'])} glyphs by Unicode")
+    print(f"{font_name}: {found} glyphs found by their Unicode values")
 
 
 def crop_bdf(source, target):
@@ -636,6 +719,8 @@ def main():
                 check_damaged(tool, folder)
             elif sys.argv[2] == "--names":
                 check_names(tool, folder)
+            elif "--charset" in sys.argv[3:]:
+                check_charset(tool, sys.argv[2], folder)
             elif "--bdf" in sys.argv[3:]:
                 check_bdf_geometry(tool, sys.argv[2], folder, options(sys.argv[3:]))
             elif "--fontforge" in sys.argv[3:]:

@@ -25,7 +25,7 @@ std::string convert_text(std::string_view bdf, std::string *message,
   if (message != nullptr)
     *message = fatal_message ? fatal_message : "";
   else
-    EXPECT_EQ(fatal_message, nullptr);
+    EXPECT_EQ(fatal_message, nullptr) << fatal_message;
   output_close(out);
   reader_close(reader);
   release_state(state);

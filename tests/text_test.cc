@@ -1,0 +1,153 @@
+// BDF text as -b reads it: line ends, strings, names, charsets and structure.
+
+#include <gtest/gtest.h>
+#include <string>
+
+#include "charset.h"
+#include "names.h"
+#include "test_util.h"
+
+namespace {
+
+const conversion_options bdf_options{.merge = false, .bdf = true};
+
+TEST(bdf_text, strings_lose_their_quotes_and_names_their_invalid_bytes) {
+  const struct {
+    std::string value, string, postscript;
+  } cases[] = {
+      {"\"Spleen\"", "Spleen", "Spleen"},
+      {"\"Quadsmith Sample\"", "Quadsmith Sample", "QuadsmithSample"},
+      {"\"say \"\"hi\"\"\"", "say \"hi\"", "say\"hi\""},
+      {"Unquoted value", "Unquoted value", "Unquotedvalue"},
+      {"\"open", "open", "open"},
+      {"\"closed\" after", "closed", "closed"},
+      {"\"\"", "", ""},
+      {"\"a[b](c){d}<e>/f%g\"", "a[b](c){d}<e>/f%g", "abcdefg"},
+      {"\"caf\xC3\xA9\tx\"", "caf\xC3\xA9\tx", "cafx"},
+      {"\"" + std::string(80, 'n') + "\"", std::string(80, 'n'), std::string(63, 'n')},
+  };
+  for (const auto &c : cases) {
+    std::string read(c.value.size(), '\0');
+    read.resize(read_bdf_string(c.value, read.data()));
+    EXPECT_EQ(read, c.string) << c.value;
+    char name[max_postscript_name];
+    EXPECT_EQ(std::string(name, postscript_name(read, name)), c.postscript) << c.value;
+  }
+}
+
+TEST(bdf_text, header_carries_the_strings_and_a_valid_postscript_name) {
+  const std::string bdf = "FAMILY_NAME \"Quadsmith Sample\"\r\nCOPYRIGHT \"(c) \"\"Q\"\"\"\r\n"
+                          "FONT_VERSION \"1.9.0\"\r\nFONTBOUNDINGBOX 8 16 0 -2\r\nCHARS 0\r\n";
+  const std::string sfd = convert_text(bdf, nullptr, bdf_options);
+  EXPECT_NE(sfd.find("FontName: QuadsmithSample\nFullName: Quadsmith Sample\n"
+                     "FamilyName: Quadsmith Sample\nWeight: Medium\nCopyright: (c) \"Q\"\n"
+                     "Version: 1.9.0\n"),
+            std::string::npos)
+      << sfd;
+  // The same file without -b keeps the quotes, and its carriage returns stop it.
+  std::string message;
+  convert_text("FAMILY_NAME \"Q\"\nCHARS 0\n", &message);
+  EXPECT_NE(convert_text("FAMILY_NAME \"Q\"\nCHARS 0\n").find("FontName: \"Q\"\n"),
+            std::string::npos);
+}
+
+TEST(bdf_text, line_ends_of_carriage_return_and_line_feed_are_line_ends) {
+  const std::string lf =
+      "FONTBOUNDINGBOX 8 16 0 -2\nFONT_ASCENT 14\nFONT_DESCENT 2\nCHARS 1\n"
+      "STARTCHAR a b\nENCODING 97\nBBX 8 16 0 -2\nBITMAP\n18\n \t3C\t\nENDCHAR\n";
+  std::string crlf;
+  for (const char c : lf)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(convert_text(crlf, nullptr, bdf_options), convert_text(lf, nullptr, bdf_options));
+  EXPECT_NE(convert_text(lf, nullptr, bdf_options).find("StartChar: a_20b\n"), std::string::npos);
+}
+
+TEST(bdf_text, charsets_map_codes_to_unicode) {
+  const struct {
+    const char *registry, *encoding;
+    int64_t code;
+    int32_t unicode;
+  } cases[] = {
+      {"", "", 0x41, 0x41},
+      {"ISO10646", "1", 0x1F600, 0x1F600},
+      {"ISO10646", "1", 0x110000, -1},
+      {"ISO8859", "1", 0xE9, 0xE9},
+      {"ISO8859", "5", 0xB0, 0x410},
+      {"ISO8859", "16", 0xA1, 0x104},
+      {"KOI8", "R", 0xC1, 0x430},
+      {"KOI8", "U", 0xA4, 0x454},
+      {"Microsoft", "CP1251", 0xC0, 0x410},
+      {"Paratype", "PT154", 0x80, 0x496},
+      {"JISX0208.1983", "0", 0x2422, 0x3042},
+      {"JISX0208.1990", "0", 0x2121, 0x3000},
+      {"JISX0201.1976", "0", 0xB1, 0xFF71},
+      {"GB2312.1980", "0", 0x3021, 0x554A},
+      {"KSC5601.1987", "0", 0x3021, 0xAC00},
+      {"BIG5", "0", 0xA440, 0x4E00},
+      {"ISO8859", "1", 0x100, -1},
+      {"JISX0208.1983", "0", 0x41, -1},
+      {"KOI8", "R", -1, -1},
+  };
+  for (const auto &c : cases) {
+    charset_map map;
+    EXPECT_TRUE(charset_open(map, c.registry, c.encoding)) << c.registry << "-" << c.encoding;
+    EXPECT_EQ(charset_to_unicode(map, c.code), c.unicode) << c.registry << "-" << c.encoding;
+    charset_close(map);
+  }
+  charset_map map;
+  EXPECT_FALSE(charset_open(map, "NOSUCH", "9"));
+  EXPECT_EQ(charset_to_unicode(map, 0x41), -1);
+  charset_close(map);
+}
+
+TEST(bdf_text, encoding_lines_carry_the_unicode_value) {
+  const std::string font = "FONTBOUNDINGBOX 8 16 0 -2\nCHARSET_REGISTRY \"KOI8\"\n"
+                           "CHARSET_ENCODING \"R\"\n";
+  const struct {
+    std::string glyph, encoding;
+  } cases[] = {
+      {"ENCODING 193\n", "Encoding: 1072 1072 1072"},
+      {"ENCODING 65\n", "Encoding: 65 65 65"},
+      {"ENCODING -1 300\n", "Encoding: -1 -1 -1"},
+      {"ENCODING 300\n", "Encoding: -1 -1 -1"},
+      {"BITMAP\n", "Encoding: -1 -1 -1"},
+      {"", "Encoding: -1 -1 -1"},
+  };
+  for (const auto &c : cases) {
+    const std::string sfd =
+        convert_text(font + "STARTCHAR g\n" + c.glyph + "ENDCHAR\n", nullptr, bdf_options);
+    EXPECT_NE(sfd.find("StartChar: g\n" + c.encoding + "\n"), std::string::npos) << sfd;
+  }
+}
+
+TEST(bdf_text, broken_structure_is_an_error_that_names_its_line) {
+  const std::string box = "FONTBOUNDINGBOX 8 16 0 -2\n";
+  const struct {
+    std::string bdf, message;
+  } cases[] = {
+      {box + "STARTCHAR a\nENCODING 1\nBITMAP\n80\n", "End of input inside a glyph on line 5."},
+      {box + "STARTCHAR a\nSTARTCHAR b\n", "STARTCHAR inside a glyph on line 3."},
+      {box + "STARTCHAR a\nENCODING abc\n", "Invalid value for ENCODING on line 3."},
+      {box + "STARTCHAR a\nENCODING 1 x\n", "Invalid value for ENCODING on line 3."},
+      {box + "STARTCHAR a\nBITMAP\n8G\n", "Invalid bitmap row on line 4."},
+      {box + "STARTCHAR a\nBITMAP\n80 80\n", "Invalid bitmap row on line 4."},
+      {box + "STARTCHAR a\nBITMAP\n\n", "Invalid bitmap row on line 4."},
+      {box + "STARTCHAR a\nBITMAP\n0x80\n", "Invalid bitmap row on line 4."},
+      {box + "STARTCHAR a\nBITMAP\n800\n", "Invalid bitmap row on line 4."},
+      {box + "STARTCHAR a\nBBX 8 1 0 0\nBITMAP\n80\n80\n",
+       "More bitmap rows than the glyph's height on line 6."},
+      {box + "CHARS many\n", "Invalid value for CHARS on line 2."},
+      {"STARTCHAR a\n", "Glyph before FONTBOUNDINGBOX on line 1."},
+      {box + "FONT_ASCENT 99\n", "Invalid value for FONT_ASCENT on line 2."},
+  };
+  for (const auto &c : cases) {
+    std::string message;
+    convert_text(c.bdf, &message, bdf_options);
+    EXPECT_EQ(message, c.message) << c.bdf;
+    // Without -b each of these converts as it comes, or fails without a line.
+    convert_text(c.bdf, &message);
+    EXPECT_TRUE(message.empty() || message == "Invalid value for FONT_ASCENT.") << c.bdf;
+  }
+}
+
+} // namespace
