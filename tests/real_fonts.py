@@ -47,6 +47,9 @@ FONTS = {
     "unifont": "/usr/share/unifont/unifont.hex",
     "k14": MISC + "k14.pcf.gz",
     "koi9x15": MISC + "koi9x15_r.pcf.gz",
+    "hanglg16": MISC + "hanglg16.pcf.gz",
+    "gb16st": MISC + "gb16st.pcf.gz",
+    "7x14-jisx0201": MISC + "7x14-JISX0201.1976-0.pcf.gz",
 }
 # Terminus 16n in every charset it ships, each held against its Unicode font.
 LEGACY_TERMINUS = ["cp1251", "iso-8859-1", "iso-8859-13", "iso-8859-15", "iso-8859-16",
@@ -55,7 +58,8 @@ LEGACY_TERMINUS = ["cp1251", "iso-8859-1", "iso-8859-13", "iso-8859-15", "iso-88
 for charset in LEGACY_TERMINUS:
     FONTS["terminus-16n-" + charset] = MISC + f"ter-u16n_{charset}.pcf.gz"
 # Python's own codecs, an independent map from a font's codes to Unicode.
-CODECS = {"k14": ("euc_jp", 2), "koi9x15": ("koi8_r", 1)}
+CODECS = {"k14": ("euc_jp", 2), "koi9x15": ("koi8_r", 1), "hanglg16": ("euc_kr", 2),
+          "gb16st": ("gb2312", 2), "7x14-jisx0201": ("shift_jisx0213", 1)}
 EPOCH = "1234567890"
 
 
