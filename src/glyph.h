@@ -1,4 +1,4 @@
-// Cell metrics, glyph records and the pixel contours of bitmap rows.
+// The glyph actions: cell and glyph metrics, glyph records and bitmap rows.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,8 @@
 #include "bdf.h"
 #include "charset.h"
 #include "io.h"
-#include "trace.h"
+#include "outline.h"
+#include "rows.h"
 
 // A glyph's box in pixels: its size and the offset of its lower left corner
 // from the origin.
@@ -17,43 +18,6 @@ struct glyph_box {
   uint32_t height = 0;
   int32_t x = 0;
   int32_t y = 0;
-};
-
-// Ready-made texts of the pixel contours, so that a set pixel costs one copy:
-// the column edges for one cell, and for each recently seen row top the five
-// lines of every pixel of that row, back to back.
-struct pixel_texts {
-  uint32_t width = 0;      // the columns the texts were made for; 0 when nothing is made
-  uint32_t generation = 0; // counts the times the column texts were made
-  int32_t first_column = 0;
-  uint32_t xstep_bits = 0;
-  uint32_t ystep_bits = 0;
-  char x0[32][16]; // left edge of each column, NUL-free, length in x0_len
-  char x1[32][16];
-  uint8_t x0_len[32];
-  uint8_t x1_len[32];
-  struct slot {
-    uint32_t top_bits;
-    uint32_t entry; // offset of the row in the arena; UINT32_MAX when the slot is free
-  };
-  slot slots[256];
-  uint32_t used_slots = 0;       // rows kept; all are forgotten when the table is half full
-  std::unique_ptr<char[]> arena; // row entries: width + 1 offsets, then the text
-  size_t arena_used = 0;
-  char last_bottom[48]; // the text of the last row bottom made, the next row's top
-  uint8_t last_bottom_len = 0;
-  uint32_t last_bottom_bits = 0;
-};
-
-// The line of every corner of a merged outline, " x y l 1\n", made once and
-// copied whole: indexed by the side of the pixel that gives x, the column
-// line and the row line, and valid while its tag matches the generation of
-// the column texts and the stamp of the row line's text.
-struct corner_texts {
-  static constexpr size_t room = 64;
-  uint64_t tag[2][trace_columns + 1][trace_rows + 1] = {};
-  uint8_t len[2][trace_columns + 1][trace_rows + 1];
-  char text[2][trace_columns + 1][trace_rows + 1][room];
 };
 
 // Conversion state of the glyph actions.
@@ -91,20 +55,7 @@ struct glyph_state {
   bool charset_ready = false; // the map is open for the names as they stand
   bool charset_known = true;
   charset_map charset;
-  // Merged outlines: the rows not yet traced (pixel c at bit c), the tops of
-  // their row lines, and the texts of the row lines last written.
-  uint32_t band[trace_rows];
-  float band_tops[trace_rows + 1];
-  int band_rows = 0;
-  int32_t band_first_column = 0; // the columns the band's rows lie in
-  uint32_t band_columns = 0;
-  uint32_t line_bits[trace_rows + 1];
-  char line_text[trace_rows + 1][48];
-  uint8_t line_len[trace_rows + 1] = {};
-  uint32_t line_stamp[trace_rows + 1] = {}; // changes whenever the line's text does
-  uint32_t stamps = 0;
-  std::unique_ptr<trace_result> trace; // made once, kept across runs
-  std::unique_ptr<corner_texts> corners;
+  outline_band band; // merged outlines
 };
 
 // Takes the cell size from the tokens behind FONTBOUNDINGBOX, with bdf
@@ -153,6 +104,9 @@ std::string_view charset_name(const glyph_state &state, char *buffer);
 // Releases the charset map.
 void release_glyph_state(glyph_state &state);
 
+// Makes the state ready for another run, keeping the buffers it has made.
+void reset_glyph_state(glyph_state &state);
+
 // Writes the Encoding line of a glyph record.
 void encoding_action(output &out, std::string_view value);
 
@@ -182,21 +136,3 @@ uint64_t read_row(std::string_view token);
 // Reads a row of a box width pixels wide as BDF defines it: ceil(width / 8)
 // bytes from the left, missing digits 0; returns pixel c at bit 31 - c.
 uint32_t read_bdf_row(std::string_view token, uint32_t width);
-
-// Writes one closed square contour per set pixel of row; mask is the single
-// bit of the leftmost pixel, top the row's upper edge in font units.
-void draw_row(output &out, pixel_texts &texts, uint32_t row, uint32_t mask, uint32_t width,
-              float top, float xstep, float ystep);
-
-// Writes one closed square contour per set pixel, pixel c (at bit 31 - c)
-// lying at column first_column + c of a box width pixels wide.
-void draw_pixels(output &out, pixel_texts &texts, uint32_t pixels, int32_t first_column,
-                 uint32_t width, float top, float xstep, float ystep);
-
-// Writes a float as printf "%f" writes it widened to double; returns the length.
-size_t format_coordinate(char *to, float value);
-
-// Writes the same contours as draw_row with one snprintf per pixel: the
-// plain reference that tests and benchmarks hold the fast writer against.
-void draw_row_plain(output &out, uint32_t row, uint32_t mask, uint32_t width, float top,
-                    float xstep, float ystep);

@@ -194,22 +194,9 @@ void release_state(conversion_state &state) {
 }
 
 void reset_state(conversion_state &state) {
-  release_state(state);
-  std::unique_ptr<char[]> arena = std::move(state.glyph.texts.arena);
-  std::unique_ptr<trace_result> trace = std::move(state.glyph.trace);
-  std::unique_ptr<corner_texts> corners = std::move(state.glyph.corners);
-  // The corner texts are tagged with these counters, so they must not start over.
-  const uint32_t generation = state.glyph.texts.generation;
-  const uint32_t stamps = state.glyph.stamps;
-  const conversion_options options = state.options;
-  state.glyph = glyph_state{};
+  release_font_info(state.info, state.owned);
+  reset_glyph_state(state.glyph);
   state.info = font_info{};
-  state.options = options;
-  state.glyph.texts.arena = std::move(arena);
-  state.glyph.trace = std::move(trace);
-  state.glyph.corners = std::move(corners);
-  state.glyph.texts.generation = generation;
-  state.glyph.stamps = stamps;
 }
 
 int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
