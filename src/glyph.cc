@@ -1,10 +1,8 @@
 #include "glyph.h"
 
 #include <array>
-#include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "compat.h"
@@ -75,16 +73,10 @@ const char *bdf_encoding_action(glyph_state &state, output &out, std::string_vie
   const int32_t unicode = code < 0 ? -1 : charset_to_unicode(state.charset, code);
   if (unicode < 0) state.unencoded++;
   char number[16];
-  const std::string_view text(
-      number,
-      static_cast<size_t>(std::to_chars(number, number + sizeof number, unicode).ptr - number));
-  output_write(out, "\nEncoding: ");
-  output_write(out, text);
-  output_write(out, " ");
-  output_write(out, text);
-  output_write(out, " ");
-  output_write(out, text);
-  output_write(out, "\n");
+  encoding_action(
+      out, std::string_view(
+               number, static_cast<size_t>(
+                           std::to_chars(number, number + sizeof number, unicode).ptr - number)));
   // A second ENCODING line adds nothing but another Encoding line, as without -b.
   state.has_encoding = true;
   return nullptr;
@@ -314,34 +306,35 @@ uint32_t read_bdf_row(std::string_view token, uint32_t width) {
 const char *bitmap_row_action(glyph_state &state, output &out, std::string_view first_token,
                               const conversion_options &options) {
   if (!state.in_bitmap) return nullptr;
+  uint32_t pixels;
+  int32_t first_column = 0;
+  uint32_t columns = state.width;
   if (options.bdf) {
     const size_t digits = 2 * ((state.box.width + 7) / 8);
     if (first_token.empty() || first_token.size() > digits) return "Invalid bitmap row.";
     for (const char c : first_token)
       if (hex_digits[static_cast<unsigned char>(c)] > 15) return "Invalid bitmap row.";
     if (state.rows_read++ == state.box.height) return "More bitmap rows than the glyph's height.";
-    const uint32_t pixels = read_bdf_row(first_token, state.box.width);
-    if (options.merge)
-      outline_add_row(state.band, state.texts, out, pixels, state.box.x, state.box.width,
-                      state.pen_y, state.xstep, state.ystep);
-    else
-      draw_pixels(out, state.texts, pixels, state.box.x, state.box.width, state.pen_y, state.xstep,
-                  state.ystep);
-    state.pen_y = state.pen_y - state.ystep;
-    return nullptr;
-  }
-  const auto row = static_cast<uint32_t>(read_row(first_token));
-  if (options.merge) {
-    outline_add_row(state.band, state.texts, out, row_pixels(row, state.mask, state.width), 0,
-                    state.width, state.pen_y, state.xstep, state.ystep);
-    state.pen_y = state.pen_y - state.ystep;
-    return nullptr;
-  }
+    pixels = read_bdf_row(first_token, state.box.width);
+    first_column = state.box.x;
+    columns = state.box.width;
+  } else {
+    const auto row = static_cast<uint32_t>(read_row(first_token));
 #ifdef QUADSMITH_PLAIN_ROWS
-  draw_row_plain(out, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
-#else
-  draw_row(out, state.texts, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
+    if (!options.merge) {
+      draw_row_plain(out, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
+      state.pen_y = state.pen_y - state.ystep;
+      return nullptr;
+    }
 #endif
+    pixels = row_pixels(row, state.mask, state.width);
+  }
+  if (options.merge)
+    outline_add_row(state.band, state.texts, out, pixels, first_column, columns, state.pen_y,
+                    state.xstep, state.ystep);
+  else
+    draw_pixels(out, state.texts, pixels, first_column, columns, state.pen_y, state.xstep,
+                state.ystep);
   state.pen_y = state.pen_y - state.ystep;
   return nullptr;
 }

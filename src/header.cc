@@ -110,29 +110,36 @@ constexpr std::string_view fixed_settings =
 
 const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value,
                                bool bdf_text) {
-  const char *copy = nullptr;
-  size_t length = value.size();
+  if (is_set(info.name) && is_set(info.psname)) return nullptr;
+  size_t length;
+  const char *copy = duplicate(value, bdf_text, &length);
+  if (copy == nullptr) return allocation_message;
+  const std::string_view text(copy, length);
+  bool kept = false;
   if (!is_set(info.name)) {
-    if ((copy = duplicate(value, bdf_text, &length)) == nullptr) return allocation_message;
-    info.name = std::string_view(copy, length);
-    owned.name_owned = true;
+    info.name = text;
+    owned.name_owned = kept = true;
   }
-  if (is_set(info.psname)) return nullptr;
-  if (bdf_text) {
-    char name[max_postscript_name];
-    const char *text = copy != nullptr ? copy : duplicate(value, true, &length);
-    if (text == nullptr) return allocation_message;
-    const size_t n = postscript_name(std::string_view(text, length), name);
-    if (copy == nullptr) std::free(const_cast<char *>(text));
-    // A name with nothing valid in it leaves the PostScript name to the default.
-    const std::string_view ps = n != 0 ? std::string_view(name, n) : "Untitled";
-    if ((copy = duplicate(ps, false, &length)) == nullptr) return allocation_message;
-  } else if (copy == nullptr && (copy = duplicate(value, false, &length)) == nullptr) {
-    return allocation_message;
+  if (!is_set(info.psname)) {
+    if (bdf_text) {
+      // The PostScript name keeps only what such a name may hold, or is
+      // left to the default if nothing is left.
+      char name[max_postscript_name];
+      const size_t n = postscript_name(text, name);
+      const char *ps = duplicate(n != 0 ? std::string_view(name, n) : "Untitled", false, &length);
+      if (ps == nullptr) {
+        if (!kept) std::free(const_cast<char *>(copy));
+        return allocation_message;
+      }
+      info.psname = std::string_view(ps, length);
+    } else {
+      // One copy serves both names; release_font_info frees it once.
+      info.psname = text;
+      kept = true;
+    }
+    owned.psname_owned = true;
   }
-  // Without bdf_text one copy serves both names; release_font_info frees it once.
-  info.psname = std::string_view(copy, length);
-  owned.psname_owned = true;
+  if (!kept) std::free(const_cast<char *>(copy));
   return nullptr;
 }
 
@@ -145,10 +152,16 @@ const char *owned_property_action(std::string_view *slot, std::string_view value
   return nullptr;
 }
 
-void chars_action(font_info &info, output &out, std::string_view value, bool no_line_gap) {
+const char *chars_action(font_info &info, output &out, std::string_view value, bool bdf_text) {
+  if (bdf_text) {
+    const char *error = nullptr;
+    bounded_number(value, 0, INT32_MAX, &error);
+    if (error) return "Invalid value for CHARS.";
+  }
   info.chars = value;
-  write_header(out, info, no_line_gap);
+  write_header(out, info, bdf_text);
   info.chars = {};
+  return nullptr;
 }
 
 void write_header(output &out, const font_info &info, bool no_line_gap) {

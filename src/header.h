@@ -36,8 +36,11 @@ const char *family_name_action(font_info &info, name_ownership &owned, std::stri
 const char *owned_property_action(std::string_view *slot, std::string_view value,
                                   bool bdf_text = false);
 
-// Writes the header announcing the glyphs counted by a CHARS value.
-void chars_action(font_info &info, output &out, std::string_view value, bool no_line_gap = false);
+// Writes the header announcing the glyphs counted by a CHARS value; with
+// bdf_text the value must be a number, and the header has no line gap.
+// Returns the message of a value that is not, else nullptr.
+const char *chars_action(font_info &info, output &out, std::string_view value,
+                         bool bdf_text = false);
 
 // Writes the SFD font header; the creation time honours SOURCE_DATE_EPOCH.
 // With no_line_gap the lines of text meet, as the BDF's own geometry has them.

@@ -13,13 +13,16 @@ namespace {
 constexpr size_t output_size = 256 * 1024;
 constexpr size_t chunk_size = 64 * 1024;
 
+// Refuses a line longer than max_line; returns false.
+bool refuse_long_line(line_reader &reader) {
+  reader.error = EFBIG;
+  reader.too_long = true;
+  return false;
+}
+
 // Appends n bytes to the line buffer behind used bytes, growing it as needed.
 bool line_append(line_reader &reader, size_t used, const char *data, size_t n) {
-  if (used + n > max_line) {
-    reader.error = EFBIG;
-    reader.too_long = true;
-    return false;
-  }
+  if (used + n > max_line) return refuse_long_line(reader);
   if (used + n > reader.line_cap) {
     size_t cap = reader.line_cap ? reader.line_cap : 256;
     while (cap < used + n)
@@ -148,11 +151,7 @@ bool next_line_from(line_reader &reader, std::string_view *line) {
     const void *lf = std::memchr(reader.mem, '\n', reader.mem_left);
     const size_t n =
         lf ? static_cast<size_t>(static_cast<const char *>(lf) - reader.mem) + 1 : reader.mem_left;
-    if (n > max_line) {
-      reader.error = EFBIG;
-      reader.too_long = true;
-      return false;
-    }
+    if (n > max_line) return refuse_long_line(reader);
     *line = std::string_view(reader.mem, n);
     reader.mem += n;
     reader.mem_left -= n;

@@ -137,14 +137,8 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, bdf);
   case KW_FONT_VERSION: return owned_property_action(&info.version, value, bdf);
   case KW_CHARS:
-    if (bdf) {
-      const char *error = nullptr;
-      bounded_number(value, 0, INT32_MAX, &error);
-      if (error) return "Invalid value for CHARS.";
-      bdf_font_metrics(glyph, &info.ascent, &info.descent);
-    }
-    chars_action(info, out, value, bdf);
-    return nullptr;
+    if (bdf) bdf_font_metrics(glyph, &info.ascent, &info.descent);
+    return chars_action(info, out, value, bdf);
   case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line, state.options);
   case KW_FONT_ASCENT:
     return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
