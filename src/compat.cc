@@ -102,12 +102,20 @@ bool sandbox_unavailable(int error) {
   return error == ENOSYS || error == EOPNOTSUPP || error == EPERM;
 }
 
-} // namespace
+constexpr uint64_t fs_remove_file = 1ull << 5;
+constexpr uint64_t fs_make_reg = 1ull << 8;
+constexpr int rule_path_beneath = 1;
+
+struct __attribute__((packed)) path_beneath_attr {
+  uint64_t allowed_access;
+  int32_t parent_fd;
+};
 
 // Reading is all the tool does with files, so every other filesystem right
-// the kernel knows is handled and none is granted; the descriptors already
-// open, standard output among them, keep working.
-int pledge(const char *, const char *) {
+// the kernel knows is handled and none is granted, but for the directory of
+// an output file, where the temporary file is renamed or removed; the
+// descriptors already open, standard output among them, keep working.
+int restrict_filesystem(int output_dir) {
   const long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, create_ruleset_version);
   if (abi < 0) return sandbox_unavailable(errno) ? 0 : -1;
   ruleset_attr attr{};
@@ -123,15 +131,43 @@ int pledge(const char *, const char *) {
   if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) return -1;
   const long ruleset = syscall(SYS_landlock_create_ruleset, &attr, size, 0);
   if (ruleset < 0) return sandbox_unavailable(errno) ? 0 : -1;
+  if (output_dir != -1) {
+    const path_beneath_attr rule{fs_make_reg | fs_remove_file, output_dir};
+    if (syscall(SYS_landlock_add_rule, ruleset, rule_path_beneath, &rule, 0) != 0) {
+      const int saved = errno;
+      close(static_cast<int>(ruleset));
+      errno = saved;
+      return -1;
+    }
+  }
   const long restricted = syscall(SYS_landlock_restrict_self, ruleset, 0);
   const int saved = errno;
   close(static_cast<int>(ruleset));
   errno = saved;
   return restricted == 0 || sandbox_unavailable(saved) ? 0 : -1;
 }
+
+} // namespace
+
+int pledge(const char *, const char *) {
+  return restrict_filesystem(-1);
+}
+
+int sandbox(int output_dir) {
+  return restrict_filesystem(output_dir);
+}
 #else
 int pledge(const char *, const char *) {
   return 0;
 }
+
+int sandbox(int) {
+  return 0;
+}
 #endif
+#else
+// pledge can't name one directory; the output file's rename needs cpath.
+int sandbox(int output_dir) {
+  return pledge(output_dir == -1 ? "stdio rpath" : "stdio rpath cpath", nullptr);
+}
 #endif

@@ -36,6 +36,13 @@ const char *program_name();
 long long strtonum(const char *text, long long minval, long long maxval, const char **errstr);
 #endif
 
+// Starts the sandbox: reading files and using the descriptors already open,
+// and with output_dir not -1 also creating, renaming and removing regular
+// files in that directory (and below it, where the kernel can't tell).
+// Returns 0 on success or where the system offers no sandbox, -1 with errno
+// set on failure.
+int sandbox(int output_dir);
+
 #ifndef HAVE_PLEDGE
 // Restricts the process to reading files and using what it already holds.
 // Returns 0 on success or where the kernel offers no such sandbox, -1 with

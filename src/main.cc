@@ -7,11 +7,13 @@
 #include <ctime>
 #include <err.h>
 #include <memory>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "bdf.h"
 #include "compat.h"
+#include "outfile.h"
 
 #ifndef QUADSMITH_VERSION
 #define QUADSMITH_VERSION "0.0.0"
@@ -19,11 +21,12 @@
 
 namespace {
 
-constexpr const char *usage_text = "quadsmith [-bhmv] [-f name] [-p name] font.bdf\n"
+constexpr const char *usage_text = "quadsmith [-bhmv] [-f name] [-o file] [-p name] font.bdf\n"
                                    "\n"
                                    "The options are as follows:\n"
                                    "\n"
                                    "\t-f name\tSpecify font name.\n"
+                                   "\t-o file\tWrite the SFD to file.\n"
                                    "\t-p name\tSpecify PostScript font name.\n"
                                    "\t-b\tKeep the glyph geometry and text of the BDF.\n"
                                    "\t-m\tMerge the pixels of each shape into one outline.\n"
@@ -32,9 +35,9 @@ constexpr const char *usage_text = "quadsmith [-bhmv] [-f name] [-p name] font.b
 
 // glibc's getopt permutes the arguments unless told not to with a leading plus.
 #ifdef __GLIBC__
-constexpr const char *option_string = "+f:p:bhmv";
+constexpr const char *option_string = "+f:o:p:bhmv";
 #else
-constexpr const char *option_string = "f:p:bhmv";
+constexpr const char *option_string = "f:o:p:bhmv";
 #endif
 
 void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, uint64_t unencoded) {
@@ -111,6 +114,21 @@ const char *located(conversion_state &state, const char *message, unsigned long 
   std::snprintf(state.message, sizeof state.message, "%.*s on line %lu.",
                 static_cast<int>(text.size() - 1), message, line);
   return state.message;
+}
+
+// " 'name'" for a message that names a file, else nothing.
+std::string quoted(const char *name) {
+  return name == nullptr ? std::string() : " '" + std::string(name) + "'";
+}
+
+// Reports a failed call on a file as perror would, naming the file where
+// one is given.
+void file_error(const char *what, const char *name) {
+  const int error = errno;
+  if (name == nullptr)
+    std::fprintf(stderr, "%s: %s\n", what, std::strerror(error));
+  else
+    std::fprintf(stderr, "%s '%s': %s\n", what, name, std::strerror(error));
 }
 
 } // namespace
@@ -205,14 +223,18 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     status = 1;
   } else if (reader.error != 0) {
     output_flush(out);
+    std::fprintf(errors, "Can't read BDF file%s: ", quoted(state.input_name).c_str());
     if (reader.too_long)
-      std::fprintf(errors, "Can't read BDF file: Line %lu is longer than %zu bytes.\n",
-                   reader.lines + 1, max_line);
+      std::fprintf(errors, "Line %lu is longer than %zu bytes.\n", reader.lines + 1, max_line);
     else
-      std::fprintf(errors, "Can't read BDF file: %s\n", std::strerror(reader.error));
+      std::fprintf(errors, "%s\n", std::strerror(reader.error));
     status = 1;
   } else if (!output_flush(out)) {
-    std::fprintf(errors, "Can't write SFD output: %s\n", std::strerror(out.error));
+    if (state.output_name != nullptr)
+      std::fprintf(errors, "Can't write SFD file '%s': %s\n", state.output_name,
+                   std::strerror(out.error));
+    else
+      std::fprintf(errors, "Can't write SFD output: %s\n", std::strerror(out.error));
     status = 1;
   } else {
     if (!state.glyph.charset_known) {
@@ -232,13 +254,13 @@ void fatal(const char *message) {
 
 int quadsmith_main(int argc, char **argv) {
   conversion_state state;
-  if (pledge("stdio rpath", nullptr) == -1) err(1, "pledge");
-
+  const char *output_path = nullptr;
   int option;
   while ((option = getopt(argc, argv, option_string)) != -1) {
     switch (option) {
     case 'f': state.info.name = optarg; break;
     case 'p': state.info.psname = optarg; break;
+    case 'o': output_path = optarg; break;
     case 'm': state.options.merge = true; break;
     case 'b': state.options.bdf = true; break;
     case 'h': return print_and_exit_status(usage_text);
@@ -246,15 +268,20 @@ int quadsmith_main(int argc, char **argv) {
     default: break;
     }
   }
+  if (output_path != nullptr && std::strcmp(output_path, "-") == 0) output_path = nullptr;
+  if (output_path == nullptr && pledge("stdio rpath", nullptr) == -1) err(1, "pledge");
   if (optind >= argc) return print_and_exit_status(usage_text);
   if (!is_single_line(state.info.name.data())) fatal("Invalid value for -f.");
   if (!is_single_line(state.info.psname.data())) fatal("Invalid value for -p.");
 
   const char *path = argv[optind];
+  // Messages name the files once there is more than one to name.
+  if (output_path != nullptr || state.options.bdf) state.input_name = path;
+  state.output_name = output_path;
   const bool from_stdin = std::strcmp(path, "-") == 0;
   FILE *input = from_stdin ? stdin : std::fopen(path, "r");
   if (input == nullptr) {
-    std::perror("Can't open BDF file");
+    file_error("Can't open BDF file", state.input_name);
     return 1;
   }
   struct stat input_status;
@@ -262,17 +289,38 @@ int quadsmith_main(int argc, char **argv) {
     const int saved = errno;
     std::fclose(input);
     errno = saved;
-    std::perror("Can't stat BDF file");
+    file_error("Can't stat BDF file", state.input_name);
     return 1;
+  }
+  // The output file and its directory are opened before the sandbox starts,
+  // which then allows the rename in that directory and nothing else.
+  outfile file;
+  if (output_path != nullptr) {
+    if (!outfile_open(file, output_path)) {
+      file_error("Can't create SFD file", output_path);
+      return 1;
+    }
+    if (sandbox(file.dir_fd) == -1) err(1, "pledge");
   }
 
   line_reader reader;
   output out;
-  if (!reader_open_fd(reader, fileno(input)) || !output_open(out, STDOUT_FILENO, nullptr))
+  if (!reader_open_fd(reader, fileno(input)) ||
+      !output_open(out, output_path != nullptr ? file.fd : STDOUT_FILENO, nullptr))
     fatal("Memory allocation error.");
   const char *message = nullptr;
-  const int status = run_conversion(state, reader, out, stderr, &message);
-  if (message != nullptr) fatal(message);
+  int status = run_conversion(state, reader, out, stderr, &message);
+  if (message != nullptr) {
+    outfile_abort(file);
+    fatal(message);
+  }
+  if (output_path != nullptr) {
+    if (status == 0 && !outfile_commit(file)) {
+      file_error("Can't write SFD file", output_path);
+      status = 1;
+    }
+    outfile_abort(file);
+  }
   reader_close(reader);
   output_close(out);
   std::fclose(input);

@@ -16,6 +16,10 @@ struct conversion_state {
   glyph_state glyph;
   name_ownership owned;
   char message[160]; // a conversion error's message with its line number
+  // The files named in read and write messages, or null where the default
+  // mode's messages stand without a name.
+  const char *input_name = nullptr;
+  const char *output_name = nullptr;
 };
 
 // Handles one input line as read, line feed included; returns the fatal

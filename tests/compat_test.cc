@@ -56,6 +56,7 @@ TEST(bounded_number, follows_strtonum_contract) {
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,6 +110,38 @@ TEST(pledge, leaves_only_reading_and_open_descriptors) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks, as bits: " << WEXITSTATUS(status);
   EXPECT_EQ(read_file(kept), "kept\n");
+}
+
+// With an output directory the sandbox allows renaming and removing the
+// file made there before it, and still no writing elsewhere.
+TEST(pledge, output_directory_allows_only_its_own_files) {
+  if (syscall(SYS_landlock_create_ruleset, nullptr, 0, 1u) < 0)
+    GTEST_SKIP() << "this kernel has no Landlock, so the sandbox does nothing here";
+  const std::string folder = scratch_dir() + "/sandbox-output";
+  mkdir(folder.c_str(), 0755);
+  const std::string outside = scratch_dir() + "/sandbox-outside";
+  write_file(outside, "text");
+  const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(dir, 0);
+  const std::string temporary = folder + "/.t", final_name = folder + "/t";
+  write_file(temporary, "new");
+  const pid_t child = fork();
+  if (child == 0) {
+    if (sandbox(dir) != 0) _exit(1);
+    int failures = 0;
+    if (open((folder + "/u").c_str(), O_WRONLY | O_CREAT, 0644) != -1) failures |= 2;
+    if (rename(temporary.c_str(), final_name.c_str()) != 0) failures |= 4;
+    if (unlink(final_name.c_str()) != 0) failures |= 8;
+    if (open(outside.c_str(), O_WRONLY) != -1 || errno != EACCES) failures |= 16;
+    if (unlink(outside.c_str()) != -1 || errno != EACCES) failures |= 32;
+    if (mkdir((folder + "/sub").c_str(), 0755) != -1 || errno != EACCES) failures |= 64;
+    _exit(failures);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  close(dir);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed checks, as bits: " << WEXITSTATUS(status);
 }
 
 } // namespace

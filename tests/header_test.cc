@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <sys/time.h>
 #include <string>
+#include <sys/time.h>
 
 #include "test_util.h"
 

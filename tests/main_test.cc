@@ -9,11 +9,12 @@
 
 namespace {
 
-const std::string usage = "quadsmith [-bhmv] [-f name] [-p name] font.bdf\n"
+const std::string usage = "quadsmith [-bhmv] [-f name] [-o file] [-p name] font.bdf\n"
                           "\n"
                           "The options are as follows:\n"
                           "\n"
                           "\t-f name\tSpecify font name.\n"
+                          "\t-o file\tWrite the SFD to file.\n"
                           "\t-p name\tSpecify PostScript font name.\n"
                           "\t-b\tKeep the glyph geometry and text of the BDF.\n"
                           "\t-m\tMerge the pixels of each shape into one outline.\n"

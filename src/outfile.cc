@@ -1,0 +1,125 @@
+#include "outfile.h"
+
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <initializer_list>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The temporary file's name, for the exit and signal handlers that remove
+// it: they can reach nothing but static storage.  Empty while no temporary
+// file exists; one output file is open at a time.
+char pending[PATH_MAX];
+volatile sig_atomic_t pending_set = 0;
+bool handlers_installed = false;
+
+void remove_pending() {
+  if (pending_set) unlink(pending);
+  pending_set = 0;
+}
+
+void remove_and_reraise(int signal_number) {
+  remove_pending();
+  std::signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+void install_handlers() {
+  if (handlers_installed) return;
+  handlers_installed = true;
+  std::atexit(remove_pending);
+  for (const int signal_number : {SIGHUP, SIGINT, SIGTERM}) {
+    // A signal the caller chose to ignore stays ignored.
+    struct sigaction old;
+    if (sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    struct sigaction action {};
+    action.sa_handler = remove_and_reraise;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+  }
+}
+
+// The mode the final file gets: an existing file's own, else what a shell
+// redirection would create.
+mode_t final_mode(const char *path) {
+  struct stat existing;
+  if (stat(path, &existing) == 0) return existing.st_mode & 07777;
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+bool fail(outfile &file, int error) {
+  outfile_abort(file);
+  errno = error;
+  return false;
+}
+
+} // namespace
+
+bool outfile_open(outfile &file, const char *path) {
+  file = outfile{};
+  file.path = path;
+  struct stat existing;
+  if (stat(path, &existing) == 0 && S_ISDIR(existing.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  const char *slash = std::strrchr(path, '/');
+  const int dir_length = slash == nullptr ? 1 : slash == path ? 1 : static_cast<int>(slash - path);
+  const char *dir = slash == nullptr ? "." : path;
+  const char *base = slash == nullptr ? path : slash + 1;
+  if (*base == '\0') {
+    errno = EISDIR;
+    return false;
+  }
+  // A hidden name in the same directory, so that the rename stays on one
+  // file system and the half-written file is not taken for a font.
+  const int n = std::snprintf(pending, sizeof pending, "%.*s/.%s.XXXXXX", dir_length, dir, base);
+  if (n < 0 || static_cast<size_t>(n) >= sizeof pending) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  pending[dir_length] = '\0';
+  file.dir_fd = open(pending, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  pending[dir_length] = '/';
+  if (file.dir_fd == -1) return false;
+  const mode_t mode = final_mode(path);
+  install_handlers();
+  file.fd = mkostemp(pending, O_CLOEXEC);
+  if (file.fd == -1) return fail(file, errno);
+  pending_set = 1;
+  if (fchmod(file.fd, mode) == -1) return fail(file, errno);
+  return true;
+}
+
+bool outfile_commit(outfile &file) {
+  if (fsync(file.fd) == -1) return fail(file, errno);
+  const int closed = close(file.fd);
+  file.fd = -1;
+  if (closed == -1) return fail(file, errno);
+  if (rename(pending, file.path) == -1) return fail(file, errno);
+  pending_set = 0;
+  file.committed = true;
+  // The rename itself reaches the disk with the directory.
+  const int synced = fsync(file.dir_fd);
+  const int error = errno;
+  close(file.dir_fd);
+  file.dir_fd = -1;
+  errno = error;
+  return synced == 0;
+}
+
+void outfile_abort(outfile &file) {
+  if (!file.committed) remove_pending();
+  if (file.fd != -1) close(file.fd);
+  if (file.dir_fd != -1) close(file.dir_fd);
+  file.fd = file.dir_fd = -1;
+}

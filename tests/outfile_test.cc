@@ -1,0 +1,77 @@
+// -o: the SFD file is the complete new one or what it was before, and no
+// temporary file is left behind either way.
+
+#include <gtest/gtest.h>
+#include <string>
+
+#include "io.h"
+#include "test_util.h"
+
+namespace {
+
+const std::string report = "Processed [0-9]+ glyphs in [0-9]+\\.[0-9]{6} seconds\\.\n";
+const std::string glyphs = "STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nCHARS 2\n"
+                           "STARTCHAR a\nENCODING 97\nBITMAP\n80\nENDCHAR\n"
+                           "STARTCHAR b\nENCODING 98\nBITMAP\n";
+const std::string font = glyphs + "40\nENDCHAR\nENDFONT\n";
+// Lists what a folder holds after the run, hidden files included.
+const std::string then_list = "; echo $?; cat d/out.sfd; ls -A d";
+
+INSTANTIATE_TEST_SUITE_P(
+    output_file, command_line,
+    testing::Values(
+        cli_case{"holds_what_standard_output_gets",
+                 "rm -rf d; mkdir d; \"$Q\" -b -m -o d/out.sfd font.bdf 2>/dev/null; "
+                 "\"$Q\" -b -m font.bdf 2>/dev/null | cmp - d/out.sfd && ls -A d",
+                 font, "out.sfd\n", "", 0},
+        cli_case{"hyphen_is_standard_output",
+                 "\"$Q\" -o - font.bdf > a 2>/dev/null; \"$Q\" font.bdf > b 2>/dev/null; cmp a b",
+                 font, "", "", 0},
+        cli_case{"malformed_line_keeps_the_old_file",
+                 "rm -rf d; mkdir d; echo old > d/out.sfd; \"$Q\" -b -o d/out.sfd font.bdf" +
+                     then_list,
+                 glyphs + "XY\nENDCHAR\n", "1\nold\nout.sfd\n",
+                 "quadsmith: Invalid bitmap row on line 12\\.\n", 0},
+        cli_case{"read_error_keeps_the_old_file",
+                 "rm -rf d; mkdir d; echo old > d/out.sfd; \"$Q\" -o d/out.sfd font.bdf" +
+                     then_list,
+                 glyphs + std::string(max_line + 1, '0'), "1\nold\nout.sfd\n",
+                 "Can't read BDF file 'font.bdf': Line 12 is longer than 1048576 bytes\\.\n", 0},
+        cli_case{"missing_input_creates_nothing",
+                 "rm -rf d; mkdir d; \"$Q\" -o d/out.sfd missing.bdf; echo $?; ls -A d", "", "1\n",
+                 "Can't open BDF file 'missing.bdf': No such file or directory\n", 0},
+        cli_case{"directory_that_is_a_file", "\"$Q\" -o font.bdf/out.sfd font.bdf", font, "",
+                 "Can't create SFD file 'font.bdf/out.sfd': Not a directory\n", 1},
+        cli_case{"output_that_is_a_directory", "mkdir -p d; \"$Q\" -o d font.bdf", font, "",
+                 "Can't create SFD file 'd': Is a directory\n", 1},
+        // A signal that ends the tool removes the file it was writing.
+        cli_case{"terminated_while_writing",
+                 "rm -rf d; mkdir d; { cat font.bdf; yes 80 2>/dev/null; } | "
+                 "\"$Q\" -o d/out.sfd - & sleep 1; kill $!; wait $!; echo $?; ls -A d",
+                 "STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nCHARS 1\nSTARTCHAR a\nBITMAP\n",
+                 "143\n", "[\\s\\S]*", 0, false}),
+    [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
+
+// A full disk and a read-only directory, on a small file system of their own
+// where the test may mount one.
+TEST(output_file, full_disk_and_read_only_directory_keep_the_old_file) {
+  const run_result mounted =
+      run_shell("mkdir -p small && mount -t tmpfs -o size=64k tmpfs small 2>/dev/null");
+  if (mounted.status != 0) GTEST_SKIP() << "no tmpfs can be mounted here";
+  std::string big = "STARTFONT 2.1\nFONTBOUNDINGBOX 32 64 0 0\nCHARS 1\nSTARTCHAR full\nBITMAP\n";
+  for (int r = 0; r < 64; r++)
+    big += "FFFFFFFF\n";
+  write_file(scratch_dir() + "/big.bdf", big + "ENDCHAR\nENDFONT\n");
+  const run_result full = run_shell("echo old > small/out.sfd; \"$Q\" -o small/out.sfd big.bdf; "
+                                    "echo $?; cat small/out.sfd; ls -A small");
+  const run_result read_only =
+      run_shell("mount -o remount,ro small && \"$Q\" -o small/out.sfd big.bdf; echo $?; "
+                "cat small/out.sfd; ls -A small");
+  run_shell("umount small");
+  EXPECT_EQ(full.out, "1\nold\nout.sfd\n");
+  EXPECT_EQ(full.err, "Can't write SFD file 'small/out.sfd': No space left on device\n");
+  EXPECT_EQ(read_only.out, "1\nold\nout.sfd\n");
+  EXPECT_EQ(read_only.err, "Can't create SFD file 'small/out.sfd': Read-only file system\n");
+}
+
+} // namespace
