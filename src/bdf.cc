@@ -23,9 +23,46 @@ constexpr std::string_view keywords[] = {
     "DWIDTH",
     "CHARSET_REGISTRY",
     "CHARSET_ENCODING",
+    "STARTFONT",
+    "ENDFONT",
+    "COMMENT",
+    "FONT",
+    "SIZE",
+    "CONTENTVERSION",
+    "METRICSSET",
+    "STARTPROPERTIES",
+    "ENDPROPERTIES",
+    "SWIDTH",
+    "SWIDTH1",
+    "DWIDTH1",
+    "VVECTOR",
+    "PIXEL_SIZE",
+    "FOUNDRY",
+    "WEIGHT_NAME",
+    "SLANT",
+    "SETWIDTH_NAME",
+    "ADD_STYLE_NAME",
+    "SPACING",
+    "AVERAGE_WIDTH",
+    "NOTICE",
+    "X_HEIGHT",
+    "CAP_HEIGHT",
+    "UNDERLINE_POSITION",
+    "UNDERLINE_THICKNESS",
 };
+static_assert(std::size(keywords) == last_keyword + 1);
 
 } // namespace
+
+std::string_view keyword_name(keyword code) {
+  return keywords[code];
+}
+
+std::string_view trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
 
 bdf_line make_line(std::string_view raw) {
   return bdf_line{raw.substr(0, find_byte(raw.data(), raw.size(), '\0')), {}, 0};
@@ -55,7 +92,7 @@ keyword parse_keyword(bdf_line &line, bool bdf_geometry) {
   if (line.text.empty()) return KW_NONE;
   line.first = next_token(line, " \t\n");
   if (line.first.empty()) return KW_NONE;
-  const int last = bdf_geometry ? KW_CHARSET_ENCODING : KW_ENDCHAR;
+  const int last = bdf_geometry ? last_keyword : last_default_keyword;
   for (int code = KW_FAMILY_NAME; code <= last; code++)
     if (line.first == keywords[code]) return static_cast<keyword>(code);
   return KW_NONE;
@@ -78,7 +115,34 @@ bool takes_value(keyword code) {
   case KW_BITMAP:
   case KW_ENDCHAR:
   case KW_BBX:
-  case KW_DWIDTH: return false;
+  case KW_DWIDTH:
+  // The rest are read only with -b, whose values are the trimmed rest of the line.
+  case KW_STARTFONT:
+  case KW_ENDFONT:
+  case KW_COMMENT:
+  case KW_FONT:
+  case KW_SIZE:
+  case KW_CONTENTVERSION:
+  case KW_METRICSSET:
+  case KW_STARTPROPERTIES:
+  case KW_ENDPROPERTIES:
+  case KW_SWIDTH:
+  case KW_SWIDTH1:
+  case KW_DWIDTH1:
+  case KW_VVECTOR:
+  case KW_PIXEL_SIZE:
+  case KW_FOUNDRY:
+  case KW_WEIGHT_NAME:
+  case KW_SLANT:
+  case KW_SETWIDTH_NAME:
+  case KW_ADD_STYLE_NAME:
+  case KW_SPACING:
+  case KW_AVERAGE_WIDTH:
+  case KW_NOTICE:
+  case KW_X_HEIGHT:
+  case KW_CAP_HEIGHT:
+  case KW_UNDERLINE_POSITION:
+  case KW_UNDERLINE_THICKNESS: return false;
   }
   return false;
 }

@@ -30,7 +30,38 @@ enum keyword {
   KW_DWIDTH,
   KW_CHARSET_REGISTRY,
   KW_CHARSET_ENCODING,
+  // The rest of the BDF structure, checked with -b.
+  KW_STARTFONT,
+  KW_ENDFONT,
+  KW_COMMENT,
+  KW_FONT,
+  KW_SIZE,
+  KW_CONTENTVERSION,
+  KW_METRICSSET,
+  KW_STARTPROPERTIES,
+  KW_ENDPROPERTIES,
+  KW_SWIDTH,
+  KW_SWIDTH1,
+  KW_DWIDTH1,
+  KW_VVECTOR,
+  KW_PIXEL_SIZE,
+  KW_FOUNDRY,
+  KW_WEIGHT_NAME,
+  KW_SLANT,
+  KW_SETWIDTH_NAME,
+  KW_ADD_STYLE_NAME,
+  KW_SPACING,
+  KW_AVERAGE_WIDTH,
+  KW_NOTICE,
+  KW_X_HEIGHT,
+  KW_CAP_HEIGHT,
+  KW_UNDERLINE_POSITION,
+  KW_UNDERLINE_THICKNESS,
 };
+
+// The last keyword of the default reading, and the last of all.
+constexpr int last_default_keyword = KW_ENDCHAR;
+constexpr int last_keyword = KW_UNDERLINE_THICKNESS;
 
 // One input line being tokenized in the manner of strtok, without writing to it.
 struct bdf_line {
@@ -52,6 +83,9 @@ struct delimiter_set {
     return byte < 64 && (bits >> byte & 1) != 0;
   }
 };
+
+// The keyword's text as it stands in a BDF; empty for KW_NONE.
+std::string_view keyword_name(keyword code);
 
 // Makes a line ready for recognition; the text ends at the first NUL byte.
 bdf_line make_line(std::string_view raw);
@@ -75,6 +109,9 @@ size_t read_bdf_string(std::string_view value, char *to);
 
 // True for the keywords whose action needs the rest of the line as its value.
 bool takes_value(keyword code);
+
+// The text without the blanks and tabs around it.
+std::string_view trimmed(std::string_view text);
 
 // The value of a value-taking keyword: the rest of the line up to its line
 // feed, or an empty view when there is none.

@@ -1,9 +1,13 @@
 #include "charset.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <iconv.h>
+#include <new>
 #include <string>
+
+#include "bdf.h"
 
 namespace {
 
@@ -21,6 +25,8 @@ struct charset_family {
 constexpr charset_family families[] = {
     {"ISO10646", nullptr, nullptr, CHARSET_UNICODE},
     {"JISX0208", nullptr, "EUC-JP", CHARSET_EUC},
+    // Both planes of JIS X 0213 in one EUC form; the second behind 0x8F.
+    {"JISX0213", nullptr, "EUC-JISX0213", CHARSET_EUC},
     // Shift JIS holds JIS X 0201 as its one-byte half.
     {"JISX0201", nullptr, "JIS_X0201", CHARSET_ONE_BYTE, "SJIS"},
     {"GB2312", nullptr, "EUC-CN", CHARSET_EUC},
@@ -61,6 +67,7 @@ bool charset_open(charset_map &map, std::string_view registry, std::string_view 
     if (family.kind == CHARSET_UNICODE) return true;
     name = family.iconv_name;
     fallback = family.fallback;
+    if (family.kind == CHARSET_EUC && encoding == "2") map.kind = CHARSET_EUC_PLANE2;
     // A family that names its sets by their encoding: ISO8859-5, KOI8-R, CP1251, PT154.
     if (family.encoding != nullptr) name.append(encoding);
     break;
@@ -79,10 +86,14 @@ bool charset_open(charset_map &map, std::string_view registry, std::string_view 
 }
 
 int32_t charset_to_unicode(charset_map &map, int64_t code) {
-  char bytes[2];
+  char bytes[3];
+  char *in = bytes;
   size_t length;
   switch (map.kind) {
-  case CHARSET_UNICODE: return code >= 0 && code <= 0x10FFFF ? static_cast<int32_t>(code) : -1;
+  case CHARSET_UNICODE:
+    // Surrogates are halves of UTF-16 pairs, no characters of their own.
+    if (code >= 0xD800 && code <= 0xDFFF) return -1;
+    return code >= 0 && code <= 0x10FFFF ? static_cast<int32_t>(code) : -1;
   case CHARSET_UNKNOWN: return -1;
   case CHARSET_ONE_BYTE:
     if (code < 0 || code > 0xFF) return -1;
@@ -90,25 +101,28 @@ int32_t charset_to_unicode(charset_map &map, int64_t code) {
     length = 1;
     break;
   case CHARSET_EUC:
+  case CHARSET_EUC_PLANE2:
   case CHARSET_TWO_BYTE: {
     const int64_t high = code >> 8;
     const int64_t low = code & 0xFF;
-    if (map.kind == CHARSET_EUC) {
+    if (map.kind != CHARSET_TWO_BYTE) {
       if (high < 0x21 || high > 0x7E || low < 0x21 || low > 0x7E) return -1;
-      bytes[0] = static_cast<char>(high | 0x80);
-      bytes[1] = static_cast<char>(low | 0x80);
+      bytes[0] = static_cast<char>(0x8F);
+      bytes[1] = static_cast<char>(high | 0x80);
+      bytes[2] = static_cast<char>(low | 0x80);
+      // The first plane starts behind the prefix.
+      if (map.kind == CHARSET_EUC) in++;
     } else {
       if (high < 0x81 || high > 0xFE || low < 0x40 || low > 0xFE) return -1;
       bytes[0] = static_cast<char>(high);
       bytes[1] = static_cast<char>(low);
     }
-    length = 2;
+    length = static_cast<size_t>(bytes + (map.kind == CHARSET_TWO_BYTE ? 2 : 3) - in);
     break;
   }
   }
   const auto converter = static_cast<iconv_t>(map.converter);
   iconv(converter, nullptr, nullptr, nullptr, nullptr);
-  char *in = bytes;
   unsigned char out[8];
   char *to = reinterpret_cast<char *>(out);
   size_t out_left = sizeof out;
@@ -123,4 +137,69 @@ int32_t charset_to_unicode(charset_map &map, int64_t code) {
 void charset_close(charset_map &map) {
   if (map.converter != nullptr) iconv_close(static_cast<iconv_t>(map.converter));
   map = charset_map{};
+}
+
+void charset_property(font_charset &charset, std::string_view value, int which) {
+  charset.ready = false;
+  if (value.size() >= charset_part_room) {
+    charset.too_long = true;
+    return;
+  }
+  charset.lengths[which] = static_cast<uint8_t>(read_bdf_string(value, charset.parts[which]));
+}
+
+void charset_from_xlfd(font_charset &charset, std::string_view name) {
+  // An XLFD name has fourteen fields, each behind a hyphen.
+  size_t hyphens = 0;
+  for (const char c : name)
+    hyphens += c == '-';
+  if (!name.starts_with('-') || hyphens != 14) return;
+  const size_t last = name.rfind('-');
+  const size_t before = name.rfind('-', last - 1);
+  const std::string_view registry = name.substr(before + 1, last - before - 1);
+  const std::string_view encoding = name.substr(last + 1);
+  if (registry.size() >= charset_part_room || encoding.size() >= charset_part_room) return;
+  charset.ready = false;
+  std::memcpy(charset.parts[2], registry.data(), registry.size());
+  std::memcpy(charset.parts[3], encoding.data(), encoding.size());
+  charset.lengths[2] = static_cast<uint8_t>(registry.size());
+  charset.lengths[3] = static_cast<uint8_t>(encoding.size());
+}
+
+std::string_view charset_name(const font_charset &charset, char *buffer) {
+  // The parts the map was opened with: the properties, else the FONT name's.
+  const int first = charset.lengths[0] + charset.lengths[1] != 0 ? 0 : 2;
+  size_t n = charset.lengths[first];
+  std::memcpy(buffer, charset.parts[first], n);
+  buffer[n++] = '-';
+  std::memcpy(buffer + n, charset.parts[first + 1], charset.lengths[first + 1]);
+  return std::string_view(buffer, n + charset.lengths[first + 1]);
+}
+
+int32_t charset_glyph_unicode(font_charset &charset, int64_t code) {
+  if (!charset.ready) {
+    const int first = charset.lengths[0] + charset.lengths[1] != 0 ? 0 : 2;
+    const std::string_view registry(charset.parts[first], charset.lengths[first]);
+    const std::string_view encoding(charset.parts[first + 1], charset.lengths[first + 1]);
+    charset.known = !charset.too_long && charset_open(charset.map, registry, encoding);
+    charset.unnamed = !charset.too_long && registry.empty() && encoding.empty();
+    charset.ready = true;
+  }
+  const int32_t unicode = code < 0 ? -1 : charset_to_unicode(charset.map, code);
+  if (unicode < 0) return -1;
+  if (!charset.taken) {
+    constexpr size_t words = (0x110000 + 63) / 64;
+    charset.taken.reset(new (std::nothrow) uint64_t[words]());
+    if (!charset.taken) return unicode; // without room to remember, duplicates pass
+  }
+  uint64_t &word = charset.taken[static_cast<uint32_t>(unicode) / 64];
+  const uint64_t bit = uint64_t{1} << (unicode % 64);
+  if ((word & bit) != 0) return -1;
+  word |= bit;
+  return unicode;
+}
+
+void charset_release(font_charset &charset) {
+  charset_close(charset.map);
+  charset.taken.reset();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 // What kind of code a charset's glyphs carry.
@@ -10,6 +11,7 @@ enum charset_kind {
   CHARSET_UNICODE,  // the code is the Unicode value
   CHARSET_ONE_BYTE, // one byte, 0 to 255
   CHARSET_EUC,      // two 7-bit bytes, read in their EUC form with the high bits set
+  CHARSET_EUC_PLANE2, // the same, behind the EUC prefix of the second plane (0x8F)
   CHARSET_TWO_BYTE, // two bytes as they stand
   CHARSET_UNKNOWN,  // no map: every code is without a Unicode value
 };
@@ -30,3 +32,42 @@ int32_t charset_to_unicode(charset_map &map, int64_t code);
 
 // Closes the map; it maps as Unicode again.
 void charset_close(charset_map &map);
+
+// The longest charset name part kept, with room for its end.
+constexpr size_t charset_part_room = 64;
+
+// The charset one font names and the Unicode values its glyphs have taken.
+struct font_charset {
+  // CHARSET_REGISTRY and CHARSET_ENCODING read as BDF strings (0 and 1),
+  // and the same two from the last fields of the XLFD FONT name (2 and 3).
+  char parts[4][charset_part_room];
+  uint8_t lengths[4] = {};
+  bool too_long = false;
+  bool ready = false;   // the map is open for the names as they stand
+  bool known = true;    // the map is one the system has
+  bool unnamed = false; // neither the properties nor the FONT name a charset
+  charset_map map;
+  std::unique_ptr<uint64_t[]> taken; // a bit per Unicode value given to a glyph
+};
+
+// Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value.
+void charset_property(font_charset &charset, std::string_view value, int which);
+
+// Takes the registry and encoding from the last two fields of an XLFD font
+// name such as -misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1; the
+// properties, where given, win.
+void charset_from_xlfd(font_charset &charset, std::string_view name);
+
+// The Unicode value of a glyph's code, opening the map on first use: -1 for
+// a code the charset can't map, and for a value an earlier glyph has taken.
+int32_t charset_glyph_unicode(font_charset &charset, int64_t code);
+
+// The longest charset name charset_name writes.
+constexpr size_t charset_name_room = 2 * charset_part_room;
+
+// The charset the font names, as "REGISTRY-ENCODING", in buffer, which has
+// room for charset_name_room bytes.
+std::string_view charset_name(const font_charset &charset, char *buffer);
+
+// Closes the map and forgets the values taken.
+void charset_release(font_charset &charset);

@@ -43,6 +43,9 @@ long long bounded_number(std::string_view text, long long minval, long long maxv
   constexpr uint64_t limit = static_cast<uint64_t>(INT64_MAX) + 1;
   uint64_t magnitude = 0;
   for (; i < n && text[i] >= '0' && text[i] <= '9'; i++) {
+    // Once past the limit the magnitude stays there: another digit would
+    // wrap it around 64 bits to a small number.
+    if (magnitude > limit) continue;
     magnitude = magnitude * 10 + static_cast<uint64_t>(text[i] - '0');
     if (magnitude > limit) magnitude = limit + 1;
   }

@@ -43,6 +43,36 @@ int32_t scale(long long pixels, float step) {
   return static_cast<int32_t>(product);
 }
 
+bool in_font_units(float value) {
+  return value >= -32768.0f && value <= 32767.0f;
+}
+
+// The pen walked steps rows down from origin (up for negative steps), one
+// subtraction at a time as the rows themselves walk, looked up in a table
+// made once per origin and step.
+float pen_top(pen_grid &grid, float origin, float step, int32_t steps) {
+  if (steps > pen_grid::reach || steps < -pen_grid::reach) {
+    float pen = origin;
+    for (int32_t i = 0; i < steps; i++)
+      pen = pen - step;
+    for (int32_t i = 0; i > steps; i--)
+      pen = pen + step;
+    return pen;
+  }
+  if (!grid.tops || grid.origin != origin || grid.step != step) {
+    if (!grid.tops) grid.tops = std::make_unique<float[]>(2 * pen_grid::reach + 1);
+    float *middle = grid.tops.get() + pen_grid::reach;
+    middle[0] = origin;
+    for (int32_t i = 1; i <= pen_grid::reach; i++) {
+      middle[i] = middle[i - 1] - step;
+      middle[-i] = middle[-i + 1] + step;
+    }
+    grid.origin = origin;
+    grid.step = step;
+  }
+  return grid.tops[static_cast<size_t>(pen_grid::reach + steps)];
+}
+
 // A glyph record needs its Encoding line before anything else; a glyph
 // whose BDF gives none is written without a Unicode value.
 void encode_if_missing(glyph_state &state, output &out) {
@@ -63,45 +93,27 @@ const char *bdf_encoding_action(glyph_state &state, output &out, std::string_vie
   const std::string_view other = next_token(words, " \t");
   if (!other.empty()) bounded_number(other, -1, INT32_MAX, &error);
   if (error || !next_token(words, " \t").empty()) return "Invalid value for ENCODING.";
-  if (!state.charset_ready) {
-    const std::string_view registry(state.charset_names[0], state.charset_lengths[0]);
-    const std::string_view encoding(state.charset_names[1], state.charset_lengths[1]);
-    state.charset_known =
-        !state.charset_too_long && charset_open(state.charset, registry, encoding);
-    state.charset_ready = true;
-  }
-  const int32_t unicode = code < 0 ? -1 : charset_to_unicode(state.charset, code);
+  const int32_t unicode = charset_glyph_unicode(state.charset, code);
   if (unicode < 0) state.unencoded++;
   char number[16];
   encoding_action(
       out, std::string_view(
                number, static_cast<size_t>(
                            std::to_chars(number, number + sizeof number, unicode).ptr - number)));
-  // A second ENCODING line adds nothing but another Encoding line, as without -b.
   state.has_encoding = true;
   return nullptr;
 }
 
 void charset_property_action(glyph_state &state, std::string_view value, int which) {
-  state.charset_ready = false;
-  if (value.size() >= sizeof state.charset_names[which]) {
-    state.charset_too_long = true;
-    return;
-  }
-  state.charset_lengths[which] =
-      static_cast<uint8_t>(read_bdf_string(value, state.charset_names[which]));
+  charset_property(state.charset, value, which);
 }
 
-std::string_view charset_name(const glyph_state &state, char *buffer) {
-  size_t n = state.charset_lengths[0];
-  std::memcpy(buffer, state.charset_names[0], n);
-  buffer[n++] = '-';
-  std::memcpy(buffer + n, state.charset_names[1], state.charset_lengths[1]);
-  return std::string_view(buffer, n + state.charset_lengths[1]);
+void xlfd_charset_action(glyph_state &state, std::string_view value) {
+  charset_from_xlfd(state.charset, value);
 }
 
 void release_glyph_state(glyph_state &state) {
-  charset_close(state.charset);
+  charset_release(state.charset);
 }
 
 void reset_glyph_state(glyph_state &state) {
@@ -209,7 +221,6 @@ void bdf_font_metrics(const glyph_state &state, int32_t *ascent, int32_t *descen
 const char *startchar_action(glyph_state &state, output &out, std::string_view name,
                              const conversion_options &options) {
   if (options.bdf) {
-    if (state.in_glyph) return "STARTCHAR inside a glyph.";
     if (state.height == 0) return "Glyph before FONTBOUNDINGBOX.";
     state.in_glyph = true;
     state.has_encoding = false;
@@ -217,6 +228,15 @@ const char *startchar_action(glyph_state &state, output &out, std::string_view n
   state.has_box = false;
   state.has_advance = false;
   output_write(out, "StartChar: ");
+  if (name.empty()) {
+    // FontForge stops reading at a record without a name; this one is
+    // numbered by the glyphs before it, which no BDF name is likely to be.
+    char number[24];
+    const auto end = std::to_chars(number, number + sizeof number, state.unnamed++).ptr;
+    output_write(out, "_unnamed.");
+    output_write(out, std::string_view(number, static_cast<size_t>(end - number)));
+    return nullptr;
+  }
   write_glyph_name(out, name);
   return nullptr;
 }
@@ -231,35 +251,45 @@ void encoding_action(output &out, std::string_view value) {
   output_write(out, "\n");
 }
 
-void bitmap_action(glyph_state &state, output &out, int32_t ascent,
-                   const conversion_options &options) {
-  if (options.bdf) encode_if_missing(state, out);
-  state.in_bitmap = true;
-  state.glyphs++;
-  state.rows_read = 0;
+const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
+                          const conversion_options &options) {
   state.pen_y = static_cast<float>(ascent);
   if (!options.bdf) {
+    state.in_bitmap = true;
+    state.glyphs++;
     output_write(out, "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
-    return;
+    return nullptr;
   }
   state.box = state.has_box ? state.next_box : state.font_box;
-  const int32_t advance =
-      state.has_advance ? state.next_advance : static_cast<int32_t>(state.width);
-  char width[32];
-  const auto end = std::to_chars(width, width + sizeof width,
-                                 std::lround(static_cast<float>(advance) * state.xstep))
-                       .ptr;
-  output_write(out, "Width: ");
-  output_write(out, std::string_view(width, static_cast<size_t>(end - width)));
-  output_write(out, "\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
   // The top of the box lies on the pen grid that starts at the ascent, so
   // that its rows meet the rows of every other glyph edge to edge.
   const int32_t steps =
       ascent_pixels(state) - (state.box.y + static_cast<int32_t>(state.box.height));
-  for (int32_t i = 0; i < steps; i++)
-    state.pen_y = state.pen_y - state.ystep;
-  for (int32_t i = 0; i > steps; i--)
-    state.pen_y = state.pen_y + state.ystep;
+  state.pen_y = pen_top(state.pens, state.pen_y, state.ystep, steps);
+  const int32_t advance =
+      state.has_advance ? state.next_advance : static_cast<int32_t>(state.width);
+  const long width = std::lround(static_cast<float>(advance) * state.xstep);
+  // FontForge holds coordinates and widths in 16 bits.
+  const float left = static_cast<float>(state.box.x) * state.xstep;
+  const float right = static_cast<float>(state.box.x + static_cast<int32_t>(state.box.width)) *
+                      state.xstep;
+  const float bottom =
+      state.pen_y - static_cast<float>(state.box.height) * state.ystep;
+  if (width < -32768 || width > 32767)
+    return state.has_advance ? "Invalid value for DWIDTH." : "Invalid value for FONTBOUNDINGBOX.";
+  if (!in_font_units(left) || !in_font_units(right) || !in_font_units(state.pen_y) ||
+      !in_font_units(bottom))
+    return state.has_box ? "Invalid value for BBX." : "Invalid value for FONTBOUNDINGBOX.";
+  encode_if_missing(state, out);
+  state.in_bitmap = true;
+  state.glyphs++;
+  state.rows_read = 0;
+  char digits[32];
+  const auto end = std::to_chars(digits, digits + sizeof digits, width).ptr;
+  output_write(out, "Width: ");
+  output_write(out, std::string_view(digits, static_cast<size_t>(end - digits)));
+  output_write(out, "\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
+  return nullptr;
 }
 
 void endchar_action(glyph_state &state, output &out, const conversion_options &options) {
@@ -269,7 +299,7 @@ void endchar_action(glyph_state &state, output &out, const conversion_options &o
   }
   output_write(out, "EndSplineSet\nEndChar\n\n");
   state.in_bitmap = false;
-}
+  }
 
 uint64_t read_row(std::string_view token) {
   bool negative;

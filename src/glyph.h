@@ -20,6 +20,16 @@ struct glyph_box {
   int32_t y = 0;
 };
 
+// The top edges of the pixel rows from the ascent down and up, each one
+// step from the last as the pen walks, so that a glyph's box far from the
+// baseline costs one look-up.
+struct pen_grid {
+  static constexpr int32_t reach = 2304; // steps each way, past any box the limits allow
+  float origin = 0.0f;
+  float step = 0.0f;
+  std::unique_ptr<float[]> tops; // 2 * reach + 1 of them, origin in the middle
+};
+
 // Conversion state of the glyph actions.
 struct glyph_state {
   uint32_t width = 0;  // cell width in pixels, 1 to 32 once accepted
@@ -30,6 +40,7 @@ struct glyph_state {
   bool in_bitmap = false;
   float pen_y = 0.0f;  // top edge of the next bitmap row
   uint64_t glyphs = 0; // BITMAP lines seen
+  uint64_t unnamed = 0; // glyphs given a name of their own
   pixel_texts texts;
   // The BDF's own geometry (-b): the offsets of the font's box, the font's
   // ascent and descent in pixels (-1 while unset), the box and advance a
@@ -42,19 +53,15 @@ struct glyph_state {
   bool has_box = false;
   bool has_advance = false;
   glyph_box box;
-  // The BDF's structure and charset (-b): whether a glyph is open, whether it
+  // The BDF's glyphs and charset (-b): whether a glyph is open, whether it
   // had its ENCODING, the rows of its bitmap so far, the glyphs written
-  // without a Unicode value, and the charset properties with their map.
+  // without a Unicode value, and the font's charset.
   bool in_glyph = false;
   bool has_encoding = false;
   uint32_t rows_read = 0;
   uint64_t unencoded = 0;
-  char charset_names[2][64]; // CHARSET_REGISTRY and CHARSET_ENCODING, read as BDF strings
-  uint8_t charset_lengths[2] = {};
-  bool charset_too_long = false;
-  bool charset_ready = false; // the map is open for the names as they stand
-  bool charset_known = true;
-  charset_map charset;
+  font_charset charset;
+  pen_grid pens;
   outline_band band; // merged outlines
 };
 
@@ -82,9 +89,9 @@ const char *dwidth_action(glyph_state &state, bdf_line &line);
 // where they fill the cell the em is exactly 1024 units.
 void bdf_font_metrics(const glyph_state &state, int32_t *ascent, int32_t *descent);
 
-// Writes the start of a glyph record and forgets the last glyph's box; with
-// bdf structure a glyph inside a glyph, or before the font's box, is an
-// error, whose message is returned.
+// Writes the start of a glyph record and forgets the last glyph's box; a
+// glyph without a name gets one of its own.  With bdf structure a glyph
+// before the font's box is an error, whose message is returned.
 const char *startchar_action(glyph_state &state, output &out, std::string_view name,
                              const conversion_options &options);
 
@@ -96,10 +103,8 @@ const char *bdf_encoding_action(glyph_state &state, output &out, std::string_vie
 // Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value.
 void charset_property_action(glyph_state &state, std::string_view value, int which);
 
-// The charset the font names, as "REGISTRY-ENCODING", in buffer, which has
-// room for charset_name_room bytes.
-constexpr size_t charset_name_room = 2 * 64;
-std::string_view charset_name(const glyph_state &state, char *buffer);
+// Takes the charset named by the last fields of a FONT value.
+void xlfd_charset_action(glyph_state &state, std::string_view value);
 
 // Releases the charset map.
 void release_glyph_state(glyph_state &state);
@@ -112,8 +117,10 @@ void encoding_action(output &out, std::string_view value);
 
 // Opens a bitmap block: writes the outline preamble, counts the glyph and
 // puts the pen at the ascent, or with bdf geometry at the top of the
-// glyph's box on the pen grid that starts at the ascent.
-void bitmap_action(glyph_state &state, output &out, int32_t ascent,
+// glyph's box on the pen grid that starts at the ascent.  With bdf geometry
+// a box or advance beyond the 16 bits of a font unit is an error, whose
+// message is returned.
+const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
                    const conversion_options &options);
 
 // Closes the bitmap block and the glyph record.

@@ -94,16 +94,42 @@ bool writes_output(keyword code) {
   case KW_BBX:
   case KW_DWIDTH:
   case KW_CHARSET_REGISTRY:
-  case KW_CHARSET_ENCODING: return false;
+  case KW_CHARSET_ENCODING:
+  case KW_STARTFONT:
+  case KW_ENDFONT:
+  case KW_COMMENT:
+  case KW_FONT:
+  case KW_SIZE:
+  case KW_CONTENTVERSION:
+  case KW_METRICSSET:
+  case KW_STARTPROPERTIES:
+  case KW_ENDPROPERTIES:
+  case KW_SWIDTH:
+  case KW_SWIDTH1:
+  case KW_DWIDTH1:
+  case KW_VVECTOR:
+  case KW_PIXEL_SIZE:
+  case KW_FOUNDRY:
+  case KW_WEIGHT_NAME:
+  case KW_SLANT:
+  case KW_SETWIDTH_NAME:
+  case KW_ADD_STYLE_NAME:
+  case KW_SPACING:
+  case KW_AVERAGE_WIDTH:
+  case KW_NOTICE:
+  case KW_X_HEIGHT:
+  case KW_CAP_HEIGHT:
+  case KW_UNDERLINE_POSITION:
+  case KW_UNDERLINE_THICKNESS: return false;
   }
   return false;
 }
 
-// The row of a line read as BDF: the line without the blanks and tabs around it.
-std::string_view trimmed(std::string_view text) {
-  const size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+// The value of a line read as BDF: the rest of the line behind the keyword,
+// without the blanks and tabs around it.
+std::string_view bdf_value(const bdf_line &line) {
+  return line.cursor < line.text.size() ? trimmed(line.text.substr(line.cursor))
+                                        : std::string_view{};
 }
 
 // With the BDF's own reading a message names the line it is about:
@@ -135,14 +161,19 @@ void file_error(const char *what, const char *name) {
 
 const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
   bdf_line line = make_line(raw);
-  if (line.text.empty()) return nullptr;
   const bool bdf = state.options.bdf;
+  if (bdf && line.text.size() != raw.size()) return "NUL byte in a line.";
+  if (line.text.empty()) return nullptr;
   if (bdf) line.text = without_line_end(line.text);
   const keyword code = parse_keyword(line, bdf);
   std::string_view value;
-  if (takes_value(code)) {
+  if (bdf) {
+    value = bdf_value(line);
+    if (const char *message = structure_line(state.structure, code, line, value)) return message;
+  } else if (takes_value(code)) {
     value = take_value(line);
-    if (value.empty()) return nullptr;
+    // A glyph without a name still needs its record; it gets a name of its own.
+    if (value.empty() && code != KW_STARTCHAR) return nullptr;
   }
   glyph_state &glyph = state.glyph;
   font_info &info = state.info;
@@ -151,6 +182,9 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   switch (code) {
   case KW_NONE:
     return bitmap_row_action(glyph, out, bdf ? trimmed(line.text) : line.first, state.options);
+  case KW_FONT:
+    if (bdf) xlfd_charset_action(glyph, value);
+    return nullptr;
   case KW_FAMILY_NAME: return family_name_action(info, state.owned, value, bdf);
   case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, bdf);
   case KW_FONT_VERSION: return owned_property_action(&info.version, value, bdf);
@@ -171,14 +205,39 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     return nullptr;
   case KW_BITMAP:
     if (bdf) bdf_font_metrics(glyph, &info.ascent, &info.descent);
-    bitmap_action(glyph, out, info.ascent, state.options);
-    return nullptr;
+    return bitmap_action(glyph, out, info.ascent, state.options);
   case KW_ENDCHAR: endchar_action(glyph, out, state.options); return nullptr;
   // A glyph's own box and advance count before its bitmap only.
   case KW_BBX: return glyph.in_bitmap ? nullptr : bbx_action(glyph, line);
   case KW_DWIDTH: return glyph.in_bitmap ? nullptr : dwidth_action(glyph, line);
   case KW_CHARSET_REGISTRY: charset_property_action(glyph, value, 0); return nullptr;
   case KW_CHARSET_ENCODING: charset_property_action(glyph, value, 1); return nullptr;
+  // The rest of the structure is checked, and has nothing to write.
+  case KW_STARTFONT:
+  case KW_ENDFONT:
+  case KW_COMMENT:
+  case KW_SIZE:
+  case KW_CONTENTVERSION:
+  case KW_METRICSSET:
+  case KW_STARTPROPERTIES:
+  case KW_ENDPROPERTIES:
+  case KW_SWIDTH:
+  case KW_SWIDTH1:
+  case KW_DWIDTH1:
+  case KW_VVECTOR:
+  case KW_PIXEL_SIZE:
+  case KW_FOUNDRY:
+  case KW_WEIGHT_NAME:
+  case KW_SLANT:
+  case KW_SETWIDTH_NAME:
+  case KW_ADD_STYLE_NAME:
+  case KW_SPACING:
+  case KW_AVERAGE_WIDTH:
+  case KW_NOTICE:
+  case KW_X_HEIGHT:
+  case KW_CAP_HEIGHT:
+  case KW_UNDERLINE_POSITION:
+  case KW_UNDERLINE_THICKNESS: return nullptr;
   }
   return nullptr;
 }
@@ -194,8 +253,9 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
     }
   flush_outline(state.glyph, out);
   if (reader.error != 0 || out.error != 0) return nullptr;
-  if (state.options.bdf && state.glyph.in_glyph)
-    return located(state, "End of input inside a glyph.", reader.lines);
+  if (state.options.bdf)
+    if (const char *message = structure_end(state.structure))
+      return located(state, message, reader.lines);
   output_write(out, "EndChars\nEndSplineFont\n");
   return nullptr;
 }
@@ -209,6 +269,7 @@ void reset_state(conversion_state &state) {
   release_font_info(state.info, state.owned);
   reset_glyph_state(state.glyph);
   state.info = font_info{};
+  state.structure = structure_state{};
 }
 
 int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
@@ -237,12 +298,23 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
       std::fprintf(errors, "Can't write SFD output: %s\n", std::strerror(out.error));
     status = 1;
   } else {
-    if (!state.glyph.charset_known) {
+    if (!state.glyph.charset.known) {
       char name[charset_name_room];
-      const std::string_view charset = charset_name(state.glyph, name);
-      std::fprintf(errors, "%s: Unknown charset %.*s: its glyphs have no Unicode value.\n",
-                   program_name(), static_cast<int>(charset.size()), charset.data());
+      std::fprintf(errors, "%s: Unknown charset ", program_name());
+      // The name is bytes of the file; what is not printable ASCII is shown as \xHH.
+      for (const char c : charset_name(state.glyph.charset, name))
+        if (c >= 0x20 && c < 0x7F)
+          std::fputc(c, errors);
+        else
+          std::fprintf(errors, "\\x%02X", static_cast<unsigned char>(c));
+      std::fputs(": its glyphs have no Unicode value.\n", errors);
     }
+    if (state.glyph.charset.unnamed)
+      std::fprintf(errors, "%s: No charset named: the codes are taken as Unicode.\n",
+                   program_name());
+    if (state.structure.glyphs < state.structure.chars)
+      std::fprintf(errors, "%s: CHARS gives %lld glyphs, the file has %lld.\n", program_name(),
+                   state.structure.chars, state.structure.glyphs);
     report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded);
   }
   return status;

@@ -8,12 +8,14 @@
 #include "glyph.h"
 #include "header.h"
 #include "io.h"
+#include "structure.h"
 
 // Everything one conversion run changes.
 struct conversion_state {
   conversion_options options;
   font_info info;
   glyph_state glyph;
+  structure_state structure; // -b
   name_ownership owned;
   char message[160]; // a conversion error's message with its line number
   // The files named in read and write messages, or null where the default

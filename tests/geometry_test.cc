@@ -2,6 +2,7 @@
 // exact em.
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -40,8 +41,9 @@ TEST(bdf_rows, are_read_from_the_left_in_whole_bytes) {
 // "Width: n" and the top-left corner of every square, as "x y" texts.
 std::string squares_of(const std::string &sfd) {
   std::string found;
-  for (size_t at = sfd.find("Width: "); at != std::string::npos; at = sfd.find("Width: ", at + 1))
-    found.append(sfd, at, sfd.find('\n', at) - at).append(";");
+  for (size_t at = sfd.find("\nWidth: "); at != std::string::npos;
+       at = sfd.find("\nWidth: ", at + 1))
+    found.append(sfd, at + 1, sfd.find('\n', at + 1) - at - 1).append(";");
   for (size_t at = sfd.find(" m 1"); at != std::string::npos; at = sfd.find(" m 1", at + 1)) {
     const size_t line = sfd.rfind('\n', at) + 1;
     found.append(" ").append(sfd, line, at - line);
@@ -63,7 +65,7 @@ TEST(bdf_geometry, places_each_glyph_in_its_own_box) {
       {"BBX 1 1 -2 0\nBITMAP\n80\n", "Width: 512; -128.000000 64.000000"},
       {"BBX 1 1 0 20\nBITMAP\n80\n", "Width: 512; 0.000000 1344.000000"},
       {"BBX 1 1 0 -10\nBITMAP\n80\n", "Width: 512; 0.000000 -576.000000"},
-      {"DWIDTH 5 0\nBITMAP\n", "Width: 320;"},
+      {"DWIDTH 5 0\nBBX 0 0 0 0\nBITMAP\n", "Width: 320;"},
       {"DWIDTH 16 0\nBBX 16 16 0 -2\nBITMAP\n8001\n", "Width: 1024; 0.000000 896.000000 "
                                                       "960.000000 896.000000"},
       {"BBX 16 16 0 -2\nBITMAP\n80\n", "Width: 512; 0.000000 896.000000"},
@@ -73,7 +75,7 @@ TEST(bdf_geometry, places_each_glyph_in_its_own_box) {
        "Width: 512;Width: 512; 0.000000 64.000000 0.000000 896.000000"},
   };
   for (const auto &c : cases) {
-    const std::string bdf = font + c.glyph + "ENDCHAR\n";
+    const std::string bdf = well_formed(font + c.glyph + "ENDCHAR\n");
     const std::string squares = convert_text(bdf, nullptr, bdf_options);
     EXPECT_EQ(squares_of(squares), c.squares) << c.glyph;
     const std::string merged = convert_text(bdf, nullptr, {.merge = true, .bdf = true});
@@ -109,7 +111,8 @@ TEST(bdf_geometry, gives_an_exact_em_and_no_line_gap) {
       {"FONT_ASCENT 14\nFONTBOUNDINGBOX 6 13 0 -2\n", "Ascent: 1102 Descent: 157 LineGap: 0"},
   };
   for (const auto &c : cases)
-    EXPECT_EQ(header_metrics(convert_text(c.properties + "CHARS 0\n", nullptr, bdf_options)),
+    EXPECT_EQ(header_metrics(
+                  convert_text(well_formed(c.properties + "CHARS 0\n"), nullptr, bdf_options)),
               c.metrics)
         << c.properties;
   EXPECT_EQ(header_metrics(convert_text("FONTBOUNDINGBOX 6 13 0 -2\nFONT_ASCENT 11\n"
@@ -132,12 +135,20 @@ TEST(bdf_geometry, refuses_boxes_and_advances_it_cannot_honour) {
       {"DWIDTH x 0\n", "Invalid value for DWIDTH."},
       {"DWIDTH 8 y\n", "Invalid value for DWIDTH."},
       {"DWIDTH\n", "Invalid value for DWIDTH."},
-      {"FONTBOUNDINGBOX 8 16 0 x\n", "Invalid value for FONTBOUNDINGBOX."},
+      {"BBX 8 16 0 0 0\n", "Invalid value for BBX."},
+      {"DWIDTH 8 0 0\n", "Invalid value for DWIDTH."},
+      {"DWIDTH 600 0\nBITMAP\n", "Invalid value for DWIDTH."},
+      {"BBX 1 1 600 0\nBITMAP\n", "Invalid value for BBX."},
+      {"BBX 1 1 0 -600\nBITMAP\n", "Invalid value for BBX."},
   };
   for (const auto &c : cases) {
     std::string message;
-    convert_text("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line, &message, bdf_options);
-    EXPECT_EQ(message, c.message.substr(0, c.message.size() - 1) + " on line 3.") << c.line;
+    const std::string bdf = well_formed("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line);
+    convert_text(bdf, &message, bdf_options);
+    const int line = 6 + static_cast<int>(std::count(c.line.begin(), c.line.end(), '\n'));
+    EXPECT_EQ(message, c.message.substr(0, c.message.size() - 1) + " on line " +
+                           std::to_string(line) + ".")
+        << c.line;
     // Without -b these lines are no keywords, and offsets are not read.
     convert_text("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line, &message);
     EXPECT_EQ(message, "") << c.line;
@@ -174,7 +185,7 @@ TEST(bdf_geometry, matches_the_cell_where_pixels_are_square) {
       bdf += "ENDCHAR\n";
     }
     const std::string cell = convert_text(bdf);
-    const std::string own = convert_text(bdf, nullptr, bdf_options);
+    const std::string own = convert_text(well_formed(bdf), nullptr, bdf_options);
     ASSERT_EQ(own.substr(own.find("StartChar")), cell.substr(cell.find("StartChar"))) << bdf;
   }
 }

@@ -187,7 +187,9 @@ TEST(glyph_records, follow_the_input_as_it_comes) {
     std::string sfd;
   } cases[] = {
       {"STARTCHAR x\nBITMAP\nENDCHAR\n", "StartChar: xWidth: 512\nFlags: HW\n"},
-      {"STARTCHAR\nENCODING 3\n", "\nEncoding: 3 3 3\n"},
+      // A glyph without a name keeps its record, which FontForge would stop at.
+      {"STARTCHAR\nENCODING 3\nSTARTCHAR \nSTARTCHAR\t\n",
+       "StartChar: _unnamed.0\nEncoding: 3 3 3\nStartChar: _unnamed.1StartChar: _unnamed.2"},
       {"STARTCHAR y\nENCODING -1 65\nENDCHAR\n",
        "StartChar: y\nEncoding: -1 65 -1 65 -1 65\n" + sfd_glyph_end},
       {"STARTCHAR z\n", "StartChar: z"},

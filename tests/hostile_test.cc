@@ -143,55 +143,6 @@ INSTANTIATE_TEST_SUITE_P(
                  1}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
 
-const std::string box = "FONTBOUNDINGBOX 8 16 0 -2\n";
-const std::string square_at_896 = "0.000000 896.000000 m 1\n 0.000000 832.000000 l 1\n"
-                                  " 64.000000 832.000000 l 1\n 64.000000 896.000000 l 1\n"
-                                  " 0.000000 896.000000 l 1\n";
-
-// Broken files under -b: each fails with status 1 and names its line, after
-// the output of what came before it.
-INSTANTIATE_TEST_SUITE_P(
-    broken_under_b, command_line,
-    testing::Values(
-        cli_case{"cut_inside_a_glyph", "\"$Q\" -b font.bdf",
-                 box + "STARTCHAR a\nENCODING 97\nBITMAP\n80\n",
-                 "StartChar: a\nEncoding: 97 97 97\n" + sfd_preamble + square_at_896,
-                 "quadsmith: End of input inside a glyph on line 5\\.\n", 1},
-        cli_case{"startchar_inside_a_glyph", "\"$Q\" -b font.bdf",
-                 box + "STARTCHAR a\nENCODING 97\nSTARTCHAR b\n",
-                 "StartChar: a\nEncoding: 97 97 97\n",
-                 "quadsmith: STARTCHAR inside a glyph on line 4\\.\n", 1},
-        cli_case{"encoding_not_a_number", "\"$Q\" -b font.bdf", box + "STARTCHAR a\nENCODING abc\n",
-                 "StartChar: a", "quadsmith: Invalid value for ENCODING on line 3\\.\n", 1},
-        cli_case{"row_not_hexadecimal", "\"$Q\" -b font.bdf",
-                 box + "STARTCHAR a\nENCODING 97\nBITMAP\nXY\n",
-                 "StartChar: a\nEncoding: 97 97 97\n" + sfd_preamble,
-                 "quadsmith: Invalid bitmap row on line 5\\.\n", 1},
-        cli_case{"row_wider_than_its_box", "\"$Q\" -b font.bdf",
-                 box + "STARTCHAR a\nENCODING 97\nBITMAP\n8000\n",
-                 "StartChar: a\nEncoding: 97 97 97\n" + sfd_preamble,
-                 "quadsmith: Invalid bitmap row on line 5\\.\n", 1},
-        cli_case{"more_rows_than_the_box", "\"$Q\" -b font.bdf",
-                 box + "STARTCHAR a\nENCODING 97\nBBX 8 1 0 0\nBITMAP\n80\n80\n",
-                 "StartChar: a\nEncoding: 97 97 97\n" + sfd_preamble +
-                     "0.000000 64.000000 m 1\n 0.000000 0.000000 l 1\n 64.000000 0.000000 l 1\n"
-                     " 64.000000 64.000000 l 1\n 0.000000 64.000000 l 1\n",
-                 "quadsmith: More bitmap rows than the glyph's height on line 7\\.\n", 1},
-        cli_case{"chars_not_a_number", "\"$Q\" -b font.bdf", box + "CHARS x\n", "",
-                 "quadsmith: Invalid value for CHARS on line 2\\.\n", 1},
-        cli_case{"glyph_before_the_font_box", "\"$Q\" -b font.bdf", "STARTCHAR a\n", "",
-                 "quadsmith: Glyph before FONTBOUNDINGBOX on line 1\\.\n", 1},
-        cli_case{"unknown_charset_is_said_once", "\"$Q\" -b font.bdf",
-                 box + "CHARSET_REGISTRY \"NOSUCH\"\nCHARSET_ENCODING \"9\"\nSTARTCHAR a\n"
-                       "ENCODING 65\nENDCHAR\nSTARTCHAR b\nENCODING 66\nENDCHAR\n",
-                 "StartChar: a\nEncoding: -1 -1 -1\n" + sfd_glyph_end +
-                     "StartChar: b\nEncoding: -1 -1 -1\n" + sfd_glyph_end + sfd_end,
-                 "quadsmith: Unknown charset NOSUCH-9: its glyphs have no Unicode value\\.\n"
-                 "Processed 0 glyphs in [0-9]+\\.[0-9]{6} seconds, 2 without a Unicode "
-                 "value\\.\n",
-                 0}),
-    [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
-
 // Peak memory stays bounded whatever the input: no line can grow the buffer
 // past its limit, and a long property value is held once.
 TEST(hostile, memory_stays_bounded) {

@@ -32,6 +32,32 @@ std::string convert_text(std::string_view bdf, std::string *message,
   return sfd;
 }
 
+std::string well_formed(std::string_view snippet) {
+  std::string header = "STARTFONT 2.1\n", properties, glyphs, chars;
+  int property_count = 0, glyph_count = 0;
+  std::istringstream lines{std::string(snippet)};
+  for (std::string line; std::getline(lines, line);) {
+    line += "\n";
+    const std::string word = line.substr(0, line.find_first_of(" \t\n"));
+    const bool is_property = word == "FONT_ASCENT" || word == "FONT_DESCENT" ||
+                             word == "FAMILY_NAME" || word == "COPYRIGHT" ||
+                             word == "FONT_VERSION" || word.starts_with("CHARSET_");
+    glyph_count += word == "STARTCHAR";
+    if (word == "CHARS")
+      chars = line;
+    else if (glyph_count > 0)
+      glyphs += line;
+    else if (is_property) {
+      properties += line;
+      property_count++;
+    } else
+      header += line;
+  }
+  if (chars.empty()) chars = "CHARS " + std::to_string(glyph_count) + "\n";
+  return header + "STARTPROPERTIES " + std::to_string(property_count) + "\n" + properties +
+         "ENDPROPERTIES\n" + chars + glyphs + "ENDFONT\n";
+}
+
 const std::string &scratch_dir() {
   static const std::string dir = [] {
     char pattern[] = "/tmp/quadsmith-test.XXXXXX";

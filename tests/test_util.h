@@ -21,6 +21,12 @@ inline const std::string sfd_end = "EndChars\nEndSplineFont\n";
 std::string convert_text(std::string_view bdf, std::string *message = nullptr,
                          const conversion_options &options = {});
 
+// A well-formed BDF made of a loose snippet, as -b wants one: STARTFONT
+// first, the property lines between STARTPROPERTIES and ENDPROPERTIES after
+// the other lines before the first glyph, a CHARS line that counts the
+// STARTCHAR lines unless the snippet has its own, and ENDFONT last.
+std::string well_formed(std::string_view snippet);
+
 // What a finished command printed and its exit status.
 struct run_result {
   std::string out;

@@ -1,0 +1,219 @@
+#include "structure.h"
+
+#include <cstdio>
+
+#include "compat.h"
+
+namespace {
+
+constexpr uint64_t bit(keyword code) {
+  return uint64_t{1} << code;
+}
+
+const char *say(structure_state &state, const char *format, keyword code) {
+  const std::string_view name = keyword_name(code);
+  std::snprintf(state.message, sizeof state.message, format, static_cast<int>(name.size()),
+                name.data());
+  return state.message;
+}
+
+const char *unexpected(structure_state &state, keyword code) {
+  if (state.section == SECTION_GLYPH || state.section == SECTION_BITMAP)
+    return say(state, "%.*s inside a glyph.", code);
+  return say(state, "Unexpected %.*s.", code);
+}
+
+const char *invalid(structure_state &state, keyword code) {
+  return say(state, "Invalid value for %.*s.", code);
+}
+
+// A keyword of the header that takes numbers and is read nowhere else.
+const char *header_numbers(structure_state &state, keyword code, std::string_view value, int min,
+                           int max) {
+  if (state.section != SECTION_HEADER) return unexpected(state, code);
+  return has_numbers(value, min, max) ? nullptr : invalid(state, code);
+}
+
+// A keyword that a glyph gives at most once, before its bitmap.
+const char *glyph_keyword(structure_state &state, keyword code) {
+  if (state.section != SECTION_GLYPH) return unexpected(state, code);
+  if ((state.in_glyph & bit(code)) != 0) return say(state, "%.*s twice in a glyph.", code);
+  state.in_glyph |= bit(code);
+  return nullptr;
+}
+
+// A property, given between STARTPROPERTIES and ENDPROPERTIES.
+const char *property(structure_state &state, keyword code, std::string_view value) {
+  if (state.section != SECTION_PROPERTIES) return unexpected(state, code);
+  return !value.empty() && is_bdf_value(value) ? nullptr : invalid(state, code);
+}
+
+// The text of a line holds no control character but tabs; a lone carriage
+// return is the usual one, from a file whose lines end in nothing else.
+const char *control_characters(const bdf_line &line) {
+  for (const char c : line.text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == '\r') return "Carriage return inside a line.";
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return "Control character in a line.";
+  }
+  return nullptr;
+}
+
+} // namespace
+
+bool is_bdf_value(std::string_view value) {
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return false;
+  }
+  if (!value.starts_with('"')) return true;
+  for (size_t i = 1; i < value.size(); i++) {
+    if (value[i] != '"') continue;
+    if (i + 1 < value.size() && value[i + 1] == '"') {
+      i++;
+      continue;
+    }
+    return i + 1 == value.size();
+  }
+  return false;
+}
+
+bool has_numbers(std::string_view value, int min, int max) {
+  bdf_line words{value, {}, 0};
+  int count = 0;
+  for (std::string_view word = next_token(words, " \t"); !word.empty();
+       word = next_token(words, " \t")) {
+    const char *error = nullptr;
+    bounded_number(word, INT32_MIN, INT32_MAX, &error);
+    if (error != nullptr || ++count > max) return false;
+  }
+  return count >= min;
+}
+
+const char *structure_line(structure_state &state, keyword code, const bdf_line &line,
+                           std::string_view value) {
+  if (state.section == SECTION_BITMAP && code == KW_NONE) return nullptr; // rows check themselves
+  if (code != KW_COMMENT)
+    if (const char *message = control_characters(line)) return message;
+  if (state.section == SECTION_START && code != KW_STARTFONT && code != KW_COMMENT &&
+      !line.first.empty())
+    return "Expected STARTFONT.";
+  switch (code) {
+  case KW_NONE:
+    if (line.first.empty()) return nullptr;
+    switch (state.section) {
+    case SECTION_START: return "Expected STARTFONT.";
+    case SECTION_PROPERTIES:
+      return !value.empty() && is_bdf_value(value) ? nullptr : "Invalid value for a property.";
+    case SECTION_END: return "Text after ENDFONT.";
+    case SECTION_HEADER:
+    case SECTION_GLYPHS:
+    case SECTION_GLYPH:
+    case SECTION_BITMAP: return "Unknown keyword.";
+    }
+    return nullptr;
+  case KW_COMMENT: return state.section == SECTION_BITMAP ? unexpected(state, code) : nullptr;
+  case KW_STARTFONT:
+    if (state.section != SECTION_START) return unexpected(state, code);
+    if (value.empty() || value.find_first_of(" \t") != std::string_view::npos)
+      return invalid(state, code);
+    state.section = SECTION_HEADER;
+    return nullptr;
+  case KW_ENDFONT:
+    if (state.section != SECTION_GLYPHS) return unexpected(state, code);
+    if (!value.empty()) return invalid(state, code);
+    state.section = SECTION_END;
+    return nullptr;
+  case KW_FONT:
+    if (state.section != SECTION_HEADER) return unexpected(state, code);
+    return value.empty() ? invalid(state, code) : nullptr;
+  case KW_SIZE: return header_numbers(state, code, value, 3, 4);
+  case KW_CONTENTVERSION:
+  case KW_METRICSSET: return header_numbers(state, code, value, 1, 1);
+  case KW_FONTBOUNDINGBOX: return header_numbers(state, code, value, 4, 4);
+  case KW_STARTPROPERTIES:
+    if (const char *message = header_numbers(state, code, value, 1, 1)) return message;
+    state.section = SECTION_PROPERTIES;
+    return nullptr;
+  case KW_ENDPROPERTIES:
+    if (state.section != SECTION_PROPERTIES) return unexpected(state, code);
+    if (!value.empty()) return invalid(state, code);
+    state.section = SECTION_HEADER;
+    return nullptr;
+  case KW_SWIDTH:
+  case KW_DWIDTH:
+  case KW_SWIDTH1:
+  case KW_DWIDTH1:
+  case KW_VVECTOR:
+    if (state.section == SECTION_HEADER)
+      return has_numbers(value, 2, 2) ? nullptr : invalid(state, code);
+    if (const char *message = glyph_keyword(state, code)) return message;
+    return has_numbers(value, 2, 2) ? nullptr : invalid(state, code);
+  case KW_BBX:
+    if (const char *message = glyph_keyword(state, code)) return message;
+    return has_numbers(value, 4, 4) ? nullptr : invalid(state, code);
+  case KW_ENCODING:
+    if (const char *message = glyph_keyword(state, code)) return message;
+    return has_numbers(value, 1, 2) ? nullptr : invalid(state, code);
+  case KW_CHARS: {
+    if (state.section != SECTION_HEADER) return unexpected(state, code);
+    const char *error = nullptr;
+    state.chars = bounded_number(value, 0, max_chars, &error);
+    if (error != nullptr) return invalid(state, code);
+    state.section = SECTION_GLYPHS;
+    return nullptr;
+  }
+  case KW_STARTCHAR:
+    if (state.section != SECTION_GLYPHS) return unexpected(state, code);
+    if (value.empty()) return invalid(state, code);
+    if (++state.glyphs > state.chars) return "More glyphs than CHARS gives.";
+    state.section = SECTION_GLYPH;
+    state.in_glyph = 0;
+    return nullptr;
+  case KW_BITMAP:
+    if (state.section != SECTION_GLYPH) return unexpected(state, code);
+    if (!value.empty()) return invalid(state, code);
+    state.section = SECTION_BITMAP;
+    return nullptr;
+  case KW_ENDCHAR:
+    if (state.section == SECTION_GLYPH) return "ENDCHAR without BITMAP.";
+    if (state.section != SECTION_BITMAP) return unexpected(state, code);
+    if (!value.empty()) return invalid(state, code);
+    state.section = SECTION_GLYPHS;
+    return nullptr;
+  case KW_FAMILY_NAME:
+  case KW_COPYRIGHT:
+  case KW_FONT_ASCENT:
+  case KW_FONT_DESCENT:
+  case KW_FONT_VERSION:
+  case KW_CHARSET_REGISTRY:
+  case KW_CHARSET_ENCODING:
+  case KW_PIXEL_SIZE:
+  case KW_FOUNDRY:
+  case KW_WEIGHT_NAME:
+  case KW_SLANT:
+  case KW_SETWIDTH_NAME:
+  case KW_ADD_STYLE_NAME:
+  case KW_SPACING:
+  case KW_AVERAGE_WIDTH:
+  case KW_NOTICE:
+  case KW_X_HEIGHT:
+  case KW_CAP_HEIGHT:
+  case KW_UNDERLINE_POSITION:
+  case KW_UNDERLINE_THICKNESS: return property(state, code, value);
+  }
+  return nullptr;
+}
+
+const char *structure_end(const structure_state &state) {
+  switch (state.section) {
+  case SECTION_GLYPH:
+  case SECTION_BITMAP: return "End of input inside a glyph.";
+  case SECTION_END: return nullptr;
+  case SECTION_START:
+  case SECTION_HEADER:
+  case SECTION_PROPERTIES:
+  case SECTION_GLYPHS: return "End of input without ENDFONT.";
+  }
+  return nullptr;
+}

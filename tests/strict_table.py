@@ -1,0 +1,260 @@
+#!/usr/bin/python3
+"""Malformed, hostile and odd BDF files, one row each: the options, the
+input, the exit status, what standard error says, and which glyphs
+FontForge finds in what was written, (name, Unicode value) pairs, for
+errors too: what came before an error must stay a font FontForge opens.
+
+Run as: strict_table.py path/to/quadsmith
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+
+import fontforge
+
+HEAD = ("STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
+        "FONT_ASCENT 14\nFONT_DESCENT 2\nENDPROPERTIES\n")  # lines 1 to 6
+A = "STARTCHAR a\nENCODING 97\nBBX 1 1 0 0\nBITMAP\n80\nENDCHAR\n"  # six lines
+
+
+def font(glyphs, chars=None, head=HEAD):
+    """A font of the glyph blocks; CHARS counts them unless given."""
+    count = glyphs.count("STARTCHAR") if chars is None else chars
+    return f"{head}CHARS {count}\n{glyphs}ENDFONT\n"
+
+
+def glyph(name, code, rows="80\n", box="1 1 0 0", extra=""):
+    return f"STARTCHAR {name}\nENCODING {code}\nBBX {box}\n{extra}BITMAP\n{rows}ENDCHAR\n"
+
+
+def error(message):
+    return "quadsmith: " + re.escape(message) + "\n"
+
+
+def report(glyphs, unencoded=0):
+    tail = f", {unencoded} without a Unicode value" if unencoded else ""
+    return rf"Processed {glyphs} glyphs in [0-9]+\.[0-9]{{6}} seconds{re.escape(tail)}\.\n"
+
+
+def note(text):
+    return "quadsmith: " + re.escape(text) + "\n"
+
+
+NO_CHARSET = note("No charset named: the codes are taken as Unicode.")
+TWENTY = "99999999999999999999"
+a = [("a", 97)]
+
+# name, options, input, status, standard error (a regular expression), glyphs or None
+CASES = [
+    # The structure.
+    ("startchar_without_name", "-b", font(A + "STARTCHAR\nENCODING 98\n"), 1,
+     error("Invalid value for STARTCHAR on line 14."), a),
+    ("startchar_with_blanks_only", "-b", font(A + "STARTCHAR  \t\n"), 1,
+     error("Invalid value for STARTCHAR on line 14."), a),
+    ("endchar_outside_a_glyph", "-b", font(A + "ENDCHAR\n" + glyph("b", 98)), 1,
+     error("Unexpected ENDCHAR on line 14."), a),
+    ("bitmap_outside_a_glyph", "-b", font(A + "BITMAP\n"), 1,
+     error("Unexpected BITMAP on line 14."), a),
+    ("chars_twice", "-b", HEAD + "CHARS 1\nCHARS 1\n" + A + "ENDFONT\n", 1,
+     error("Unexpected CHARS on line 8."), []),
+    ("chars_inside_a_glyph", "-b", font(A + "STARTCHAR b\nCHARS 1\n"), 1,
+     error("CHARS inside a glyph on line 15."), a),
+    ("chars_after_the_glyphs", "-b", HEAD + A + "CHARS 1\nENDFONT\n", 1,
+     error("Unexpected STARTCHAR on line 7."), None),
+    ("chars_missing", "-b", HEAD + A + "ENDFONT\n", 1,
+     error("Unexpected STARTCHAR on line 7."), None),
+    ("chars_inside_the_properties", "-b", "STARTFONT 2.1\nSTARTPROPERTIES 1\nCHARS 0\n", 1,
+     error("Unexpected CHARS on line 3."), None),
+    ("encoding_between_rows", "-b",
+     font(A + "STARTCHAR b\nBBX 1 2 0 0\nBITMAP\n80\nENCODING 98\n80\nENDCHAR\n"), 1,
+     error("ENCODING inside a glyph on line 18."), a),
+    ("bitmap_twice", "-b", font(A + "STARTCHAR b\nBITMAP\nBITMAP\n"), 1,
+     error("BITMAP inside a glyph on line 16."), a),
+    ("encoding_twice", "-b", font(A + "STARTCHAR b\nENCODING 98\nENCODING 99\n"), 1,
+     error("ENCODING twice in a glyph on line 16."), a),
+    ("endchar_without_bitmap", "-b", font(A + "STARTCHAR b\nENCODING 98\nENDCHAR\n"), 1,
+     error("ENDCHAR without BITMAP on line 16."), a),
+    ("carriage_returns_alone", "-b", font(A).replace("\n", "\r"), 1,
+     error("Carriage return inside a line on line 1."), None),
+    ("lower_case_keywords", "-b", font(A).lower(), 1,
+     error("Expected STARTFONT on line 1."), None),
+    ("comment_and_blank_lines_before_startfont", "-b", "COMMENT x\n\n" + font(A), 0,
+     NO_CHARSET + report(1), a),
+    ("nul_byte_in_a_row", "-b",
+     font(A + glyph("b", 98, "FF\0FF\n", "16 1 0 0")), 1,
+     error("NUL byte in a line on line 18."), a),
+    ("nul_byte_after_endchar", "-b", font(A).replace("ENDCHAR\n", "ENDCHAR\0junk\n"), 1,
+     error("NUL byte in a line on line 13."), None),
+    ("nul_byte_in_a_comment", "-b", "STARTFONT 2.1\nCOMMENT a\0b\n", 1,
+     error("NUL byte in a line on line 2."), None),
+    ("cut_short_without_endfont", "-b", font(A).replace("ENDFONT\n", ""), 1,
+     error("End of input without ENDFONT on line 13."), a),
+    ("cut_inside_a_glyph", "-b", font(A + "STARTCHAR b\nENCODING 98\nBITMAP\n80\n")[:-8], 1,
+     error("End of input inside a glyph on line 17."), a),
+    ("startchar_inside_a_glyph", "-b", font(A + "STARTCHAR b\nSTARTCHAR c\n"), 1,
+     error("STARTCHAR inside a glyph on line 15."), a),
+    ("text_after_endfont", "-b", font(A) + "\nCOMMENT fine\nmore\n", 1,
+     error("Text after ENDFONT on line 17."), a),
+    ("more_glyphs_than_chars", "-b", font(A + glyph("b", 98), chars=1), 1,
+     error("More glyphs than CHARS gives on line 14."), a),
+    ("fewer_glyphs_than_chars", "-b", font(A, chars=3), 0,
+     NO_CHARSET + note("CHARS gives 3 glyphs, the file has 1.") + report(1), a),
+    ("glyph_before_the_font_box", "-b", "STARTFONT 2.1\nCHARS 1\n" + A + "ENDFONT\n", 1,
+     error("Glyph before FONTBOUNDINGBOX on line 3."), None),
+    ("unknown_keyword_in_a_glyph", "-b", font(A + "STARTCHAR b\nWIDTH 8\n"), 1,
+     error("Unknown keyword on line 15."), a),
+    ("property_outside_the_properties", "-b", "STARTFONT 2.1\nFAMILY_NAME \"x\"\n", 1,
+     error("Unexpected FAMILY_NAME on line 2."), None),
+    # Values.
+    ("chars_of_2147483647", "-b", font(A, chars=2147483647), 1,
+     error("Invalid value for CHARS on line 7."), None),
+    ("chars_past_the_code_points", "-b", font(A, chars=0x110001), 1,
+     error("Invalid value for CHARS on line 7."), None),
+    ("chars_not_a_number", "-b", font(A, chars="many"), 1,
+     error("Invalid value for CHARS on line 7."), None),
+    ("carriage_return_in_a_string", "-b",
+     font(A, head=HEAD.replace("2\nFONT_ASCENT",
+                               "3\nCOPYRIGHT \"(c) 2024\rBeginChars: 65536 1\"\nFONT_ASCENT")), 1,
+     error("Carriage return inside a line on line 4."), None),
+    ("control_character_in_a_string", "-b",
+     font(A, head=HEAD.replace("2\nFONT_ASCENT", "3\nCOPYRIGHT \"a\x1bb\"\nFONT_ASCENT")), 1,
+     error("Control character in a line on line 4."), None),
+    ("unterminated_string", "-b",
+     font(A, head=HEAD.replace("2\nFONT_ASCENT", "3\nFAMILY_NAME \"Test\nFONT_ASCENT")), 1,
+     error("Invalid value for FAMILY_NAME on line 4."), None),
+    ("advance_beyond_16_bits", "-b", font(A + glyph("b", 98, extra="DWIDTH 1000 0\n")), 1,
+     error("Invalid value for DWIDTH on line 18."), a),
+    ("cell_advance_of_32768_units", "-b",
+     font(glyph("w", 119, "FFFFFFFF\n", "32 1 0 0"),
+          head="STARTFONT 2.1\nFONTBOUNDINGBOX 32 1 0 0\n"), 1,
+     error("Invalid value for FONTBOUNDINGBOX on line 7."), []),
+    ("box_beyond_16_bits", "-b", font(A + glyph("b", 98, box="1 1 0 600")), 1,
+     error("Invalid value for BBX on line 17."), a),
+    ("same_unicode_value_twice", "-b", font(A + glyph("b", 97)), 0,
+     NO_CHARSET + report(2, 1), [("a", 97), ("b", -1)]),
+    ("surrogate", "-b", font(glyph("s", 55296)), 0, NO_CHARSET + report(1, 1), [("s", -1)]),
+    ("past_the_code_points", "-b", font(glyph("p", 0x110000)), 0, NO_CHARSET + report(1, 1),
+     [("p", -1)]),
+    ("big5_codes_of_one_character", "-b",
+     font(glyph("x", 0xA2CC) + glyph("y", 0xA451),
+          head=HEAD.replace("2\nFONT_ASCENT", "4\nCHARSET_REGISTRY \"BIG5\"\n"
+                            "CHARSET_ENCODING \"0\"\nFONT_ASCENT")), 0,
+     report(2, 1), [("x", 0x5341), ("y", -1)]),
+    ("empty_encoding", "-b", font(A + "STARTCHAR b\nENCODING\n"), 1,
+     error("Invalid value for ENCODING on line 15."), a),
+    ("encoding_of_three_numbers", "-b", font(A + "STARTCHAR b\nENCODING 1 2 3\n"), 1,
+     error("Invalid value for ENCODING on line 15."), a),
+    ("encoding_not_a_number", "-b", font(A + "STARTCHAR b\nENCODING abc\n"), 1,
+     error("Invalid value for ENCODING on line 15."), a),
+    ("encoding_of_20_digits", "-b", font(A + "STARTCHAR b\nENCODING " + TWENTY + "\n"), 1,
+     error("Invalid value for ENCODING on line 15."), a),
+    ("empty_font_ascent", "-b", font(A, head=HEAD.replace("FONT_ASCENT 14", "FONT_ASCENT")), 1,
+     error("Invalid value for FONT_ASCENT on line 4."), None),
+    ("font_ascent_99", "-b", font(A, head=HEAD.replace("FONT_ASCENT 14", "FONT_ASCENT 99")), 1,
+     error("Invalid value for FONT_ASCENT on line 4."), None),
+    ("bbx_of_five_numbers", "-b", font(A + "STARTCHAR b\nBBX 1 1 0 0 0\n"), 1,
+     error("Invalid value for BBX on line 15."), a),
+    ("dwidth_of_three_numbers", "-b", font(A + "STARTCHAR b\nDWIDTH 8 0 0\n"), 1,
+     error("Invalid value for DWIDTH on line 15."), a),
+    ("font_box_of_three_numbers", "-b", "STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0\n", 1,
+     error("Invalid value for FONTBOUNDINGBOX on line 2."), None),
+    ("blanks_after_every_value", "-b",
+     font(A.replace("\n", " \t\n"),
+          head=HEAD.replace("\n", " \n").replace("ENDPROPERTIES \n", "ENDPROPERTIES\n")), 0,
+     NO_CHARSET + report(1), a),
+    ("blank_after_a_glyph_name", "-b", font(A.replace("STARTCHAR a", "STARTCHAR a ")), 0,
+     NO_CHARSET + report(1), a),
+    ("row_not_hexadecimal", "-b", font(A + glyph("b", 98, "8G\n")), 1,
+     error("Invalid bitmap row on line 18."), a),
+    ("row_of_two_words", "-b", font(A + glyph("b", 98, "80 80\n")), 1,
+     error("Invalid bitmap row on line 18."), a),
+    ("row_empty", "-b", font(A + glyph("b", 98, "\n")), 1,
+     error("Invalid bitmap row on line 18."), a),
+    ("row_with_0x", "-b", font(A + glyph("b", 98, "0x80\n")), 1,
+     error("Invalid bitmap row on line 18."), a),
+    ("row_wider_than_its_box", "-b", font(A + glyph("b", 98, "800\n")), 1,
+     error("Invalid bitmap row on line 18."), a),
+    ("more_rows_than_the_box", "-b", font(A + glyph("b", 98, "80\n80\n")), 1,
+     error("More bitmap rows than the glyph's height on line 19."), a),
+    # Charsets.
+    ("charset_from_the_font_name", "-b",
+     font(glyph("space", 0xA140),
+          head="STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-Big5.ETen-0\n"
+               "FONTBOUNDINGBOX 8 16 0 -2\n"), 0, report(1), [("space", 0x3000)]),
+    ("jis_x_0213_plane_1", "-b",
+     font(glyph("a", 0x2422) + glyph("ka", 0x2477),
+          head="STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-JISX0213.2004-1\n"
+               "FONTBOUNDINGBOX 8 16 0 -2\n"), 0, report(2, 1), [("a", 0x3042), ("ka", -1)]),
+    ("jis_x_0213_plane_2", "-b",
+     font(glyph("k", 0x2121),
+          head="STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
+               "CHARSET_REGISTRY \"JISX0213.2000\"\nCHARSET_ENCODING \"2\"\nENDPROPERTIES\n"),
+     0, report(1), [("k", 0x20089)]),
+    ("unknown_charset_is_said_once_and_escaped", "-b",
+     font(glyph("a", 65) + glyph("b", 66),
+          head="STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
+               "CHARSET_REGISTRY \"N\xe9\"\nCHARSET_ENCODING \"9\"\nENDPROPERTIES\n"), 0,
+     note("Unknown charset N\\xE9-9: its glyphs have no Unicode value.") + report(2, 2),
+     [("a", -1), ("b", -1)]),
+    # Both modes.
+    ("default_glyph_without_a_name", "", "FONTBOUNDINGBOX 8 16 0 -2\nCHARS 2\n"
+     "STARTCHAR\nENCODING 97\nBITMAP\n80\nENDCHAR\nSTARTCHAR b\nENCODING 98\nBITMAP\n80\n"
+     "ENDCHAR\n", 0, report(2), [("_unnamed.0", 97), ("b", 98)]),
+    ("default_font_box_of_20_digits", "",
+     f"FONTBOUNDINGBOX {TWENTY[:-1]}8 {TWENTY[:-1]}0 0 -2\n", 1,
+     error("Invalid value for FONTBOUNDINGBOX."), None),
+    ("default_font_ascent_of_20_digits", "", f"FONT_ASCENT {TWENTY[:-1]}6\n", 1,
+     error("Invalid value for FONT_ASCENT."), None),
+]
+
+
+def opened_glyphs(sfd_path):
+    """The (name, Unicode value) pairs FontForge finds."""
+    f = fontforge.open(sfd_path)
+    try:
+        return sorted((g.glyphname, g.unicode) for g in f.glyphs())
+    finally:
+        f.close()
+
+
+def main():
+    tool = sys.argv[1]
+    failures = []
+    with tempfile.TemporaryDirectory() as scratch:
+        bdf, sfd = os.path.join(scratch, "in.bdf"), os.path.join(scratch, "out.sfd")
+        for name, options, text, status, stderr, glyphs in CASES:
+            with open(bdf, "wb") as out:
+                out.write(text.encode("latin-1") if "\xe9" in text else text.encode())
+            with open(sfd, "wb") as out:
+                run = subprocess.run([tool, *options.split(), bdf], stdout=out,
+                                     stderr=subprocess.PIPE, env={"SOURCE_DATE_EPOCH": "0"})
+            err = run.stderr.decode("latin-1")
+            problems = []
+            if run.returncode != status:
+                problems.append(f"status {run.returncode}, not {status}")
+            if not re.fullmatch(stderr, err):
+                problems.append(f"standard error {err!r}")
+            if glyphs is not None:
+                found = opened_glyphs(sfd) if os.path.getsize(sfd) else None
+                if found != sorted(glyphs):
+                    problems.append(f"FontForge finds {found}, not {sorted(glyphs)}")
+            if problems:
+                failures.append(f"{name}: " + "; ".join(problems))
+        # SOURCE_DATE_EPOCH of 20 digits is ignored, as any out-of-range value.
+        with open(bdf, "w") as out:
+            out.write("CHARS 0\n")
+        run = subprocess.run([tool, bdf], capture_output=True, text=True,
+                             env={"SOURCE_DATE_EPOCH": TWENTY})
+        created = re.search(r"CreationTime: (\d+)", run.stdout)
+        if not created or int(created.group(1)) < 1700000000:
+            failures.append(f"source_date_epoch_of_20_digits: {created and created.group(0)}")
+    for failure in failures:
+        print(failure)
+    print(f"{len(CASES) + 1 - len(failures)} passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
