@@ -39,6 +39,18 @@ constexpr charset_family families[] = {
     {"ASCII", nullptr, "ASCII", CHARSET_ONE_BYTE},
 };
 
+// Big5 symbols that the system's converter maps as Microsoft's code page 950
+// does, taken as Unicode's own Big5 table has them: the bullet, not the
+// hyphenation point, at 0xA145, and so on.
+constexpr struct {
+  uint16_t code;
+  uint16_t unicode;
+} big5_symbols[] = {
+    {0xA145, 0x2022}, {0xA14E, 0xFF64}, {0xA1C2, 0x203E}, {0xA1E3, 0x223C},
+    {0xA1F2, 0x2641}, {0xA1F3, 0x2609}, {0xA241, 0xFF0F}, {0xA242, 0xFF3C},
+    {0xA244, 0x00A5}, {0xA246, 0x00A2}, {0xA247, 0x00A3},
+};
+
 bool starts_without_case(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (size_t i = 0; i < prefix.size(); i++) {
@@ -68,6 +80,7 @@ bool charset_open(charset_map &map, std::string_view registry, std::string_view 
     name = family.iconv_name;
     fallback = family.fallback;
     if (family.kind == CHARSET_EUC && encoding == "2") map.kind = CHARSET_EUC_PLANE2;
+    map.big5 = family.kind == CHARSET_TWO_BYTE;
     // A family that names its sets by their encoding: ISO8859-5, KOI8-R, CP1251, PT154.
     if (family.encoding != nullptr) name.append(encoding);
     break;
@@ -114,6 +127,9 @@ int32_t charset_to_unicode(charset_map &map, int64_t code) {
       if (map.kind == CHARSET_EUC) in++;
     } else {
       if (high < 0x81 || high > 0xFE || low < 0x40 || low > 0xFE) return -1;
+      if (map.big5)
+        for (const auto &symbol : big5_symbols)
+          if (symbol.code == code) return symbol.unicode;
       bytes[0] = static_cast<char>(high);
       bytes[1] = static_cast<char>(low);
     }

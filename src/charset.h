@@ -20,6 +20,7 @@ enum charset_kind {
 struct charset_map {
   charset_kind kind = CHARSET_UNICODE;
   void *converter = nullptr; // an iconv_t
+  bool big5 = false;         // the Big5 codes whose Unicode value differs by source are mapped here
 };
 
 // Opens the map for a registry and encoding (either may be empty, and both

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <ctime>
 #include <err.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -325,6 +328,12 @@ void fatal(const char *message) {
 }
 
 int quadsmith_main(int argc, char **argv) {
+#ifdef __GLIBC__
+  // Long property values and lines are held in blocks of their own that go
+  // back to the system when freed; glibc's moving threshold would otherwise
+  // serve a growing value from the heap and leave the older ones as holes.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
   conversion_state state;
   const char *output_path = nullptr;
   int option;
