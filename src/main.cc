@@ -128,6 +128,16 @@ bool writes_output(keyword code) {
   return false;
 }
 
+bool is_hex_row(std::string_view text) {
+  if (text.empty() || text.size() > 8) return false;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!((byte >= '0' && byte <= '9') || ((byte | 0x20) >= 'a' && (byte | 0x20) <= 'f')))
+      return false;
+  }
+  return true;
+}
+
 // The value of a line read as BDF: the rest of the line behind the keyword,
 // without the blanks and tabs around it.
 std::string_view bdf_value(const bdf_line &line) {
@@ -167,7 +177,13 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   const bool bdf = state.options.bdf;
   if (bdf && line.text.size() != raw.size()) return "NUL byte in a line.";
   if (line.text.empty()) return nullptr;
-  if (bdf) line.text = without_line_end(line.text);
+  if (bdf) {
+    line.text = without_line_end(line.text);
+    // Inside a bitmap a line of hexadecimal digits alone can be nothing but
+    // a row, as no keyword is made of them alone.
+    if (state.structure.section == SECTION_BITMAP && is_hex_row(line.text))
+      return bitmap_row_action(state.glyph, out, line.text, state.options);
+  }
   const keyword code = parse_keyword(line, bdf);
   std::string_view value;
   if (bdf) {
