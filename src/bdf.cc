@@ -58,6 +58,18 @@ std::string_view keyword_name(keyword code) {
   return keywords[code];
 }
 
+bool xlfd_fields(std::string_view name, std::string_view fields[14]) {
+  if (!name.starts_with('-')) return false;
+  size_t from = 1;
+  for (int i = 0; i < 14; i++) {
+    const size_t end = i < 13 ? name.find('-', from) : name.size();
+    if (end == std::string_view::npos) return false;
+    fields[i] = name.substr(from, end - from);
+    from = end + 1;
+  }
+  return fields[13].find('-') == std::string_view::npos;
+}
+
 std::string_view trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};

@@ -110,6 +110,10 @@ size_t read_bdf_string(std::string_view value, char *to);
 // True for the keywords whose action needs the rest of the line as its value.
 bool takes_value(keyword code);
 
+// Splits an XLFD font name, such as -misc-fixed-medium-r-normal--13-120-75-
+// 75-c-70-iso8859-1, into its fourteen fields; false if it is none.
+bool xlfd_fields(std::string_view name, std::string_view fields[14]);
+
 // The text without the blanks and tabs around it.
 std::string_view trimmed(std::string_view text);
 

@@ -165,15 +165,9 @@ void charset_property(font_charset &charset, std::string_view value, int which) 
 }
 
 void charset_from_xlfd(font_charset &charset, std::string_view name) {
-  // An XLFD name has fourteen fields, each behind a hyphen.
-  size_t hyphens = 0;
-  for (const char c : name)
-    hyphens += c == '-';
-  if (!name.starts_with('-') || hyphens != 14) return;
-  const size_t last = name.rfind('-');
-  const size_t before = name.rfind('-', last - 1);
-  const std::string_view registry = name.substr(before + 1, last - before - 1);
-  const std::string_view encoding = name.substr(last + 1);
+  std::string_view fields[14];
+  if (!xlfd_fields(name, fields)) return;
+  const std::string_view registry = fields[12], encoding = fields[13];
   if (registry.size() >= charset_part_room || encoding.size() >= charset_part_room) return;
   charset.ready = false;
   std::memcpy(charset.parts[2], registry.data(), registry.size());

@@ -77,6 +77,8 @@ float pen_top(pen_grid &grid, float origin, float step, int32_t steps) {
 // whose BDF gives none is written without a Unicode value.
 void encode_if_missing(glyph_state &state, output &out) {
   if (!state.in_glyph || state.has_encoding) return;
+  output_write(out, "StartChar: ");
+  namer_write(state.names, out, -1);
   output_write(out, "\nEncoding: -1 -1 -1\n");
   state.has_encoding = true;
   state.unencoded++;
@@ -95,6 +97,9 @@ const char *bdf_encoding_action(glyph_state &state, output &out, std::string_vie
   if (error || !next_token(words, " \t").empty()) return "Invalid value for ENCODING.";
   const int32_t unicode = charset_glyph_unicode(state.charset, code);
   if (unicode < 0) state.unencoded++;
+  // The name waits for the Unicode value, which may make it.
+  output_write(out, "StartChar: ");
+  namer_write(state.names, out, unicode);
   char number[16];
   encoding_action(
       out, std::string_view(
@@ -210,12 +215,17 @@ const char *dwidth_action(glyph_state &state, bdf_line &line) {
   return nullptr;
 }
 
-void bdf_font_metrics(const glyph_state &state, int32_t *ascent, int32_t *descent) {
-  const int32_t cell = static_cast<int32_t>(state.height);
-  const int32_t up = ascent_pixels(state);
-  const int32_t down = state.descent_pixels >= 0 ? state.descent_pixels : -state.font_box.y;
-  *ascent = scale(up, state.ystep);
-  *descent = up + down == cell ? 1024 - *ascent : scale(down, state.ystep);
+font_pixels bdf_font_pixels(const glyph_state &state) {
+  font_pixels pixels;
+  pixels.cell_width = static_cast<int32_t>(state.width);
+  pixels.cell_height = static_cast<int32_t>(state.height);
+  pixels.ascent = ascent_pixels(state);
+  pixels.descent = state.descent_pixels >= 0 ? state.descent_pixels : -state.font_box.y;
+  return pixels;
+}
+
+void bdf_font_scale(glyph_state &state, float step) {
+  state.xstep = state.ystep = step;
 }
 
 const char *startchar_action(glyph_state &state, output &out, std::string_view name,
@@ -224,6 +234,11 @@ const char *startchar_action(glyph_state &state, output &out, std::string_view n
     if (state.height == 0) return "Glyph before FONTBOUNDINGBOX.";
     state.in_glyph = true;
     state.has_encoding = false;
+    state.has_box = false;
+    state.has_advance = false;
+    // The record starts once the Unicode value is known, which its name may need.
+    namer_start(state.names, name);
+    return nullptr;
   }
   state.has_box = false;
   state.has_advance = false;
@@ -288,7 +303,9 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   const auto end = std::to_chars(digits, digits + sizeof digits, width).ptr;
   output_write(out, "Width: ");
   output_write(out, std::string_view(digits, static_cast<size_t>(end - digits)));
-  output_write(out, "\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
+  // No hints: FontForge would autohint every glyph when it makes an OTF,
+  // which takes minutes for a large font and moves the pixels' edges.
+  output_write(out, "\nFlags: W\nLayerCount: 2\nFore\nSplineSet\n");
   return nullptr;
 }
 

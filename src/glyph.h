@@ -7,7 +7,9 @@
 
 #include "bdf.h"
 #include "charset.h"
+#include "identity.h"
 #include "io.h"
+#include "names.h"
 #include "outline.h"
 #include "rows.h"
 
@@ -61,6 +63,7 @@ struct glyph_state {
   uint32_t rows_read = 0;
   uint64_t unencoded = 0;
   font_charset charset;
+  glyph_namer names;
   pen_grid pens;
   outline_band band; // merged outlines
 };
@@ -84,10 +87,12 @@ const char *bbx_action(glyph_state &state, bdf_line &line);
 // message on values that can't be honoured, else nullptr.
 const char *dwidth_action(glyph_state &state, bdf_line &line);
 
-// Sets the ascent and descent in font units from the BDF's own metrics: the
-// FONTBOUNDINGBOX stands in for missing FONT_ASCENT and FONT_DESCENT, and
-// where they fill the cell the em is exactly 1024 units.
-void bdf_font_metrics(const glyph_state &state, int32_t *ascent, int32_t *descent);
+// The font's cell and its ascent and descent in pixels; the FONTBOUNDINGBOX
+// stands in for a missing FONT_ASCENT or FONT_DESCENT.
+font_pixels bdf_font_pixels(const glyph_state &state);
+
+// Makes the pixel step units wide and tall.
+void bdf_font_scale(glyph_state &state, float step);
 
 // Writes the start of a glyph record and forgets the last glyph's box; a
 // glyph without a name gets one of its own.  With bdf structure a glyph

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <sys/time.h>
 
@@ -80,23 +81,29 @@ constexpr std::string_view fixed_family = "PfmFamily: 33\n"
                                           "TTFWeight: 500\n"
                                           "TTFWidth: 5\n";
 
-constexpr std::string_view fixed_settings =
-    "VLineGap: 0\n"
-    "Panose: 2 0 6 4 0 0 0 0 0 0\n"
-    "OS2TypoAscent: 0\n"
-    "OS2TypoAOffset: 1\n"
-    "OS2TypoDescent: 0\n"
-    "OS2TypoDOffset: 1\n"
-    "OS2TypoLinegap: 0\n"
-    "OS2WinAscent: 0\n"
-    "OS2WinAOffset: 1\n"
-    "OS2WinDescent: 0\n"
-    "OS2WinDOffset: 1\n"
-    "HheadAscent: 0\n"
-    "HheadAOffset: 1\n"
-    "HheadDescent: 0\n"
-    "HheadDOffset: 1\n"
-    "OS2Vendor: 'PfEd'\n"
+constexpr std::string_view fixed_panose = "Panose: 2 0 6 4 0 0 0 0 0 0\n";
+
+constexpr std::string_view relative_metrics = "OS2TypoAscent: 0\n"
+                                              "OS2TypoAOffset: 1\n"
+                                              "OS2TypoDescent: 0\n"
+                                              "OS2TypoDOffset: 1\n"
+                                              "OS2TypoLinegap: 0\n";
+
+// The Windows ascent and descent follow the glyphs' bounding box, so that
+// none is clipped.
+constexpr std::string_view window_metrics = "OS2WinAscent: 0\n"
+                                            "OS2WinAOffset: 1\n"
+                                            "OS2WinDescent: 0\n"
+                                            "OS2WinDOffset: 1\n";
+
+constexpr std::string_view relative_hhea = "HheadAscent: 0\n"
+                                           "HheadAOffset: 1\n"
+                                           "HheadDescent: 0\n"
+                                           "HheadDOffset: 1\n";
+
+constexpr std::string_view fixed_vendor = "OS2Vendor: 'PfEd'\n";
+
+constexpr std::string_view fixed_display =
     "Encoding: UnicodeBmp\n"
     "UnicodeInterp: none\n"
     "DisplaySize: -24\n"
@@ -144,10 +151,12 @@ const char *family_name_action(font_info &info, name_ownership &owned, std::stri
 }
 
 const char *owned_property_action(std::string_view *slot, std::string_view value, bool bdf_text) {
+  // The old value goes first: the new one is still in the line, and two
+  // values of a megabyte each need not be held at once.
+  release(slot);
   size_t length;
   const char *copy = duplicate(value, bdf_text, &length);
   if (copy == nullptr) return allocation_message;
-  release(slot);
   *slot = std::string_view(copy, length);
   return nullptr;
 }
@@ -180,7 +189,77 @@ void write_header(output &out, const font_info &info, bool no_line_gap) {
   write_number_line(out, "CreationTime: ", created);
   output_write(out, fixed_family);
   output_write(out, no_line_gap ? "LineGap: 0\n" : "LineGap: 72\n");
-  output_write(out, fixed_settings);
+  output_write(out, "VLineGap: 0\n");
+  output_write(out, fixed_panose);
+  output_write(out, relative_metrics);
+  output_write(out, window_metrics);
+  output_write(out, relative_hhea);
+  output_write(out, fixed_vendor);
+  output_write(out, fixed_display);
+  write_line(out, "BeginChars: 65536 ", info.chars);
+  output_write(out, "\n");
+}
+
+void write_bdf_header(output &out, const font_info &info, const identity_record &font) {
+  const long created = creation_time();
+  output_write(out, "SplineFontDB: 3.0\n");
+  write_line(out, "FontName: ", font.postscript);
+  write_line(out, "FullName: ", font.full);
+  write_line(out, "FamilyName: ", font.family);
+  write_line(out, "Weight: ", font.weight);
+  if (is_set(info.copyright) || !font.notice.empty()) {
+    output_write(out, "Copyright: ");
+    if (is_set(info.copyright)) output_write(out, info.copyright);
+    if (is_set(info.copyright) && !info.copyright.empty() && !font.notice.empty())
+      output_write(out, " ");
+    write_line(out, "", font.notice);
+  }
+  if (is_set(info.version)) write_line(out, "Version: ", info.version);
+  write_number_line(out, "ItalicAngle: ", font.italic_angle);
+  write_number_line(out, "UnderlinePosition: ", font.underline_position);
+  write_number_line(out, "UnderlineWidth: ", font.underline_width);
+  write_number_line(out, "Ascent: ", font.ascent);
+  write_number_line(out, "Descent: ", font.descent);
+  output_write(out, "LayerCount: 2\n"
+                    "Layer: 0 0 \"Back\"  1\n"
+                    "Layer: 1 0 \"Fore\"  0\n"
+                    "FSType: 0\n"
+                    "OS2Version: 4\n"
+                    "OS2_WeightWidthSlopeOnly: 0\n"
+                    "OS2_UseTypoMetrics: 1\n");
+  char style_map[32];
+  std::snprintf(style_map, sizeof style_map, "StyleMap: 0x%04x\n", font.style_map);
+  output_write(out, style_map);
+  write_number_line(out, "CreationTime: ", created);
+  // A fixed-pitch font says so in its PFM family and its Panose proportion.
+  output_write(out, font.monospaced ? "PfmFamily: 49\n" : "PfmFamily: 33\n");
+  write_number_line(out, "TTFWeight: ", font.ttf_weight);
+  write_number_line(out, "TTFWidth: ", font.ttf_width);
+  output_write(out, "LineGap: 0\nVLineGap: 0\n");
+  char panose[48];
+  std::snprintf(panose, sizeof panose, "Panose: 2 0 %d %d 0 0 0 0 0 0\n", font.panose_weight,
+                font.monospaced ? 9 : 4);
+  output_write(out, panose);
+  // The line is the BDF's ascent and descent with no gap, whatever the em.
+  write_number_line(out, "OS2TypoAscent: ", font.line_ascent);
+  output_write(out, "OS2TypoAOffset: 0\n");
+  write_number_line(out, "OS2TypoDescent: ", -font.line_descent);
+  output_write(out, "OS2TypoDOffset: 0\nOS2TypoLinegap: 0\n");
+  output_write(out, window_metrics);
+  write_number_line(out, "HheadAscent: ", font.line_ascent);
+  output_write(out, "HheadAOffset: 0\n");
+  write_number_line(out, "HheadDescent: ", -font.line_descent);
+  output_write(out, "HheadDOffset: 0\n");
+  if (font.vendor.empty())
+    output_write(out, fixed_vendor);
+  else
+    write_line(out, "OS2Vendor: '", font.vendor + "'");
+  if (font.x_height >= 0) write_number_line(out, "OS2XHeight: ", font.x_height);
+  if (font.cap_height >= 0) write_number_line(out, "OS2CapHeight: ", font.cap_height);
+  // The style is the name table's subfamily; it is plain ASCII without '+',
+  // which UTF-7 leaves as it is.
+  write_line(out, "LangName: 1033 \"\" \"\" \"", font.style + "\"");
+  output_write(out, fixed_display);
   write_line(out, "BeginChars: 65536 ", info.chars);
   output_write(out, "\n");
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "identity.h"
 #include "io.h"
 
 // The properties handed to the header writer.  A text whose data() is null
@@ -45,6 +46,10 @@ const char *chars_action(font_info &info, output &out, std::string_view value,
 // Writes the SFD font header; the creation time honours SOURCE_DATE_EPOCH.
 // With no_line_gap the lines of text meet, as the BDF's own geometry has them.
 void write_header(output &out, const font_info &info, bool no_line_gap = false);
+
+// Writes the SFD font header of a font read with -b: names, style and
+// metrics from its identity.
+void write_bdf_header(output &out, const font_info &info, const identity_record &font);
 
 // Releases the owned texts of info and marks them unset.
 void release_font_info(font_info &info, name_ownership &owned);

@@ -170,6 +170,24 @@ void file_error(const char *what, const char *name) {
     std::fprintf(stderr, "%s '%s': %s\n", what, name, std::strerror(error));
 }
 
+// The header of a font read with -b, once every property is known: the
+// pixel becomes 1024 / (pixel size) units and the names and style come from
+// the font's identity, which is not needed after.
+const char *bdf_chars_action(conversion_state &state, output &out, std::string_view value) {
+  glyph_state &glyph = state.glyph;
+  const font_pixels pixels = bdf_font_pixels(glyph);
+  const identity_record font =
+      derive_identity(state.identity, pixels, state.info.name, state.info.psname);
+  bdf_font_scale(glyph, font.step);
+  // Glyph rows start from the ascent in the pixel's own units.
+  state.info.ascent = static_cast<int32_t>(static_cast<float>(pixels.ascent) * font.step);
+  state.info.chars = value;
+  write_bdf_header(out, state.info, font);
+  state.info.chars = {};
+  state.identity = font_identity{};
+  return nullptr;
+}
+
 } // namespace
 
 const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
@@ -202,14 +220,19 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_NONE:
     return bitmap_row_action(glyph, out, bdf ? trimmed(line.text) : line.first, state.options);
   case KW_FONT:
-    if (bdf) xlfd_charset_action(glyph, value);
+    if (bdf) {
+      xlfd_charset_action(glyph, value);
+      identity_xlfd_action(state.identity, value);
+    }
     return nullptr;
-  case KW_FAMILY_NAME: return family_name_action(info, state.owned, value, bdf);
+  case KW_FAMILY_NAME:
+    if (bdf) return identity_property_action(state.identity, code, value);
+    return family_name_action(info, state.owned, value, bdf);
   case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, bdf);
   case KW_FONT_VERSION: return owned_property_action(&info.version, value, bdf);
   case KW_CHARS:
-    if (bdf) bdf_font_metrics(glyph, &info.ascent, &info.descent);
-    return chars_action(info, out, value, bdf);
+    if (bdf) return bdf_chars_action(state, out, value);
+    return chars_action(info, out, value);
   case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line, state.options);
   case KW_FONT_ASCENT:
     return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
@@ -223,7 +246,6 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     encoding_action(out, value);
     return nullptr;
   case KW_BITMAP:
-    if (bdf) bdf_font_metrics(glyph, &info.ascent, &info.descent);
     return bitmap_action(glyph, out, info.ascent, state.options);
   case KW_ENDCHAR: endchar_action(glyph, out, state.options); return nullptr;
   // A glyph's own box and advance count before its bitmap only.
@@ -243,7 +265,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_SWIDTH:
   case KW_SWIDTH1:
   case KW_DWIDTH1:
-  case KW_VVECTOR:
+  case KW_VVECTOR: return nullptr;
   case KW_PIXEL_SIZE:
   case KW_FOUNDRY:
   case KW_WEIGHT_NAME:
@@ -256,7 +278,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_X_HEIGHT:
   case KW_CAP_HEIGHT:
   case KW_UNDERLINE_POSITION:
-  case KW_UNDERLINE_THICKNESS: return nullptr;
+  case KW_UNDERLINE_THICKNESS: return identity_property_action(state.identity, code, value);
   }
   return nullptr;
 }
@@ -289,6 +311,7 @@ void reset_state(conversion_state &state) {
   reset_glyph_state(state.glyph);
   state.info = font_info{};
   state.structure = structure_state{};
+  state.identity = font_identity{};
 }
 
 int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
@@ -370,6 +393,10 @@ int quadsmith_main(int argc, char **argv) {
   if (optind >= argc) return print_and_exit_status(usage_text);
   if (!is_single_line(state.info.name.data())) fatal("Invalid value for -f.");
   if (!is_single_line(state.info.psname.data())) fatal("Invalid value for -p.");
+  // Under -b the FontName goes into the fonts as it stands, so it must be one.
+  if (state.options.bdf && state.info.psname.data() != nullptr &&
+      !is_postscript_name(state.info.psname))
+    fatal("Invalid value for -p.");
 
   const char *path = argv[optind];
   // Messages name the files once there is more than one to name.

@@ -1,7 +1,9 @@
 #include "names.h"
 
 #include <array>
+#include <charconv>
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -77,4 +79,106 @@ size_t postscript_name(std::string_view name, char *to) {
       to[n++] = c;
   }
   return n;
+}
+
+namespace {
+
+constexpr size_t name_slots = 1 << 15;
+constexpr size_t name_arena = 1 << 19;
+
+bool is_upper_hex(std::string_view text) {
+  for (const char c : text)
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  return true;
+}
+
+bool is_digits(std::string_view text) {
+  for (const char c : text)
+    if (c < '0' || c > '9') return false;
+  return !text.empty();
+}
+
+// A name of the forms the namer makes itself.
+bool is_made_form(std::string_view name) {
+  if (name.size() == 7 && name.starts_with("uni") && is_upper_hex(name.substr(3))) return true;
+  if ((name.size() == 6 || name.size() == 7) && name[0] == 'u' && is_upper_hex(name.substr(1)))
+    return true;
+  return name.starts_with("glyph") && is_digits(name.substr(5));
+}
+
+bool is_post_name(std::string_view name) {
+  if (name.empty() || name.size() > max_postscript_name) return false;
+  if (name[0] >= '0' && name[0] <= '9') return false;
+  for (const char c : name)
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+          c == '.' || c == '_'))
+      return false;
+  return true;
+}
+
+// Claims a name; false if an earlier glyph has it, or there is no room left
+// to remember it, in which case the glyph gets a made name.
+bool claim(glyph_namer &namer, std::string_view name) {
+  if (!namer.slots) {
+    namer.slots = std::make_unique<uint32_t[]>(name_slots);
+    namer.arena.reset(new char[name_arena]);
+  }
+  uint32_t hash = 2166136261u;
+  for (const char c : name)
+    hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  for (size_t i = hash & (name_slots - 1);; i = (i + 1) & (name_slots - 1)) {
+    const uint32_t slot = namer.slots[i];
+    if (slot == 0) break;
+    const char *stored = namer.arena.get() + slot;
+    if (std::string_view(stored + 1, static_cast<unsigned char>(stored[0])) == name) return false;
+  }
+  if (namer.names >= name_slots / 2 || namer.arena_used + name.size() + 2 > name_arena)
+    return false;
+  // Offset 0 marks an empty slot, so the arena's first byte is never used.
+  if (namer.arena_used == 0) namer.arena_used = 1;
+  char *to = namer.arena.get() + namer.arena_used;
+  to[0] = static_cast<char>(name.size());
+  std::memcpy(to + 1, name.data(), name.size());
+  for (size_t i = hash & (name_slots - 1);; i = (i + 1) & (name_slots - 1))
+    if (namer.slots[i] == 0) {
+      namer.slots[i] = static_cast<uint32_t>(namer.arena_used);
+      break;
+    }
+  namer.arena_used += name.size() + 1;
+  namer.names++;
+  return true;
+}
+
+} // namespace
+
+void namer_start(glyph_namer &namer, std::string_view bdf_name) {
+  namer.glyphs++;
+  namer.valid = is_post_name(bdf_name) && !is_made_form(bdf_name);
+  namer.length = namer.valid ? bdf_name.size() : 0;
+  if (namer.valid) std::memcpy(namer.name, bdf_name.data(), namer.length);
+}
+
+void namer_write(glyph_namer &namer, output &out, int32_t unicode) {
+  const std::string_view name(namer.name, namer.length);
+  if (namer.valid && claim(namer, name)) {
+    output_write(out, name);
+    return;
+  }
+  char made[24];
+  char *end;
+  if (unicode >= 0) {
+    // Unicode values are given to one glyph each, so these names are unique.
+    const char *prefix = unicode <= 0xFFFF ? "uni" : "u";
+    const size_t digits = unicode <= 0xFFFF ? 4 : unicode <= 0xFFFFF ? 5 : 6;
+    const size_t n = std::strlen(prefix);
+    std::memcpy(made, prefix, n);
+    static constexpr char hex[] = "0123456789ABCDEF";
+    for (size_t i = 0; i < digits; i++)
+      made[n + i] = hex[(unicode >> (4 * (digits - 1 - i))) & 15];
+    end = made + n + digits;
+  } else {
+    std::memcpy(made, "glyph", 5);
+    end = std::to_chars(made + 5, made + sizeof made, namer.glyphs - 1).ptr;
+  }
+  output_write(out, std::string_view(made, static_cast<size_t>(end - made)));
 }

@@ -1,6 +1,8 @@
 // Names written into the SFD in a form FontForge reads back unchanged.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "io.h"
@@ -21,3 +23,28 @@ constexpr size_t max_postscript_name = 63;
 // max_postscript_name bytes: printable ASCII but blanks and []() {}<>/%,
 // the first 63 of them.  Returns its length.
 size_t postscript_name(std::string_view name, char *to);
+
+// The names a font's glyphs get under -b, which a TrueType post table and a
+// CFF charset accept: the BDF's own where it is such a name (letters,
+// digits, '.' and '_', not starting with a digit, at most 63) and no earlier
+// glyph has it, else uniXXXX or uXXXXX of the glyph's Unicode value, else
+// glyphN of its number.  The BDF names that look like these made ones are
+// made anew, so no two glyphs share a name.
+struct glyph_namer {
+  char name[max_postscript_name]; // the BDF name of the open glyph, if valid
+  size_t length = 0;
+  bool valid = false;
+  uint64_t glyphs = 0; // glyphs started so far
+  // The BDF names given out, in an open-addressing table of offsets into an
+  // arena, each name stored behind its length.
+  std::unique_ptr<uint32_t[]> slots;
+  std::unique_ptr<char[]> arena;
+  size_t arena_used = 0;
+  size_t names = 0;
+};
+
+// Takes the BDF name of a glyph that starts.
+void namer_start(glyph_namer &namer, std::string_view bdf_name);
+
+// Writes the name of the open glyph, whose Unicode value is unicode (-1 for none).
+void namer_write(glyph_namer &namer, output &out, int32_t unicode);

@@ -1,0 +1,298 @@
+#include "identity.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "compat.h"
+#include "io.h"
+#include "names.h"
+
+namespace {
+
+// A word compared without case, blanks and hyphens: "Semi Condensed",
+// "semi-condensed" and "SemiCondensed" are one word.
+std::string folded(std::string_view word) {
+  std::string text;
+  for (const char c : word)
+    if (c != ' ' && c != '-' && c != '_')
+      text += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return text;
+}
+
+template <size_t N> int lookup(const std::pair<const char *, int> (&table)[N], std::string_view word,
+                               int otherwise) {
+  const std::string key = folded(word);
+  for (const auto &[name, value] : table)
+    if (key == name) return value;
+  return otherwise;
+}
+
+// WEIGHT_NAME as an OpenType weight class, as fontconfig reads them back.
+constexpr std::pair<const char *, int> weights[] = {
+    {"thin", 100},     {"hairline", 100},   {"extralight", 200}, {"ultralight", 200},
+    {"light", 300},    {"demilight", 350},  {"semilight", 350},  {"book", 380},
+    {"regular", 400},  {"normal", 400},     {"medium", 500},     {"demibold", 600},
+    {"semibold", 600}, {"bold", 700},       {"extrabold", 800},  {"ultrabold", 800},
+    {"black", 900},    {"heavy", 900},      {"extrablack", 1000}, {"ultrablack", 1000},
+};
+
+// SETWIDTH_NAME as an OpenType width class.
+constexpr std::pair<const char *, int> widths[] = {
+    {"ultracondensed", 1}, {"extracondensed", 2}, {"condensed", 3},     {"narrow", 3},
+    {"semicondensed", 4},  {"normal", 5},         {"medium", 5},        {"regular", 5},
+    {"semiexpanded", 6},   {"expanded", 7},       {"wide", 7},          {"extraexpanded", 8},
+    {"ultraexpanded", 9},
+};
+
+// The words a weight or width of the ordinary kind needs not say.
+bool is_plain(std::string_view word) {
+  const std::string key = folded(word);
+  return key.empty() || key == "medium" || key == "regular" || key == "normal" || key == "book" ||
+         key == "r";
+}
+
+// A property's text, else the XLFD field standing in for it.
+std::string_view pick(const font_identity &identity, int property, int field) {
+  const std::string *texts[] = {&identity.family,    &identity.foundry, &identity.weight,
+                                &identity.slant,     &identity.setwidth, &identity.add_style,
+                                &identity.spacing,   &identity.notice};
+  if (identity.has[property]) return *texts[property];
+  return field >= 0 ? std::string_view(identity.xlfd[field]) : std::string_view();
+}
+
+int32_t xlfd_number(const font_identity &identity, int field) {
+  const char *error = nullptr;
+  const long long n = bounded_number(identity.xlfd[field], 1, 4096, &error);
+  return error ? -1 : static_cast<int32_t>(n);
+}
+
+int32_t units(int32_t pixels, float step) {
+  return static_cast<int32_t>(std::lround(static_cast<float>(pixels) * step));
+}
+
+void append_word(std::string &text, std::string_view word) {
+  if (word.empty()) return;
+  if (!text.empty()) text += ' ';
+  text += word;
+}
+
+const char *invalid(font_identity &identity, keyword code) {
+  const std::string_view name = keyword_name(code);
+  std::snprintf(identity.message, sizeof identity.message, "Invalid value for %.*s.",
+                static_cast<int>(name.size()), name.data());
+  return identity.message;
+}
+
+std::string postscript_part(std::string_view text) {
+  char name[max_postscript_name];
+  return std::string(name, postscript_name(text, name));
+}
+
+} // namespace
+
+bool is_postscript_name(std::string_view name) {
+  if (name.empty() || name.size() > max_postscript_name) return false;
+  char copy[max_postscript_name];
+  return postscript_name(name, copy) == name.size();
+}
+
+const char *identity_property_action(font_identity &identity, keyword code,
+                                     std::string_view value) {
+  std::string *text = nullptr;
+  int32_t *number = nullptr;
+  long long min = 0, max = 4096;
+  int index = -1;
+  switch (code) {
+  case KW_FAMILY_NAME: text = &identity.family, index = 0; break;
+  case KW_FOUNDRY: text = &identity.foundry, index = 1; break;
+  case KW_WEIGHT_NAME: text = &identity.weight, index = 2; break;
+  case KW_SLANT: text = &identity.slant, index = 3; break;
+  case KW_SETWIDTH_NAME: text = &identity.setwidth, index = 4; break;
+  case KW_ADD_STYLE_NAME: text = &identity.add_style, index = 5; break;
+  case KW_SPACING: text = &identity.spacing, index = 6; break;
+  case KW_NOTICE: text = &identity.notice, index = 7; break;
+  case KW_PIXEL_SIZE: number = &identity.pixel_size, min = 1, max = 1024; break;
+  case KW_AVERAGE_WIDTH: number = &identity.average_width, max = 10240; break;
+  case KW_X_HEIGHT: number = &identity.x_height, max = 1024; break;
+  case KW_CAP_HEIGHT: number = &identity.cap_height, max = 1024; break;
+  case KW_UNDERLINE_THICKNESS: number = &identity.underline_thickness, max = 1024; break;
+  case KW_UNDERLINE_POSITION: number = &identity.underline_position, min = -1024, max = 1024; break;
+  case KW_NONE:
+  case KW_COPYRIGHT:
+  case KW_FONTBOUNDINGBOX:
+  case KW_FONT_ASCENT:
+  case KW_FONT_DESCENT:
+  case KW_FONT_VERSION:
+  case KW_CHARS:
+  case KW_STARTCHAR:
+  case KW_ENCODING:
+  case KW_BITMAP:
+  case KW_ENDCHAR:
+  case KW_BBX:
+  case KW_DWIDTH:
+  case KW_CHARSET_REGISTRY:
+  case KW_CHARSET_ENCODING:
+  case KW_STARTFONT:
+  case KW_ENDFONT:
+  case KW_COMMENT:
+  case KW_FONT:
+  case KW_SIZE:
+  case KW_CONTENTVERSION:
+  case KW_METRICSSET:
+  case KW_STARTPROPERTIES:
+  case KW_ENDPROPERTIES:
+  case KW_SWIDTH:
+  case KW_SWIDTH1:
+  case KW_DWIDTH1:
+  case KW_VVECTOR: return nullptr;
+  }
+  if (number != nullptr) {
+    const char *error = nullptr;
+    const long long n = bounded_number(value, min, max, &error);
+    if (error) return invalid(identity, code);
+    *number = static_cast<int32_t>(n);
+    return nullptr;
+  }
+  const size_t limit = code == KW_NOTICE ? max_line : code == KW_FAMILY_NAME ? max_family_name
+                                                                             : max_style_word;
+  // The quotes and doubled quotes of a BDF string make the value longer than its text.
+  if (value.size() > 2 * limit + 2) return invalid(identity, code);
+  // The old value goes before the new one comes, so that no two are held.
+  text->clear();
+  text->shrink_to_fit();
+  text->resize(value.size());
+  text->resize(read_bdf_string(value, text->data()));
+  identity.has[index] = true;
+  return text->size() > limit ? invalid(identity, code) : nullptr;
+}
+
+void identity_xlfd_action(font_identity &identity, std::string_view value) {
+  std::string_view fields[14];
+  if (!xlfd_fields(value, fields)) return;
+  // Foundry, family, weight, slant, set width, added style, pixel size,
+  // then spacing and average width, the eleventh and twelfth fields.
+  const int wanted[9] = {0, 1, 2, 3, 4, 5, 6, 10, 11};
+  for (int i = 0; i < 9; i++)
+    identity.xlfd[i] = std::string(fields[wanted[i]].substr(0, max_style_word));
+  identity.has_xlfd = true;
+}
+
+int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pixels) {
+  if (identity.pixel_size > 0) return identity.pixel_size;
+  const int32_t from_name = xlfd_number(identity, 6);
+  return from_name > 0 && from_name <= 1024 ? from_name : pixels.cell_height;
+}
+
+identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
+                                std::string_view family, std::string_view postscript) {
+  identity_record r;
+  r.pixel_size = identity_pixel_size(identity, pixels);
+  r.step = static_cast<float>(1024.0 / r.pixel_size);
+  // The em is the nominal size; its ascent and descent share the line as
+  // FONT_ASCENT and FONT_DESCENT do.  The product is rounded to a float
+  // before truncation, as the glyphs' own coordinates are.
+  const int32_t line = pixels.ascent + pixels.descent;
+  const float share = static_cast<float>(1024.0 / (line > 0 ? line : pixels.cell_height));
+  r.ascent = static_cast<int32_t>(static_cast<float>(pixels.ascent) * share);
+  r.descent = 1024 - r.ascent;
+  r.line_ascent = units(pixels.ascent, r.step);
+  r.line_descent = units(pixels.descent, r.step);
+  if (identity.x_height >= 0) r.x_height = units(identity.x_height, r.step);
+  if (identity.cap_height >= 0) r.cap_height = units(identity.cap_height, r.step);
+  if (identity.underline_thickness > 0 && identity.underline_position != INT32_MIN) {
+    // The position is the top of the line below the baseline; some fonts
+    // give it negative, meaning below as well, and none wants it above.
+    const int32_t below = std::abs(identity.underline_position);
+    r.underline_width = units(identity.underline_thickness, r.step);
+    r.underline_position = -units(below, r.step) - r.underline_width / 2;
+  }
+
+  const std::string_view weight = pick(identity, 2, 2);
+  const std::string_view slant = pick(identity, 3, 3);
+  const std::string_view setwidth = pick(identity, 4, 4);
+  const std::string_view add_style = pick(identity, 5, 5);
+  r.ttf_weight = lookup(weights, weight, 500);
+  r.ttf_width = lookup(widths, setwidth, 5);
+  r.weight = weight.empty() ? "Medium" : std::string(weight);
+  const std::string slant_key = folded(slant);
+  const bool italic = slant_key == "i" || slant_key == "ri";
+  const bool oblique = slant_key == "o" || slant_key == "ro";
+  if (italic || oblique) r.italic_angle = slant_key[0] == 'r' ? 12 : -12;
+  r.style_map = (italic ? 0x1 : 0) | (oblique ? 0x200 : 0) | (r.ttf_weight >= 600 ? 0x20 : 0);
+  if (r.style_map == 0) r.style_map = 0x40;
+  const std::string_view spacing = pick(identity, 6, 7);
+  r.monospaced = folded(spacing) == "c" || folded(spacing) == "m";
+
+  // The style says what sets the font apart within its family: weight,
+  // slant, width and added style, as FreeType names a bitmap font's style.
+  std::string style;
+  if (!is_plain(weight)) append_word(style, weight);
+  if (italic || oblique)
+    append_word(style, std::string(slant_key[0] == 'r' ? "Reverse " : "") +
+                           (italic ? "Italic" : "Oblique"));
+  if (!is_plain(setwidth)) append_word(style, setwidth);
+  r.style = style.empty() ? "Regular" : style;
+  // FreeType calls a bitmap font of no other style "Regular", and fontconfig
+  // takes the weight from that word before WEIGHT_NAME: such a font is
+  // regular, whatever plain word its weight has.
+  if (style.empty() && is_plain(weight)) r.ttf_weight = 400;
+  r.panose_weight = r.ttf_weight / 100 + 1;
+
+  // Members of one family differ in weight and slant alone; anything else
+  // the XLFD names (added style, set width, size, average width) makes a
+  // family of its own, so the cell is part of the family's name.
+  if (!family.empty()) {
+    r.family = std::string(family);
+    r.full = r.family;
+  } else {
+    std::string name(pick(identity, 0, 1));
+    if (name.empty()) name = "Untitled";
+    if (folded(add_style) != "" && folded(add_style)[0] != 'n') append_word(name, add_style);
+    if (!is_plain(setwidth)) append_word(name, setwidth);
+    const int32_t average = identity.average_width >= 0 ? identity.average_width
+                                                        : xlfd_number(identity, 8);
+    char cell[32];
+    if (average <= 0)
+      std::snprintf(cell, sizeof cell, "%dx%d", pixels.cell_width, r.pixel_size);
+    else if (average % 10 == 0)
+      std::snprintf(cell, sizeof cell, "%dx%d", average / 10, r.pixel_size);
+    else
+      std::snprintf(cell, sizeof cell, "%d.%dx%d", average / 10, average % 10, r.pixel_size);
+    append_word(name, cell);
+    r.family = name;
+    // The full name says each word once: a width word stands in both.
+    r.full = name;
+    if (r.style != "Regular") {
+      std::string rest;
+      size_t from = 0;
+      while (from < r.style.size()) {
+        size_t end = r.style.find(' ', from);
+        if (end == std::string::npos) end = r.style.size();
+        const std::string word = r.style.substr(from, end - from);
+        if (!is_plain(setwidth) && word == setwidth) {
+          from = end + 1;
+          continue;
+        }
+        append_word(rest, word);
+        from = end + 1;
+      }
+      append_word(r.full, rest);
+    }
+  }
+  if (!postscript.empty()) {
+    r.postscript = std::string(postscript);
+  } else {
+    std::string suffix = "-" + postscript_part(r.style);
+    std::string base = postscript_part(r.family);
+    if (base.empty()) base = "Untitled";
+    base.resize(std::min(base.size(), max_postscript_name - std::min<size_t>(suffix.size(), 31)));
+    r.postscript = (base + suffix).substr(0, max_postscript_name);
+  }
+  r.notice = pick(identity, 7, -1);
+  // The vendor ID holds four characters; a longer foundry name does not fit.
+  const std::string_view foundry = pick(identity, 1, 0);
+  if (!foundry.empty() && foundry.size() <= 4 && postscript_part(foundry) == foundry &&
+      foundry.find('\'') == std::string_view::npos)
+    r.vendor = std::string(foundry) + std::string(4 - foundry.size(), ' ');
+  return r;
+}

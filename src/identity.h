@@ -1,0 +1,71 @@
+// The font's identity under -b: its names, style and vertical metrics, from
+// the BDF's properties and, where one is missing, its XLFD FONT name.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "bdf.h"
+
+// The longest style word taken (FOUNDRY, WEIGHT_NAME, SLANT, SETWIDTH_NAME,
+// ADD_STYLE_NAME, SPACING) and the longest FAMILY_NAME; longer values are
+// refused, as no name of a font is that long.
+constexpr size_t max_style_word = 63;
+constexpr size_t max_family_name = 1024;
+
+// The identity properties as read, strings without their BDF quotes; a
+// number is -1 (UNDERLINE_POSITION: INT32_MIN) while unset.
+struct font_identity {
+  std::string family, foundry, weight, slant, setwidth, add_style, spacing, notice;
+  bool has[8] = {}; // which of the strings above were given, in their order
+  int32_t pixel_size = -1, average_width = -1, x_height = -1, cap_height = -1;
+  int32_t underline_thickness = -1, underline_position = INT32_MIN;
+  // The same from the XLFD name: foundry, family, weight, slant, set width,
+  // added style, pixel size, spacing, average width.
+  std::string xlfd[9];
+  bool has_xlfd = false;
+  char message[64]; // the last error's text
+};
+
+// The font's metrics in pixels that the identity needs besides its own.
+struct font_pixels {
+  int32_t cell_width = 0, cell_height = 0; // the FONTBOUNDINGBOX
+  int32_t ascent = 0, descent = 0;         // FONT_ASCENT and FONT_DESCENT, or the box's
+};
+
+// Everything the SFD header says about the font under -b, in font units
+// where it is a length; the em is 1024 units, the pixel 1024 / pixel_size.
+struct identity_record {
+  std::string family, full, postscript, style, weight, notice, vendor;
+  int32_t pixel_size = 0;
+  float step = 0.0f;              // font units per pixel
+  int32_t ascent = 0, descent = 0; // the em's share of each, adding up to 1024
+  int32_t line_ascent = 0, line_descent = 0; // FONT_ASCENT and FONT_DESCENT in units
+  int32_t x_height = -1, cap_height = -1;
+  int32_t underline_position = -100, underline_width = 40;
+  int32_t ttf_weight = 500, ttf_width = 5, panose_weight = 6;
+  int32_t italic_angle = 0;
+  uint32_t style_map = 0; // OS/2 fsSelection: italic 0x1, bold 0x20, regular 0x40, oblique 0x200
+  bool monospaced = false;
+};
+
+// Takes an identity property; value is the rest of the line, blanks around
+// it removed.  Returns the message of a value that can't be taken, else nullptr.
+const char *identity_property_action(font_identity &identity, keyword code,
+                                     std::string_view value);
+
+// Takes the fields of an XLFD FONT name.
+void identity_xlfd_action(font_identity &identity, std::string_view value);
+
+// The pixel size: PIXEL_SIZE, else the XLFD's, else the cell height.
+int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pixels);
+
+// Derives the header record; family and postscript, where not empty, are
+// the -f and -p names, which win over the derived ones.
+identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
+                                std::string_view family, std::string_view postscript);
+
+// True for a valid PostScript name: 1 to 63 printable ASCII characters other
+// than blanks and []() {}<>/%.
+bool is_postscript_name(std::string_view name);
