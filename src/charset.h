@@ -8,12 +8,12 @@
 
 // What kind of code a charset's glyphs carry.
 enum charset_kind {
-  CHARSET_UNICODE,  // the code is the Unicode value
-  CHARSET_ONE_BYTE, // one byte, 0 to 255
-  CHARSET_EUC,      // two 7-bit bytes, read in their EUC form with the high bits set
+  CHARSET_UNICODE,    // the code is the Unicode value
+  CHARSET_ONE_BYTE,   // one byte, 0 to 255
+  CHARSET_EUC,        // two 7-bit bytes, read in their EUC form with the high bits set
   CHARSET_EUC_PLANE2, // the same, behind the EUC prefix of the second plane (0x8F)
-  CHARSET_TWO_BYTE, // two bytes as they stand
-  CHARSET_UNKNOWN,  // no map: every code is without a Unicode value
+  CHARSET_TWO_BYTE,   // two bytes as they stand
+  CHARSET_UNKNOWN,    // no map: every code is without a Unicode value
 };
 
 // An open map.  The converter descriptor is only valid for the byte kinds.

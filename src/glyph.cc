@@ -286,10 +286,9 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   const long width = std::lround(static_cast<float>(advance) * state.xstep);
   // FontForge holds coordinates and widths in 16 bits.
   const float left = static_cast<float>(state.box.x) * state.xstep;
-  const float right = static_cast<float>(state.box.x + static_cast<int32_t>(state.box.width)) *
-                      state.xstep;
-  const float bottom =
-      state.pen_y - static_cast<float>(state.box.height) * state.ystep;
+  const float right =
+      static_cast<float>(state.box.x + static_cast<int32_t>(state.box.width)) * state.xstep;
+  const float bottom = state.pen_y - static_cast<float>(state.box.height) * state.ystep;
   if (width < -32768 || width > 32767)
     return state.has_advance ? "Invalid value for DWIDTH." : "Invalid value for FONTBOUNDINGBOX.";
   if (!in_font_units(left) || !in_font_units(right) || !in_font_units(state.pen_y) ||
@@ -316,7 +315,7 @@ void endchar_action(glyph_state &state, output &out, const conversion_options &o
   }
   output_write(out, "EndSplineSet\nEndChar\n\n");
   state.in_bitmap = false;
-  }
+}
 
 uint64_t read_row(std::string_view token) {
   bool negative;

@@ -40,8 +40,8 @@ struct glyph_state {
   float ystep = 64.0f; // font units per pixel vertically
   uint32_t mask = 0;   // the row bit of the leftmost pixel
   bool in_bitmap = false;
-  float pen_y = 0.0f;  // top edge of the next bitmap row
-  uint64_t glyphs = 0; // BITMAP lines seen
+  float pen_y = 0.0f;   // top edge of the next bitmap row
+  uint64_t glyphs = 0;  // BITMAP lines seen
   uint64_t unnamed = 0; // glyphs given a name of their own
   pixel_texts texts;
   // The BDF's own geometry (-b): the offsets of the font's box, the font's
@@ -126,7 +126,7 @@ void encoding_action(output &out, std::string_view value);
 // a box or advance beyond the 16 bits of a font unit is an error, whose
 // message is returned.
 const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
-                   const conversion_options &options);
+                          const conversion_options &options);
 
 // Closes the bitmap block and the glyph record.
 void endchar_action(glyph_state &state, output &out, const conversion_options &options);

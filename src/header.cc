@@ -1,8 +1,8 @@
 #include "header.h"
 
 #include <charconv>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/time.h>
 

@@ -19,8 +19,8 @@ std::string folded(std::string_view word) {
   return text;
 }
 
-template <size_t N> int lookup(const std::pair<const char *, int> (&table)[N], std::string_view word,
-                               int otherwise) {
+template <size_t N>
+int lookup(const std::pair<const char *, int> (&table)[N], std::string_view word, int otherwise) {
   const std::string key = folded(word);
   for (const auto &[name, value] : table)
     if (key == name) return value;
@@ -29,18 +29,18 @@ template <size_t N> int lookup(const std::pair<const char *, int> (&table)[N], s
 
 // WEIGHT_NAME as an OpenType weight class, as fontconfig reads them back.
 constexpr std::pair<const char *, int> weights[] = {
-    {"thin", 100},     {"hairline", 100},   {"extralight", 200}, {"ultralight", 200},
-    {"light", 300},    {"demilight", 350},  {"semilight", 350},  {"book", 380},
-    {"regular", 400},  {"normal", 400},     {"medium", 500},     {"demibold", 600},
-    {"semibold", 600}, {"bold", 700},       {"extrabold", 800},  {"ultrabold", 800},
-    {"black", 900},    {"heavy", 900},      {"extrablack", 1000}, {"ultrablack", 1000},
+    {"thin", 100},     {"hairline", 100},  {"extralight", 200},  {"ultralight", 200},
+    {"light", 300},    {"demilight", 350}, {"semilight", 350},   {"book", 380},
+    {"regular", 400},  {"normal", 400},    {"medium", 500},      {"demibold", 600},
+    {"semibold", 600}, {"bold", 700},      {"extrabold", 800},   {"ultrabold", 800},
+    {"black", 900},    {"heavy", 900},     {"extrablack", 1000}, {"ultrablack", 1000},
 };
 
 // SETWIDTH_NAME as an OpenType width class.
 constexpr std::pair<const char *, int> widths[] = {
-    {"ultracondensed", 1}, {"extracondensed", 2}, {"condensed", 3},     {"narrow", 3},
-    {"semicondensed", 4},  {"normal", 5},         {"medium", 5},        {"regular", 5},
-    {"semiexpanded", 6},   {"expanded", 7},       {"wide", 7},          {"extraexpanded", 8},
+    {"ultracondensed", 1}, {"extracondensed", 2}, {"condensed", 3}, {"narrow", 3},
+    {"semicondensed", 4},  {"normal", 5},         {"medium", 5},    {"regular", 5},
+    {"semiexpanded", 6},   {"expanded", 7},       {"wide", 7},      {"extraexpanded", 8},
     {"ultraexpanded", 9},
 };
 
@@ -53,9 +53,9 @@ bool is_plain(std::string_view word) {
 
 // A property's text, else the XLFD field standing in for it.
 std::string_view pick(const font_identity &identity, int property, int field) {
-  const std::string *texts[] = {&identity.family,    &identity.foundry, &identity.weight,
-                                &identity.slant,     &identity.setwidth, &identity.add_style,
-                                &identity.spacing,   &identity.notice};
+  const std::string *texts[] = {&identity.family,  &identity.foundry,  &identity.weight,
+                                &identity.slant,   &identity.setwidth, &identity.add_style,
+                                &identity.spacing, &identity.notice};
   if (identity.has[property]) return *texts[property];
   return field >= 0 ? std::string_view(identity.xlfd[field]) : std::string_view();
 }
@@ -111,11 +111,14 @@ const char *identity_property_action(font_identity &identity, keyword code,
   case KW_ADD_STYLE_NAME: text = &identity.add_style, index = 5; break;
   case KW_SPACING: text = &identity.spacing, index = 6; break;
   case KW_NOTICE: text = &identity.notice, index = 7; break;
-  case KW_PIXEL_SIZE: number = &identity.pixel_size, min = 1, max = 1024; break;
-  case KW_AVERAGE_WIDTH: number = &identity.average_width, max = 10240; break;
-  case KW_X_HEIGHT: number = &identity.x_height, max = 1024; break;
-  case KW_CAP_HEIGHT: number = &identity.cap_height, max = 1024; break;
-  case KW_UNDERLINE_THICKNESS: number = &identity.underline_thickness, max = 1024; break;
+  // X fonts say -1, or 0, where they leave a metric unknown; either leaves it unset.
+  case KW_PIXEL_SIZE: number = &identity.pixel_size, min = -1, max = 1024; break;
+  case KW_AVERAGE_WIDTH: number = &identity.average_width, min = -1, max = 10240; break;
+  case KW_X_HEIGHT: number = &identity.x_height, min = -1024, max = 1024; break;
+  case KW_CAP_HEIGHT: number = &identity.cap_height, min = -1024, max = 1024; break;
+  case KW_UNDERLINE_THICKNESS:
+    number = &identity.underline_thickness, min = -1024, max = 1024;
+    break;
   case KW_UNDERLINE_POSITION: number = &identity.underline_position, min = -1024, max = 1024; break;
   case KW_NONE:
   case KW_COPYRIGHT:
@@ -150,11 +153,13 @@ const char *identity_property_action(font_identity &identity, keyword code,
     const char *error = nullptr;
     const long long n = bounded_number(value, min, max, &error);
     if (error) return invalid(identity, code);
-    *number = static_cast<int32_t>(n);
+    *number = n > 0 ? static_cast<int32_t>(n) : -1;
+    if (code == KW_UNDERLINE_POSITION) *number = static_cast<int32_t>(n);
     return nullptr;
   }
-  const size_t limit = code == KW_NOTICE ? max_line : code == KW_FAMILY_NAME ? max_family_name
-                                                                             : max_style_word;
+  const size_t limit = code == KW_NOTICE        ? max_line
+                       : code == KW_FAMILY_NAME ? max_family_name
+                                                : max_style_word;
   // The quotes and doubled quotes of a BDF string make the value longer than its text.
   if (value.size() > 2 * limit + 2) return invalid(identity, code);
   // The old value goes before the new one comes, so that no two are held.
@@ -197,8 +202,8 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   r.descent = 1024 - r.ascent;
   r.line_ascent = units(pixels.ascent, r.step);
   r.line_descent = units(pixels.descent, r.step);
-  if (identity.x_height >= 0) r.x_height = units(identity.x_height, r.step);
-  if (identity.cap_height >= 0) r.cap_height = units(identity.cap_height, r.step);
+  if (identity.x_height > 0) r.x_height = units(identity.x_height, r.step);
+  if (identity.cap_height > 0) r.cap_height = units(identity.cap_height, r.step);
   if (identity.underline_thickness > 0 && identity.underline_position != INT32_MIN) {
     // The position is the top of the line below the baseline; some fonts
     // give it negative, meaning below as well, and none wants it above.
@@ -249,8 +254,8 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     if (name.empty()) name = "Untitled";
     if (folded(add_style) != "" && folded(add_style)[0] != 'n') append_word(name, add_style);
     if (!is_plain(setwidth)) append_word(name, setwidth);
-    const int32_t average = identity.average_width >= 0 ? identity.average_width
-                                                        : xlfd_number(identity, 8);
+    const int32_t average =
+        identity.average_width > 0 ? identity.average_width : xlfd_number(identity, 8);
     char cell[32];
     if (average <= 0)
       std::snprintf(cell, sizeof cell, "%dx%d", pixels.cell_width, r.pixel_size);

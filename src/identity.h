@@ -39,8 +39,8 @@ struct font_pixels {
 struct identity_record {
   std::string family, full, postscript, style, weight, notice, vendor;
   int32_t pixel_size = 0;
-  float step = 0.0f;              // font units per pixel
-  int32_t ascent = 0, descent = 0; // the em's share of each, adding up to 1024
+  float step = 0.0f;                         // font units per pixel
+  int32_t ascent = 0, descent = 0;           // the em's share of each, adding up to 1024
   int32_t line_ascent = 0, line_descent = 0; // FONT_ASCENT and FONT_DESCENT in units
   int32_t x_height = -1, cap_height = -1;
   int32_t underline_position = -100, underline_width = 40;
@@ -52,8 +52,7 @@ struct identity_record {
 
 // Takes an identity property; value is the rest of the line, blanks around
 // it removed.  Returns the message of a value that can't be taken, else nullptr.
-const char *identity_property_action(font_identity &identity, keyword code,
-                                     std::string_view value);
+const char *identity_property_action(font_identity &identity, keyword code, std::string_view value);
 
 // Takes the fields of an XLFD FONT name.
 void identity_xlfd_action(font_identity &identity, std::string_view value);

@@ -245,8 +245,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     if (bdf) return bdf_encoding_action(glyph, out, value);
     encoding_action(out, value);
     return nullptr;
-  case KW_BITMAP:
-    return bitmap_action(glyph, out, info.ascent, state.options);
+  case KW_BITMAP: return bitmap_action(glyph, out, info.ascent, state.options);
   case KW_ENDCHAR: endchar_action(glyph, out, state.options); return nullptr;
   // A glyph's own box and advance count before its bitmap only.
   case KW_BBX: return glyph.in_bitmap ? nullptr : bbx_action(glyph, line);

@@ -17,7 +17,7 @@ struct conversion_state {
   font_info info;
   glyph_state glyph;
   structure_state structure; // -b
-  font_identity identity;     // -b
+  font_identity identity;    // -b
   name_ownership owned;
   char message[160]; // a conversion error's message with its line number
   // The files named in read and write messages, or null where the default

@@ -110,8 +110,8 @@ bool is_post_name(std::string_view name) {
   if (name.empty() || name.size() > max_postscript_name) return false;
   if (name[0] >= '0' && name[0] <= '9') return false;
   for (const char c : name)
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-          c == '.' || c == '_'))
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+          c == '_'))
       return false;
   return true;
 }

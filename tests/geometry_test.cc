@@ -1,8 +1,8 @@
 // The BDF's own geometry (-b): glyph boxes, advances, square pixels and an
 // exact em.
 
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <random>
 #include <string>
 
@@ -112,9 +112,9 @@ TEST(bdf_geometry, gives_an_exact_em_and_no_line_gap) {
       {"FONT_ASCENT 14\nFONTBOUNDINGBOX 6 13 0 -2\n", "Ascent: 896 Descent: 128 LineGap: 0"},
   };
   for (const auto &c : cases)
-    EXPECT_EQ(header_metrics(
-                  convert_text(well_formed(c.properties + "CHARS 0\n"), nullptr, bdf_options)),
-              c.metrics)
+    EXPECT_EQ(
+        header_metrics(convert_text(well_formed(c.properties + "CHARS 0\n"), nullptr, bdf_options)),
+        c.metrics)
         << c.properties;
   EXPECT_EQ(header_metrics(convert_text("FONTBOUNDINGBOX 6 13 0 -2\nFONT_ASCENT 11\n"
                                         "FONT_DESCENT 2\nCHARS 0\n")),
@@ -147,8 +147,8 @@ TEST(bdf_geometry, refuses_boxes_and_advances_it_cannot_honour) {
     const std::string bdf = well_formed("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line);
     convert_text(bdf, &message, bdf_options);
     const int line = 6 + static_cast<int>(std::count(c.line.begin(), c.line.end(), '\n'));
-    EXPECT_EQ(message, c.message.substr(0, c.message.size() - 1) + " on line " +
-                           std::to_string(line) + ".")
+    EXPECT_EQ(message,
+              c.message.substr(0, c.message.size() - 1) + " on line " + std::to_string(line) + ".")
         << c.line;
     // Without -b these lines are no keywords, and offsets are not read.
     convert_text("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line, &message);

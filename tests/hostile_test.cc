@@ -1,8 +1,8 @@
 // Hostile and broken input, and hostile surroundings: nothing may crash,
 // hang or be reported as a success when it failed.
 
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <sys/resource.h>
 

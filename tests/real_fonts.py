@@ -45,6 +45,9 @@ FONTS = {
     "terminus-16n": MISC + "ter-u16n_unicode.pcf.gz",
     "terminus-32b": MISC + "ter-u32b_unicode.pcf.gz",
     "unifont": "/usr/share/unifont/unifont.hex",
+    # Pixel sizes other than the cell's height, one of them proportional.
+    "helvR12": "/usr/share/fonts/X11/75dpi/helvR12.pcf.gz",
+    "etl14-thai": MISC + "etl14-thai.pcf.gz",
     "k14": MISC + "k14.pcf.gz",
     "6x13-koi8-r": MISC + "6x13-KOI8-R.pcf.gz",
     "hanglg16": MISC + "hanglg16.pcf.gz",
@@ -70,6 +73,15 @@ CODECS = {"k14": ("euc_jp", "euc"), "6x13-koi8-r": ("koi8_r", "byte"), "hanglg16
           "K14-2004-1": ("euc_jis_2004", "euc"), "K12-2004-1": ("euc_jis_2004", "euc"),
           "jiskan16-2004-1": ("euc_jis_2004", "euc"),
           "jiskan16-2000-2": ("euc_jis_2004", "plane2"), "taipei24": ("big5", "raw")}
+# The charset of a -b font whose codes are not Unicode, by Python's codec.
+GEOMETRY_CODECS = {"etl14-thai": "tis_620"}
+
+
+def unicode_of(font_name, code):
+    codec = GEOMETRY_CODECS.get(font_name)
+    return ord(bytes([code]).decode(codec)) if codec else code
+
+
 # JIS X 0213 codes with two accepted mappings: glibc's is the second.
 ALTERNATES = {0x213D: 0x2014, 0x2256: 0xFF5F, 0x2257: 0xFF60}
 EPOCH = "1234567890"
@@ -147,6 +159,10 @@ def parse_bdf(path):
                 font["box"] = tuple(int(w) for w in words[1:5])
             elif key in ("FONT_ASCENT", "FONT_DESCENT") and "chars" not in font:
                 font[key[5:].lower() + "_px"] = int(words[1])
+            elif key in ("PIXEL_SIZE", "X_HEIGHT", "CAP_HEIGHT") and "chars" not in font:
+                font[key.lower()] = int(words[1])
+            elif key in ("SPACING", "SLANT", "WEIGHT_NAME") and "chars" not in font:
+                font[key.lower()] = line.split(" ", 1)[1].strip('"')
             elif key == "FAMILY_NAME" and font["family"] is None:
                 font["family"] = line.split(" ", 1)[1]
             elif key == "CHARS":
@@ -540,17 +556,20 @@ def check_bdf_geometry(tool, font_name, folder, options):
 
     bdf, info, sfd = check_conversion(tool, font_name, folder, options)
     check_line_ends(tool, bdf, sfd, folder, options)
-    if info.get("family") is not None:
-        family = info["family"].strip('"')
-        want = "".join(c for c in family if "!" <= c <= "~" and c not in "[](){}<>/%")[:63]
-        if header_values(sfd)["FontName"] != want or header_values(sfd)["FullName"] != family:
-            raise Failure(f"{font_name}: names {header_values(sfd)['FontName']!r} for {family!r}")
-    step = 1024 / info["height"]
+    header = header_values(sfd)
+    if (not POSTSCRIPT_NAME.fullmatch(header["FontName"])
+            or not header["FamilyName"].startswith((info["family"] or "").strip('"'))
+            or not header["FullName"].startswith(header["FamilyName"])):
+        raise Failure(f"{font_name}: names {header['FontName']!r}, {header['FullName']!r}")
+    step = 1024 / info.get("pixel_size", info["height"])
     face = freetype.Face(bdf)
+    # A font in a charset FreeType does not know keeps its codes in a charmap of no encoding.
+    if [c.encoding_name for c in face.charmaps] == ["FT_ENCODING_NONE"]:
+        face.set_charmap(face.charmaps[0])
     glyphs = sfd_glyphs(sfd)
     wrong = 0
     for g in info["glyphs"]:
-        record = glyphs[g["encoding"]]
+        record = glyphs[unicode_of(font_name, g["encoding"])]
         want, advance = freetype_glyph(face, g["encoding"])
         if want is None:
             continue
@@ -567,7 +586,8 @@ def check_bdf_geometry(tool, font_name, folder, options):
         cell = os.path.join(folder, font_name + ".cell.sfd")
         convert(tool, bdf, cell, [o for o in options if o != "-b"])
         records = lambda path: open(path, "rb").read().split(b"StartChar: ", 1)[1]
-        if records(sfd) != records(cell):
+        unhinted = lambda path: records(path).replace(b"Flags: W\n", b"Flags: HW\n")
+        if unhinted(sfd) != records(cell):
             raise Failure(f"{font_name}: -b changes the glyph records of a square cell")
         phase("records as in the cell")
     if font_name == "unifont":
@@ -587,8 +607,7 @@ def check_bdf_geometry(tool, font_name, folder, options):
         if differ:
             raise Failure(f"{font_name}: cropped glyphs draw differently: {differ[:5]}")
         phase("cropped to the ink")
-    if font_name == "fixed-9x15" and "-m" not in options:
-        check_native_rendering(bdf, sfd, info, face, folder)
+    check_rendering(font_name, sfd, info, face, folder)
 
 
 def contour_lines(glyph):
@@ -636,7 +655,10 @@ def check_charset(tool, font_name, folder):
     found = 0
     taken = set()
     strict = codec in ("euc_jis_2004", "big5")
-    for g in info["glyphs"]:
+    # The names -b gave the glyphs, in the order of the BDF.
+    with open(sfd, "rb") as text:
+        given = [line[11:].decode().rstrip("\n") for line in text if line.startswith(b"StartChar: ")]
+    for g, given_name in zip(info["glyphs"], given):
         code = g["encoding"]
         data = {"byte": lambda: bytes([code]),
                 "euc": lambda: bytes([code >> 8 | 0x80, code & 0xFF | 0x80]),
@@ -654,8 +676,8 @@ def check_charset(tool, font_name, folder):
         if not index and kind == "euc" and code in ALTERNATES:
             index = face.get_char_index(ALTERNATES[code])
         name = face.get_glyph_name(index).decode() if index else None
-        if name != sfd_name(g["name"]):
-            raise Failure(f"{font_name}: U+{ord(text):04X} finds {name}, not {g['name']}")
+        if name != given_name:
+            raise Failure(f"{font_name}: U+{ord(text):04X} finds {name}, not {given_name}")
         found += 1
     if found < len(info["glyphs"]) * 0.9 and not strict:
         raise Failure(f"{font_name}: only {found} of {len(info['glyphs'])} glyphs by Unicode")
@@ -704,33 +726,121 @@ def crop_bdf(source, target):
     open(target, "wb").write("".join(out).encode("latin-1"))
 
 
-def check_native_rendering(bdf, sfd, info, bdf_face, folder):
-    """The TrueType font of 9x15 made from the -b SFD renders in monochrome at
-    its native size pixel for pixel like the BDF, for the glyphs in the font's box."""
-    import fontforge
+def generate(sfd, target):
+    """Makes a TrueType or OpenType font with the README's own FontForge command."""
+    result = subprocess.run(["fontforge", "-lang=ff", "-c", "Open($1); Generate($2)", sfd, target],
+                            capture_output=True)
+    if result.returncode != 0 or not os.path.exists(target):
+        raise Failure(f"FontForge made no {target}: {result.stderr.decode()[-300:]}")
+    return target
+
+
+def check_rendering(font_name, sfd, info, bdf_face, folder):
+    """The TrueType and OpenType fonts made from the -b SFD render in
+    monochrome at the font's pixel size like the BDF, pixel for pixel, at the
+    same offsets from the origin and with the same advance."""
     import freetype
 
-    font = open_quietly(fontforge, sfd, folder)
-    ttf = os.path.join(folder, "native.ttf")
-    font.generate(ttf)
-    font.close()
-    face = freetype.Face(ttf)
-    face.set_pixel_sizes(0, info["height"])
-    flags = freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO | freetype.FT_LOAD_NO_HINTING
-    wrong = checked = 0
-    for g in info["glyphs"]:
-        if g.get("bbx") != info["box"]:
-            continue
-        want, _ = freetype_glyph(bdf_face, g["encoding"])
-        got, _ = freetype_glyph(face, g["encoding"], flags)
-        checked += 1
-        if got != want:
-            wrong += 1
-            if wrong < 5:
-                print(f"9x15 at 15 ppem: {g['name']}: pixels differ at {sorted(got ^ want)[:8]}")
-    if wrong or checked < 100:
-        raise Failure(f"9x15: {wrong} of {checked} glyphs render differently at 15 ppem")
-    phase(f"9x15 rendered at 15 ppem: {checked} glyphs")
+    size = info.get("pixel_size", info["height"])
+    flags = (freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO | freetype.FT_LOAD_NO_HINTING
+             | freetype.FT_LOAD_NO_BITMAP)
+    for kind in ("ttf", "otf"):
+        face = freetype.Face(generate(sfd, os.path.join(folder, f"{font_name}.{kind}")))
+        face.set_pixel_sizes(0, size)
+        wrong = checked = 0
+        for g in info["glyphs"]:
+            want, advance = freetype_glyph(bdf_face, g["encoding"])
+            if want is None:
+                continue
+            got, got_advance = freetype_glyph(face, unicode_of(font_name, g["encoding"]), flags)
+            checked += 1
+            if got != want or round(got_advance) != advance:
+                wrong += 1
+                if wrong < 5:
+                    print(f"{font_name} {kind} at {size} ppem: {g['name']}: advance {got_advance}"
+                          f" for {advance}, pixels differ at {sorted((got or set()) ^ want)[:8]}")
+        if wrong or checked == 0:
+            raise Failure(f"{font_name}: {wrong} of {checked} glyphs of the {kind} render "
+                          f"differently at {size} ppem")
+        phase(f"{kind} rendered at {size} ppem: {checked} glyphs")
+    if font_name == "unifont":
+        spacing = subprocess.run(["fc-query", "-f", "%{spacing}", os.path.join(folder, "unifont.ttf")],
+                                 capture_output=True, text=True).stdout
+        if spacing != "90":
+            raise Failure(f"unifont: fc-query says spacing {spacing!r}, not 90 (dual)")
+
+
+# X.Org's Fixed family and Terminus: the members a packager installs side by side.
+FAMILY = ["6x13", "6x13B", "6x13O", "7x13", "7x13B", "7x13O", "7x14", "7x14B", "8x13", "8x13B",
+          "8x13O", "9x15", "9x15B", "9x18", "9x18B", "10x20", "ter-u16n_unicode",
+          "ter-u16b_unicode", "ter-u32n_unicode", "ter-u32b_unicode"]
+POSTSCRIPT_NAME = re.compile(r"[!-~]{1,63}")
+POST_NAME = re.compile(r"(?![0-9])[A-Za-z0-9._]{1,63}|\.notdef")
+FC_FORMAT = "%{family[0]}\t%{style[0]}\t%{weight}\t%{slant}\t%{width}\t%{spacing}\t%{postscriptname}"
+
+
+def fc_query(path):
+    return subprocess.run(["fc-query", "-f", FC_FORMAT, path], capture_output=True,
+                          text=True).stdout.split("\t")
+
+
+def check_family(tool, folder):
+    """Each member of a family converts to fonts that fontconfig finds as it
+    finds the bitmap, with OS/2, post and name tables that say the same, and
+    names that no other member shares."""
+    from fontTools.ttLib import TTFont
+
+    seen_styles, seen_names = {}, {}
+    for member in FAMILY:
+        pcf = MISC + member + ".pcf.gz"
+        FONTS[member] = pcf
+        bdf = make_bdf(member, folder)
+        info = parse_bdf(bdf)
+        sfd = os.path.join(folder, member + ".sfd")
+        convert(tool, bdf, sfd, ["-b", "-m"])
+        ttf = generate(sfd, os.path.join(folder, member + ".ttf"))
+        otf = generate(sfd, os.path.join(folder, member + ".otf"))
+        bitmap, outline = fc_query(pcf), fc_query(ttf)
+        family, style, weight, slant, width, spacing, psname = outline
+        problems = []
+        if (weight, slant, width) != tuple(bitmap[2:5]):
+            problems.append(f"weight, slant, width {outline[2:5]} for {bitmap[2:5]}")
+        if not set(bitmap[1].split()) <= set(style.split()):
+            problems.append(f"style {style!r} for {bitmap[1]!r}")
+        if bitmap[5] in ("100", "110") and spacing != "100":
+            problems.append(f"spacing {spacing} for {bitmap[5]}")
+        for key, table in (((family, style), seen_styles), (psname, seen_names)):
+            if key in table:
+                problems.append(f"{key} as {table[key]} has it")
+            table[key] = member
+        font = TTFont(ttf)
+        os2, post, head, names = font["OS/2"], font["post"], font["head"], font["name"]
+        bold = info.get("weight_name", "").lower() == "bold"
+        selection = (0x20 if bold else 0) | {"I": 0x1, "O": 0x200}.get(info.get("slant"), 0)
+        if os2.version != 4 or os2.usWeightClass != (700 if bold else os2.usWeightClass):
+            problems.append(f"OS/2 version {os2.version}, weight {os2.usWeightClass}")
+        if os2.fsSelection & 0x261 != (selection or 0x40):
+            problems.append(f"fsSelection {os2.fsSelection:#x}")
+        step = 1024 / info["pixel_size"]
+        for key, value in (("x_height", os2.sxHeight), ("cap_height", os2.sCapHeight)):
+            if info.get(key, 0) > 0 and value != round(info[key] * step):
+                problems.append(f"{key} {value} for {info[key]} pixels")
+        if os2.usWinAscent < head.yMax or os2.usWinDescent < -head.yMin:
+            problems.append(f"Windows metrics {os2.usWinAscent} {os2.usWinDescent}")
+        if info.get("spacing") in ("C", "M") and not post.isFixedPitch:
+            problems.append("not fixed pitch")
+        header = header_values(sfd)
+        said = [names.getDebugName(i) for i in (1, 2, 4, 6)]
+        if said != [family, style, header["FullName"], psname] or family != header["FamilyName"]:
+            problems.append(f"name table {said}")
+        for kind, glyph_names in (("post", font.getGlyphOrder()),
+                                  ("CFF", TTFont(otf).getGlyphOrder())):
+            bad = [n for n in glyph_names if not POST_NAME.fullmatch(n)]
+            if bad or len(set(glyph_names)) != len(glyph_names):
+                problems.append(f"{kind} names {bad[:5]} of {len(glyph_names)}")
+        if problems:
+            raise Failure(f"{member}: " + "; ".join(problems))
+        print(f"{member}: {family} | {style} | {psname}")
 
 
 def main():
@@ -742,6 +852,8 @@ def main():
         try:
             if sys.argv[2] == "--damaged":
                 check_damaged(tool, folder)
+            elif sys.argv[2] == "--family":
+                check_family(tool, folder)
             elif sys.argv[2] == "--names":
                 check_names(tool, folder)
             elif "--charset" in sys.argv[3:]:

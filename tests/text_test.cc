@@ -52,9 +52,9 @@ TEST(bdf_text, header_carries_the_strings_and_a_valid_postscript_name) {
 }
 
 TEST(bdf_text, line_ends_of_carriage_return_and_line_feed_are_line_ends) {
-  const std::string lf = well_formed(
-      "FONTBOUNDINGBOX 8 16 0 -2\nFONT_ASCENT 14\nFONT_DESCENT 2\nCHARS 1\n"
-      "STARTCHAR a b\nENCODING 97\nBBX 8 16 0 -2\nBITMAP\n18\n \t3C\t\nENDCHAR\n");
+  const std::string lf =
+      well_formed("FONTBOUNDINGBOX 8 16 0 -2\nFONT_ASCENT 14\nFONT_DESCENT 2\nCHARS 1\n"
+                  "STARTCHAR a b\nENCODING 97\nBBX 8 16 0 -2\nBITMAP\n18\n \t3C\t\nENDCHAR\n");
   std::string crlf;
   for (const char c : lf)
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);

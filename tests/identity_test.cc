@@ -1,0 +1,118 @@
+// The font's identity: names, style and metrics derived from its properties.
+
+#include <gtest/gtest.h>
+#include <string>
+
+#include "identity.h"
+#include "test_util.h"
+
+namespace {
+
+// Reads "KEYWORD value" lines as the driver hands them over.
+font_identity identity_of(const std::string &properties) {
+  font_identity identity;
+  size_t from = 0;
+  while (from < properties.size()) {
+    const size_t end = properties.find('\n', from);
+    const std::string text = properties.substr(from, end - from);
+    bdf_line line = make_line(text);
+    const keyword code = parse_keyword(line, true);
+    const std::string_view value =
+        line.cursor < line.text.size() ? trimmed(line.text.substr(line.cursor)) : "";
+    if (code == KW_FONT)
+      identity_xlfd_action(identity, value);
+    else
+      EXPECT_EQ(identity_property_action(identity, code, value), nullptr) << line.text;
+    from = end + 1;
+  }
+  return identity;
+}
+
+TEST(identity, names_and_style_follow_the_xlfd) {
+  const std::string fixed = "FAMILY_NAME \"Fixed\"\nFOUNDRY \"Misc\"\nPIXEL_SIZE 13\n"
+                            "AVERAGE_WIDTH 60\nSPACING \"C\"\n";
+  const struct {
+    std::string properties, family, full, postscript, style;
+    int weight, width;
+    uint32_t style_map;
+  } cases[] = {
+      {fixed + "WEIGHT_NAME \"Medium\"\nSLANT \"R\"\nSETWIDTH_NAME \"Normal\"\n", "Fixed 6x13",
+       "Fixed 6x13", "Fixed6x13-Regular", "Regular", 400, 5, 0x40},
+      {fixed + "WEIGHT_NAME \"Bold\"\nSLANT \"R\"\nSETWIDTH_NAME \"SemiCondensed\"\n",
+       "Fixed SemiCondensed 6x13", "Fixed SemiCondensed 6x13 Bold",
+       "FixedSemiCondensed6x13-BoldSemiCondensed", "Bold SemiCondensed", 700, 4, 0x20},
+      {fixed + "WEIGHT_NAME \"Medium\"\nSLANT \"O\"\n", "Fixed 6x13", "Fixed 6x13 Oblique",
+       "Fixed6x13-Oblique", "Oblique", 500, 5, 0x200},
+      {fixed + "WEIGHT_NAME \"Light\"\nSLANT \"I\"\nADD_STYLE_NAME \"Sans\"\n", "Fixed Sans 6x13",
+       "Fixed Sans 6x13 Light Italic", "FixedSans6x13-LightItalic", "Light Italic", 300, 5, 0x1},
+      // Proportional: the average width in tenths of a pixel.
+      {"FAMILY_NAME \"Helvetica\"\nPIXEL_SIZE 12\nAVERAGE_WIDTH 67\nSPACING \"P\"\n",
+       "Helvetica 6.7x12", "Helvetica 6.7x12", "Helvetica6.7x12-Regular", "Regular", 400, 5, 0x40},
+      // The XLFD name stands in for missing properties.
+      {"FONT -Xos4-Terminus-Bold-R-Normal--16-160-72-72-C-80-ISO10646-1\n", "Terminus 8x16",
+       "Terminus 8x16 Bold", "Terminus8x16-Bold", "Bold", 700, 5, 0x20},
+      {"", "Untitled 8x16", "Untitled 8x16", "Untitled8x16-Regular", "Regular", 400, 5, 0x40},
+  };
+  const font_pixels pixels{8, 16, 14, 2};
+  for (const auto &c : cases) {
+    const identity_record r = derive_identity(identity_of(c.properties), pixels, "", "");
+    EXPECT_EQ(r.family, c.family) << c.properties;
+    EXPECT_EQ(r.full, c.full) << c.properties;
+    EXPECT_EQ(r.postscript, c.postscript) << c.properties;
+    EXPECT_TRUE(is_postscript_name(r.postscript)) << r.postscript;
+    EXPECT_EQ(r.style, c.style) << c.properties;
+    EXPECT_EQ(r.ttf_weight, c.weight) << c.properties;
+    EXPECT_EQ(r.ttf_width, c.width) << c.properties;
+    EXPECT_EQ(r.style_map, c.style_map) << c.properties;
+  }
+  // -f and -p win.
+  const identity_record named = derive_identity(identity_of(fixed), pixels, "My Fixed", "MyFixed");
+  EXPECT_EQ(named.family + "|" + named.full + "|" + named.postscript, "My Fixed|My Fixed|MyFixed");
+}
+
+TEST(identity, em_is_the_pixel_size_and_the_line_is_ascent_and_descent) {
+  const struct {
+    std::string properties;
+    font_pixels pixels;
+    int pixel_size, ascent, descent, line_ascent, line_descent;
+  } cases[] = {
+      {"PIXEL_SIZE 13\n", {6, 13, 11, 2}, 13, 866, 158, 866, 158},
+      {"PIXEL_SIZE 12\n", {14, 15, 11, 3}, 12, 804, 220, 939, 256},
+      {"FONT -a-b-medium-r-normal--24-240-75-75-c-120-koi8-r\n",
+       {12, 26, 20, 4},
+       24,
+       853,
+       171,
+       853,
+       171},
+      {"", {8, 16, 14, 2}, 16, 896, 128, 896, 128},
+      {"PIXEL_SIZE 0\n", {8, 16, 14, 2}, 16, 896, 128, 896, 128},
+  };
+  for (const auto &c : cases) {
+    const identity_record r = derive_identity(identity_of(c.properties), c.pixels, "", "");
+    EXPECT_EQ(r.pixel_size, c.pixel_size) << c.properties;
+    EXPECT_EQ(r.ascent + r.descent, 1024) << c.properties;
+    EXPECT_EQ(r.ascent, c.ascent) << c.properties;
+    EXPECT_EQ(r.line_ascent, c.line_ascent) << c.properties;
+    EXPECT_EQ(r.line_descent, c.line_descent) << c.properties;
+  }
+}
+
+TEST(identity, postscript_names_and_refused_values) {
+  const std::string longest(63, 'n'), too_long(64, 'n');
+  for (const std::string &name : {std::string("Fixed6x13-Bold"), std::string("a"), longest})
+    EXPECT_TRUE(is_postscript_name(name)) << name;
+  for (const std::string &name :
+       {std::string(), std::string("My Fixed"), std::string("a[b]"), std::string("caf\xC3\xA9"),
+        std::string("a/b"), std::string("a%"), too_long})
+    EXPECT_FALSE(is_postscript_name(name)) << name;
+  font_identity identity;
+  EXPECT_STREQ(identity_property_action(identity, KW_WEIGHT_NAME, std::string(64, 'w')),
+               "Invalid value for WEIGHT_NAME.");
+  EXPECT_STREQ(identity_property_action(identity, KW_PIXEL_SIZE, "2000"),
+               "Invalid value for PIXEL_SIZE.");
+  EXPECT_EQ(identity_property_action(identity, KW_X_HEIGHT, "-1"), nullptr);
+  EXPECT_EQ(identity.x_height, -1);
+}
+
+} // namespace
