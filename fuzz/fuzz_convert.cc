@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0) return 0;
   state->options.merge = (data[0] & 1) != 0;
-  state->options.bdf = (data[0] & 2) != 0;
+  state->options.strike = (data[0] & 4) != 0;
+  state->options.bdf = (data[0] & 6) != 0;
   reset_state(*state);
   data++, size--;
   if (ftruncate(input, 0) != 0 || pwrite(input, data, size, 0) != static_cast<ssize_t>(size) ||

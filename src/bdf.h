@@ -7,8 +7,9 @@
 
 // The output modes chosen on the command line.
 struct conversion_options {
-  bool merge = false; // -m: one outline per shape instead of one square per pixel
-  bool bdf = false;   // -b: the BDF's own glyph geometry and text
+  bool merge = false;  // -m: one outline per shape instead of one square per pixel
+  bool bdf = false;    // -b: the BDF's own glyph geometry and text
+  bool strike = false; // -s: the bitmaps too, as a strike (implies bdf)
 };
 
 // The keywords, in the order the first token of a line is compared with them.

@@ -73,15 +73,38 @@ float pen_top(pen_grid &grid, float origin, float step, int32_t steps) {
   return grid.tops[static_cast<size_t>(pen_grid::reach + steps)];
 }
 
+// Starts a glyph record under -b: its name, which may be made of its
+// Unicode value, and its Encoding line.  With a strike the third number is
+// the glyph's index, by which the strike's bitmap finds its glyph.
+void open_record(glyph_state &state, output &out, int32_t unicode) {
+  output_write(out, "StartChar: ");
+  namer_write(state.names, out, unicode);
+  char number[24];
+  const std::string_view value(
+      number,
+      static_cast<size_t>(std::to_chars(number, number + sizeof number, unicode).ptr - number));
+  output_write(out, "\nEncoding: ");
+  output_write(out, value);
+  output_write(out, " ");
+  output_write(out, value);
+  output_write(out, " ");
+  if (state.strike != nullptr) {
+    const auto end = std::to_chars(number, number + sizeof number, state.names.glyphs - 1).ptr;
+    output_write(out, std::string_view(number, static_cast<size_t>(end - number)));
+  } else {
+    output_write(out, value);
+  }
+  output_write(out, "\n");
+  state.unicode = unicode;
+  state.has_encoding = true;
+  if (unicode < 0) state.unencoded++;
+}
+
 // A glyph record needs its Encoding line before anything else; a glyph
 // whose BDF gives none is written without a Unicode value.
 void encode_if_missing(glyph_state &state, output &out) {
   if (!state.in_glyph || state.has_encoding) return;
-  output_write(out, "StartChar: ");
-  namer_write(state.names, out, -1);
-  output_write(out, "\nEncoding: -1 -1 -1\n");
-  state.has_encoding = true;
-  state.unencoded++;
+  open_record(state, out, -1);
 }
 
 } // namespace
@@ -95,17 +118,8 @@ const char *bdf_encoding_action(glyph_state &state, output &out, std::string_vie
   const std::string_view other = next_token(words, " \t");
   if (!other.empty()) bounded_number(other, -1, INT32_MAX, &error);
   if (error || !next_token(words, " \t").empty()) return "Invalid value for ENCODING.";
-  const int32_t unicode = charset_glyph_unicode(state.charset, code);
-  if (unicode < 0) state.unencoded++;
-  // The name waits for the Unicode value, which may make it.
-  output_write(out, "StartChar: ");
-  namer_write(state.names, out, unicode);
-  char number[16];
-  encoding_action(
-      out, std::string_view(
-               number, static_cast<size_t>(
-                           std::to_chars(number, number + sizeof number, unicode).ptr - number)));
-  state.has_encoding = true;
+  // The record waits for the Unicode value, which its name may be made of.
+  open_record(state, out, charset_glyph_unicode(state.charset, code));
   return nullptr;
 }
 
@@ -298,6 +312,9 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   state.in_bitmap = true;
   state.glyphs++;
   state.rows_read = 0;
+  if (state.strike != nullptr)
+    strike_glyph(*state.strike, state.names.glyphs - 1, state.unicode, advance, state.box.x,
+                 state.box.y, state.box.width, state.box.height);
   char digits[32];
   const auto end = std::to_chars(digits, digits + sizeof digits, width).ptr;
   output_write(out, "Width: ");
@@ -311,6 +328,7 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
 void endchar_action(glyph_state &state, output &out, const conversion_options &options) {
   if (options.bdf) {
     encode_if_missing(state, out);
+    if (state.strike != nullptr && state.in_bitmap) strike_glyph_end(*state.strike);
     state.in_glyph = false;
   }
   output_write(out, "EndSplineSet\nEndChar\n\n");
@@ -362,6 +380,7 @@ const char *bitmap_row_action(glyph_state &state, output &out, std::string_view 
       if (hex_digits[static_cast<unsigned char>(c)] > 15) return "Invalid bitmap row.";
     if (state.rows_read++ == state.box.height) return "More bitmap rows than the glyph's height.";
     pixels = read_bdf_row(first_token, state.box.width);
+    if (state.strike != nullptr) strike_row(*state.strike, pixels);
     first_column = state.box.x;
     columns = state.box.width;
   } else {

@@ -12,6 +12,7 @@
 #include "names.h"
 #include "outline.h"
 #include "rows.h"
+#include "strike.h"
 
 // A glyph's box in pixels: its size and the offset of its lower left corner
 // from the origin.
@@ -64,6 +65,8 @@ struct glyph_state {
   uint64_t unencoded = 0;
   font_charset charset;
   glyph_namer names;
+  int32_t unicode = -1;           // the open glyph's Unicode value
+  strike_state *strike = nullptr; // -s: where each glyph's bitmap goes too
   pen_grid pens;
   outline_band band; // merged outlines
 };

@@ -24,7 +24,7 @@
 
 namespace {
 
-constexpr const char *usage_text = "quadsmith [-bhmv] [-f name] [-o file] [-p name] font.bdf\n"
+constexpr const char *usage_text = "quadsmith [-bhmsv] [-f name] [-o file] [-p name] font.bdf\n"
                                    "\n"
                                    "The options are as follows:\n"
                                    "\n"
@@ -33,14 +33,15 @@ constexpr const char *usage_text = "quadsmith [-bhmv] [-f name] [-o file] [-p na
                                    "\t-p name\tSpecify PostScript font name.\n"
                                    "\t-b\tKeep the glyph geometry and text of the BDF.\n"
                                    "\t-m\tMerge the pixels of each shape into one outline.\n"
+                                   "\t-s\tAdd the bitmaps as a strike (implies -b).\n"
                                    "\t-h\tDisplay usage.\n"
                                    "\t-v\tDisplay version.\n";
 
 // glibc's getopt permutes the arguments unless told not to with a leading plus.
 #ifdef __GLIBC__
-constexpr const char *option_string = "+f:o:p:bhmv";
+constexpr const char *option_string = "+f:o:p:bhmsv";
 #else
-constexpr const char *option_string = "f:o:p:bhmv";
+constexpr const char *option_string = "f:o:p:bhmsv";
 #endif
 
 void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, uint64_t unencoded) {
@@ -170,6 +171,16 @@ void file_error(const char *what, const char *name) {
     std::fprintf(stderr, "%s '%s': %s\n", what, name, std::strerror(error));
 }
 
+// The strike keeps the header's lines and the properties as FontForge does.
+void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line,
+                     std::string_view value) {
+  if (code == KW_FONT || code == KW_SIZE || code == KW_FONTBOUNDINGBOX)
+    strike_property(state.strike, keyword_name(code), value, true);
+  else if (state.structure.section == SECTION_PROPERTIES && code != KW_STARTPROPERTIES &&
+           code != KW_COMMENT && !line.first.empty())
+    strike_property(state.strike, line.first, value, false);
+}
+
 // The header of a font read with -b, once every property is known: the
 // pixel becomes 1024 / (pixel size) units and the names and style come from
 // the font's identity, which is not needed after.
@@ -181,6 +192,8 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   bdf_font_scale(glyph, font.step);
   // Glyph rows start from the ascent in the pixel's own units.
   state.info.ascent = static_cast<int32_t>(static_cast<float>(pixels.ascent) * font.step);
+  if (state.options.strike)
+    strike_metrics(state.strike, font.pixel_size, pixels.ascent, pixels.descent);
   state.info.chars = value;
   write_bdf_header(out, state.info, font);
   state.info.chars = {};
@@ -207,6 +220,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   if (bdf) {
     value = bdf_value(line);
     if (const char *message = structure_line(state.structure, code, line, value)) return message;
+    if (state.options.strike) keep_for_strike(state, code, line, value);
   } else if (takes_value(code)) {
     value = take_value(line);
     // A glyph without a name still needs its record; it gets a name of its own.
@@ -296,11 +310,23 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
   if (state.options.bdf)
     if (const char *message = structure_end(state.structure))
       return located(state, message, reader.lines);
+  if (state.options.strike) {
+    output_write(out, "EndChars\n");
+    if (!strike_write(state.strike, out)) return "Can't read the strike back.";
+    output_write(out, "EndSplineFont\n");
+    return nullptr;
+  }
   output_write(out, "EndChars\nEndSplineFont\n");
   return nullptr;
 }
 
+bool start_strike(conversion_state &state, bool in_memory) {
+  state.glyph.strike = &state.strike;
+  return strike_open(state.strike, in_memory);
+}
+
 void release_state(conversion_state &state) {
+  strike_close(state.strike);
   release_font_info(state.info, state.owned);
   release_glyph_state(state.glyph);
 }
@@ -308,6 +334,12 @@ void release_state(conversion_state &state) {
 void reset_state(conversion_state &state) {
   release_font_info(state.info, state.owned);
   reset_glyph_state(state.glyph);
+  if (state.options.strike) {
+    // The spool of the last run starts over empty.
+    const bool in_memory = state.strike.spool_fd == -1;
+    strike_close(state.strike);
+    start_strike(state, in_memory);
+  }
   state.info = font_info{};
   state.structure = structure_state{};
   state.identity = font_identity{};
@@ -382,13 +414,13 @@ int quadsmith_main(int argc, char **argv) {
     case 'o': output_path = optarg; break;
     case 'm': state.options.merge = true; break;
     case 'b': state.options.bdf = true; break;
+    case 's': state.options.bdf = state.options.strike = true; break;
     case 'h': return print_and_exit_status(usage_text);
     case 'v': return print_and_exit_status("quadsmith " QUADSMITH_VERSION "\n");
     default: break;
     }
   }
   if (output_path != nullptr && std::strcmp(output_path, "-") == 0) output_path = nullptr;
-  if (output_path == nullptr && pledge("stdio rpath", nullptr) == -1) err(1, "pledge");
   if (optind >= argc) return print_and_exit_status(usage_text);
   if (!is_single_line(state.info.name.data())) fatal("Invalid value for -f.");
   if (!is_single_line(state.info.psname.data())) fatal("Invalid value for -p.");
@@ -415,6 +447,12 @@ int quadsmith_main(int argc, char **argv) {
     file_error("Can't stat BDF file", state.input_name);
     return 1;
   }
+  // The strike's spool, like the output file, is opened before the sandbox.
+  if (state.options.strike && !start_strike(state, false)) {
+    const char *dir = std::getenv("TMPDIR");
+    file_error("Can't create the strike's spool in", dir != nullptr && *dir ? dir : "/tmp");
+    return 1;
+  }
   // The output file and its directory are opened before the sandbox starts,
   // which then allows the rename in that directory and nothing else.
   outfile file;
@@ -423,8 +461,9 @@ int quadsmith_main(int argc, char **argv) {
       file_error("Can't create SFD file", output_path);
       return 1;
     }
-    if (sandbox(file.dir_fd) == -1) err(1, "pledge");
   }
+  // From here on the process reads files and writes what it holds open.
+  if (sandbox(file.dir_fd) == -1) err(1, "pledge");
 
   line_reader reader;
   output out;

@@ -9,6 +9,7 @@
 #include "header.h"
 #include "identity.h"
 #include "io.h"
+#include "strike.h"
 #include "structure.h"
 
 // Everything one conversion run changes.
@@ -18,6 +19,7 @@ struct conversion_state {
   glyph_state glyph;
   structure_state structure; // -b
   font_identity identity;    // -b
+  strike_state strike;       // -s
   name_ownership owned;
   char message[160]; // a conversion error's message with its line number
   // The files named in read and write messages, or null where the default
@@ -34,6 +36,10 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
 // fatal message of a conversion error, else nullptr.  A read error ends the
 // loop early and is left in reader.error.
 const char *convert(conversion_state &state, line_reader &reader, output &out);
+
+// Makes the run collect a strike (-s) in a spool, a temporary file or with
+// in_memory a string; returns false with errno set if it can't be made.
+bool start_strike(conversion_state &state, bool in_memory);
 
 // Releases what the run owns.
 void release_state(conversion_state &state);

@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::string usage = "quadsmith [-bhmv] [-f name] [-o file] [-p name] font.bdf\n"
+const std::string usage = "quadsmith [-bhmsv] [-f name] [-o file] [-p name] font.bdf\n"
                           "\n"
                           "The options are as follows:\n"
                           "\n"
@@ -18,6 +18,7 @@ const std::string usage = "quadsmith [-bhmv] [-f name] [-o file] [-p name] font.
                           "\t-p name\tSpecify PostScript font name.\n"
                           "\t-b\tKeep the glyph geometry and text of the BDF.\n"
                           "\t-m\tMerge the pixels of each shape into one outline.\n"
+                          "\t-s\tAdd the bitmaps as a strike (implies -b).\n"
                           "\t-h\tDisplay usage.\n"
                           "\t-v\tDisplay version.\n";
 const std::string version = "quadsmith 1.2.0\n";

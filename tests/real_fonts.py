@@ -47,6 +47,7 @@ FONTS = {
     "unifont": "/usr/share/unifont/unifont.hex",
     # Pixel sizes other than the cell's height, one of them proportional.
     "helvR12": "/usr/share/fonts/X11/75dpi/helvR12.pcf.gz",
+    "spleen-12x24": "/usr/share/fonts/X11/misc/spleen-12x24.pcf.gz",
     "etl14-thai": MISC + "etl14-thai.pcf.gz",
     "k14": MISC + "k14.pcf.gz",
     "6x13-koi8-r": MISC + "6x13-KOI8-R.pcf.gz",
@@ -74,12 +75,31 @@ CODECS = {"k14": ("euc_jp", "euc"), "6x13-koi8-r": ("koi8_r", "byte"), "hanglg16
           "jiskan16-2004-1": ("euc_jis_2004", "euc"),
           "jiskan16-2000-2": ("euc_jis_2004", "plane2"), "taipei24": ("big5", "raw")}
 # The charset of a -b font whose codes are not Unicode, by Python's codec.
-GEOMETRY_CODECS = {"etl14-thai": "tis_620"}
+GEOMETRY_CODECS = {"etl14-thai": ("tis_620", "byte"), "k14": ("euc_jp", "euc")}
 
 
 def unicode_of(font_name, code):
-    codec = GEOMETRY_CODECS.get(font_name)
-    return ord(bytes([code]).decode(codec)) if codec else code
+    """The Unicode value of a glyph's code, or None where it has no single one."""
+    codec, kind = GEOMETRY_CODECS.get(font_name, (None, None))
+    if codec is None:
+        return code
+    data = bytes([code]) if kind == "byte" else bytes([code >> 8 | 0x80, code & 0xFF | 0x80])
+    try:
+        text = data.decode(codec)
+    except UnicodeDecodeError:
+        return None
+    return ord(text) if len(text) == 1 else None
+
+
+def open_bdf_face(path):
+    """FreeType's BDF driver on a BDF; a font in a charset it does not know
+    keeps its codes in a charmap of no encoding."""
+    import freetype
+
+    face = freetype.Face(path)
+    if [c.encoding_name for c in face.charmaps] == ["FT_ENCODING_NONE"]:
+        face.set_charmap(face.charmaps[0])
+    return face
 
 
 # JIS X 0213 codes with two accepted mappings: glibc's is the second.
@@ -562,10 +582,7 @@ def check_bdf_geometry(tool, font_name, folder, options):
             or not header["FullName"].startswith(header["FamilyName"])):
         raise Failure(f"{font_name}: names {header['FontName']!r}, {header['FullName']!r}")
     step = 1024 / info.get("pixel_size", info["height"])
-    face = freetype.Face(bdf)
-    # A font in a charset FreeType does not know keeps its codes in a charmap of no encoding.
-    if [c.encoding_name for c in face.charmaps] == ["FT_ENCODING_NONE"]:
-        face.set_charmap(face.charmaps[0])
+    face = open_bdf_face(bdf)
     glyphs = sfd_glyphs(sfd)
     wrong = 0
     for g in info["glyphs"]:
@@ -586,8 +603,11 @@ def check_bdf_geometry(tool, font_name, folder, options):
         cell = os.path.join(folder, font_name + ".cell.sfd")
         convert(tool, bdf, cell, [o for o in options if o != "-b"])
         records = lambda path: open(path, "rb").read().split(b"StartChar: ", 1)[1]
-        unhinted = lambda path: records(path).replace(b"Flags: W\n", b"Flags: HW\n")
-        if unhinted(sfd) != records(cell):
+        # The records differ in their flags and, where a BDF name is taken twice
+        # or is no PostScript name, in their names.
+        unnamed = lambda text: re.sub(rb"(?m)^StartChar: .*$", b"", text)
+        unhinted = lambda path: unnamed(records(path).replace(b"Flags: W\n", b"Flags: HW\n"))
+        if unhinted(sfd) != unnamed(records(cell)):
             raise Failure(f"{font_name}: -b changes the glyph records of a square cell")
         phase("records as in the cell")
     if font_name == "unifont":
@@ -748,11 +768,16 @@ def check_rendering(font_name, sfd, info, bdf_face, folder):
         face = freetype.Face(generate(sfd, os.path.join(folder, f"{font_name}.{kind}")))
         face.set_pixel_sizes(0, size)
         wrong = checked = 0
+        done = set()
         for g in info["glyphs"]:
             want, advance = freetype_glyph(bdf_face, g["encoding"])
             if want is None:
                 continue
-            got, got_advance = freetype_glyph(face, unicode_of(font_name, g["encoding"]), flags)
+            unicode = unicode_of(font_name, g["encoding"])
+            if unicode is None or unicode in done:
+                continue
+            done.add(unicode)
+            got, got_advance = freetype_glyph(face, unicode, flags)
             checked += 1
             if got != want or round(got_advance) != advance:
                 wrong += 1
@@ -782,6 +807,68 @@ FC_FORMAT = "%{family[0]}\t%{style[0]}\t%{weight}\t%{slant}\t%{width}\t%{spacing
 def fc_query(path):
     return subprocess.run(["fc-query", "-f", FC_FORMAT, path], capture_output=True,
                           text=True).stdout.split("\t")
+
+
+def check_strike(tool, font_name, folder, options):
+    """With -s the SFD carries the bitmap as a strike: the TrueType font with
+    embedded bitmaps and the OTB that FontForge makes of it give FreeType
+    every glyph at the native size exactly as its BDF driver reads the BDF,
+    and fontconfig finds the OTB at the pixel size and spacing of the PCF."""
+    import fontforge
+    import freetype
+
+    bdf, info, sfd = check_conversion(tool, font_name, folder, options)
+    without = os.path.join(folder, font_name + ".without.sfd")
+    convert(tool, bdf, without, [o if o != "-s" else "-b" for o in options])
+    # The records are those of -b but for the glyph index in their Encoding lines.
+    records = lambda path: re.sub(rb"(?m)^(Encoding: -?\d+ -?\d+) -?\d+$", rb"\1",
+                                  open(path, "rb").read().split(b"\nEndChars\n")[0])
+    if records(sfd) != records(without):
+        raise Failure(f"{font_name}: -s changes the outlines")
+    size = info.get("pixel_size", info["height"])
+    bdf_face = open_bdf_face(bdf)
+    font = open_quietly(fontforge, sfd, folder)
+    if [s for s in font.bitmapSizes] != [size]:
+        raise Failure(f"{font_name}: strikes {font.bitmapSizes}, not {size}")
+    outputs = {}
+    for kind in ("ttf", "otb"):
+        outputs[kind] = os.path.join(folder, f"{font_name}.strike.{kind}")
+        font.generate(outputs[kind], bitmap_type=kind)
+    font.close()
+    phase("TrueType with bitmaps and OTB generated")
+    flags = freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO
+    for kind, path in outputs.items():
+        face = freetype.Face(path)
+        face.set_pixel_sizes(0, size)
+        wrong = checked = 0
+        done = set()
+        for g in info["glyphs"]:
+            want, advance = freetype_glyph(bdf_face, g["encoding"])
+            unicode = unicode_of(font_name, g["encoding"])
+            if want is None or unicode is None or unicode in done:
+                continue
+            done.add(unicode)
+            got, got_advance = freetype_glyph(face, unicode, flags)
+            checked += 1
+            if got != want or got_advance != advance:
+                wrong += 1
+                if wrong < 5:
+                    print(f"{font_name} {kind}: {g['name']}: advance {got_advance} for {advance},"
+                          f" pixels differ at {sorted((got or set()) ^ want)[:8]}")
+        if wrong or checked == 0:
+            raise Failure(f"{font_name}: {wrong} of {checked} bitmaps of the {kind} differ")
+        phase(f"{kind} bitmaps at {size} ppem: {checked} glyphs")
+    if FONTS[font_name].endswith(".pcf.gz"):
+        query = lambda path: subprocess.run(["fc-query", "-f", "%{pixelsize} %{spacing}", path],
+                                            capture_output=True, text=True).stdout
+        # fontconfig skips a PCF it finds no Unicode map in; its BDF says the same.
+        spacing = {"C": "110", "M": "100", "P": "0"}.get(info.get("spacing"), "0")
+        want = query(FONTS[font_name]) or f"{size} {spacing}"
+        if query(outputs["otb"]) != want:
+            raise Failure(f"{font_name}: fc-query of the OTB says {query(outputs['otb'])!r}, "
+                          f"not {want!r}")
+    # The outlines of the TrueType font still render as they did.
+    check_rendering(font_name, sfd, info, bdf_face, folder)
 
 
 def check_family(tool, folder):
@@ -858,6 +945,9 @@ def main():
                 check_names(tool, folder)
             elif "--charset" in sys.argv[3:]:
                 check_charset(tool, sys.argv[2], folder)
+            elif "--strike" in sys.argv[3:]:
+                check_strike(tool, sys.argv[2], folder,
+                             ["-s"] + (["-m"] if "--merge" in sys.argv[3:] else []))
             elif "--bdf" in sys.argv[3:]:
                 check_bdf_geometry(tool, sys.argv[2], folder, options(sys.argv[3:]))
             elif "--fontforge" in sys.argv[3:]:

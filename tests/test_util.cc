@@ -16,6 +16,7 @@ std::string convert_text(std::string_view bdf, std::string *message,
   std::string sfd;
   conversion_state state;
   state.options = options;
+  if (options.strike) start_strike(state, true);
   line_reader reader;
   output out;
   reader_open_memory(reader, bdf.data(), bdf.size());

@@ -1,0 +1,220 @@
+#include "strike.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "bdf.h"
+#include "compat.h"
+
+namespace {
+
+void write_number(output &out, int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  output_write(out, std::string_view(digits, static_cast<size_t>(end - digits)));
+}
+
+// A value as a quoted string, its quotes doubled, as BDF and FontForge write them.
+void write_quoted(output &out, std::string_view value) {
+  output_write(out, "\"");
+  for (size_t quote; (quote = value.find('"')) != std::string_view::npos;) {
+    output_write(out, value.substr(0, quote + 1));
+    output_write(out, "\"");
+    value.remove_prefix(quote + 1);
+  }
+  output_write(out, value);
+  output_write(out, "\"");
+}
+
+// An unnamed file that goes away with the process; where the file system
+// can't make one, a named one removed at once.
+int spool_file() {
+  const char *dir = std::getenv("TMPDIR");
+  if (dir == nullptr || *dir == '\0') dir = "/tmp";
+#ifdef O_TMPFILE
+  const int fd = open(dir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd != -1 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+#endif
+  char path[4096];
+  if (std::snprintf(path, sizeof path, "%s/quadsmith-strike.XXXXXX", dir) >=
+      static_cast<int>(sizeof path)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  const int named = mkostemp(path, O_CLOEXEC);
+  if (named != -1) unlink(path);
+  return named;
+}
+
+} // namespace
+
+bool strike_open(strike_state &strike, bool in_memory) {
+  strike_close(strike);
+  strike.spool_fd = in_memory ? -1 : spool_file();
+  if (!in_memory && strike.spool_fd == -1) return false;
+  return output_open(strike.spool, strike.spool_fd, in_memory ? &strike.spool_text : nullptr);
+}
+
+void strike_close(strike_state &strike) {
+  output_close(strike.spool);
+  if (strike.spool_fd != -1) close(strike.spool_fd);
+  strike = strike_state{};
+}
+
+void strike_property(strike_state &strike, std::string_view name, std::string_view value,
+                     bool header_line) {
+  output &out = strike.spool;
+  output_write(out, name);
+  if (header_line) {
+    // FontForge keeps the header's own lines as atoms (1), not as properties.
+    output_write(out, " 1 ");
+    write_quoted(out, value);
+    if (name == "SIZE") {
+      // SIZE gives the point size and the resolutions; the strike keeps the vertical one.
+      bdf_line words{value, {}, 0};
+      next_token(words, " \t");
+      next_token(words, " \t");
+      const char *error = nullptr;
+      const long long dpi = bounded_number(next_token(words, " \t"), 1, 10000, &error);
+      if (error == nullptr) strike.resolution = static_cast<int32_t>(dpi);
+    }
+  } else {
+    // A property (16) that is a string (0) or an integer (2).
+    const char *error = nullptr;
+    const long long number = bounded_number(value, INT32_MIN, INT32_MAX, &error);
+    if (error == nullptr) {
+      output_write(out, " 18 ");
+      write_number(out, number);
+      if (name == "RESOLUTION_Y" && strike.resolution == 0 && number > 0)
+        strike.resolution = static_cast<int32_t>(number);
+    } else {
+      output_write(out, " 16 ");
+      if (value.starts_with('"'))
+        output_write(out, value);
+      else
+        write_quoted(out, value);
+    }
+  }
+  output_write(out, "\n");
+  strike.properties++;
+}
+
+void strike_metrics(strike_state &strike, int32_t pixel_size, int32_t ascent, int32_t descent) {
+  strike.pixel_size = pixel_size;
+  strike.ascent = ascent;
+  strike.descent = descent;
+  output_write(strike.spool, "BDFEndProperties\n");
+  if (strike.resolution > 0) {
+    output_write(strike.spool, "Resolution: ");
+    write_number(strike.spool, strike.resolution);
+    output_write(strike.spool, "\n");
+  }
+}
+
+void strike_glyph(strike_state &strike, uint64_t index, int32_t unicode, int32_t advance, int32_t x,
+                  int32_t y, uint32_t width, uint32_t height) {
+  strike.index = index;
+  // FontForge gives the glyphs without a Unicode value the slots past the
+  // 65536 of its map, one each in their order.
+  strike.slot = unicode >= 0 ? unicode : 65536 + static_cast<int64_t>(strike.unencoded++);
+  strike.advance = advance;
+  strike.x = x;
+  strike.y = y;
+  strike.width = width;
+  strike.height = height;
+  strike.rows = 0;
+}
+
+void strike_row(strike_state &strike, uint32_t pixels) {
+  if (strike.rows >= strike.height || strike.rows >= 64) return;
+  const uint32_t bytes = (strike.width + 7) / 8;
+  uint8_t *row = strike.bytes + strike.rows * bytes;
+  for (uint32_t b = 0; b < bytes; b++)
+    row[b] = static_cast<uint8_t>(pixels >> (24 - 8 * b));
+  strike.rows++;
+}
+
+void strike_glyph_end(strike_state &strike) {
+  output &out = strike.spool;
+  output_write(out, "BDFChar: ");
+  write_number(out, static_cast<int64_t>(strike.index));
+  output_write(out, " ");
+  write_number(out, strike.slot);
+  output_write(out, " ");
+  write_number(out, strike.advance);
+  const bool empty = strike.width == 0 || strike.height == 0;
+  // Columns and rows from the lowest to the highest, both included; an
+  // empty bitmap is written as FontForge writes one.
+  const int64_t bounds[4] = {
+      empty ? 0 : strike.x, empty ? -1 : strike.x + static_cast<int64_t>(strike.width) - 1,
+      empty ? 0 : strike.y, empty ? -1 : strike.y + static_cast<int64_t>(strike.height) - 1};
+  for (const int64_t bound : bounds) {
+    output_write(out, " ");
+    write_number(out, bound);
+  }
+  output_write(out, "\n");
+  if (!empty) {
+    const size_t bytes = (strike.width + 7) / 8;
+    // Rows the BDF left out are blank.
+    std::memset(strike.bytes + strike.rows * bytes, 0, (strike.height - strike.rows) * bytes);
+    write_ascii85(out, strike.bytes, strike.height * bytes);
+  }
+  output_write(out, "\n");
+  strike.glyphs++;
+}
+
+void write_ascii85(output &out, const uint8_t *bytes, size_t n) {
+  for (size_t i = 0; i < n; i += 4) {
+    uint32_t group = 0;
+    for (size_t b = 0; b < 4; b++)
+      group = group << 8 | (i + b < n ? bytes[i + b] : 0);
+    if (group == 0) {
+      output_write(out, "z");
+      continue;
+    }
+    char digits[5];
+    for (int d = 4; d >= 0; d--) {
+      digits[d] = static_cast<char>('!' + group % 85);
+      group /= 85;
+    }
+    output_write(out, std::string_view(digits, 5));
+  }
+}
+
+bool strike_write(strike_state &strike, output &out) {
+  output_write(out, "BitmapFont: ");
+  for (const int64_t value : {int64_t{strike.pixel_size}, static_cast<int64_t>(strike.glyphs),
+                              int64_t{strike.ascent}, int64_t{strike.descent}}) {
+    write_number(out, value);
+    output_write(out, " ");
+  }
+  output_write(out, "1\nBDFStartProperties: ");
+  write_number(out, strike.properties);
+  output_write(out, "\n");
+  if (strike.spool_fd == -1) {
+    output_flush(strike.spool);
+    output_write(out, strike.spool_text);
+    strike.spool_text.clear();
+  } else {
+    if (!output_flush(strike.spool)) {
+      errno = strike.spool.error;
+      return false;
+    }
+    if (lseek(strike.spool_fd, 0, SEEK_SET) == -1) return false;
+    // The spool comes back through the output's own buffer, a piece at a time.
+    for (;;) {
+      char *to = output_reserve(out, 64 * 1024);
+      const ssize_t n = read(strike.spool_fd, to, 64 * 1024);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      if (n == 0) break;
+      out.len += static_cast<size_t>(n);
+    }
+  }
+  output_write(out, "EndBitmapFont\n");
+  return true;
+}

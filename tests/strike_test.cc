@@ -1,0 +1,89 @@
+// The bitmap strike (-s): FontForge's ASCII85 and the BitmapFont section.
+
+#include <gtest/gtest.h>
+#include <string>
+
+#include "strike.h"
+#include "test_util.h"
+
+namespace {
+
+TEST(strike, ascii85_is_written_as_fontforge_writes_it) {
+  // What FontForge 20230101 wrote for these bitmaps when it imported them.
+  const struct {
+    std::string bytes, text;
+  } cases[] = {
+      {"\xE0\xA0", "i1L&M"},           {"\x80", "J,fQL"},
+      {std::string(13, '\0'), "zzzz"}, {std::string(4, '\0') + "\x01", "z!<<*\""},
+      {"\xFF\xFF\xFF\xFF", "s8W-!"},   {"", ""},
+  };
+  for (const auto &c : cases) {
+    std::string text;
+    output out;
+    ASSERT_TRUE(output_open(out, -1, &text));
+    write_ascii85(out, reinterpret_cast<const uint8_t *>(c.bytes.data()), c.bytes.size());
+    output_flush(out);
+    output_close(out);
+    EXPECT_EQ(text, c.text) << c.text;
+  }
+}
+
+const std::string font =
+    "STARTFONT 2.1\n"
+    "FONT -x-T-Medium-R-Normal--8-80-75-75-C-40-ISO10646-1\n"
+    "SIZE 8 75 75\n"
+    "FONTBOUNDINGBOX 4 8 0 -1\n"
+    "STARTPROPERTIES 4\n"
+    "COPYRIGHT \"a \"\"b\"\"\"\n"
+    "FONT_ASCENT 7\n"
+    "FONT_DESCENT 1\n"
+    "NEGATIVE -3\n"
+    "ENDPROPERTIES\n"
+    "CHARS 3\n"
+    "STARTCHAR A\nENCODING 65\nDWIDTH 4 0\nBBX 3 2 0 0\nBITMAP\nE0\nA0\nENDCHAR\n"
+    "STARTCHAR x\nENCODING -1\nBBX 1 3 1 3\nBITMAP\n80\nENDCHAR\n"
+    "STARTCHAR e\nENCODING 0\nBBX 0 0 0 0\nBITMAP\nENDCHAR\n"
+    "ENDFONT\n";
+// As FontForge writes the strike of this font once it has imported it; a
+// missing row is blank.
+const std::string strike = "EndChars\n"
+                           "BitmapFont: 8 3 7 1 1\n"
+                           "BDFStartProperties: 7\n"
+                           "FONT 1 \"-x-T-Medium-R-Normal--8-80-75-75-C-40-ISO10646-1\"\n"
+                           "SIZE 1 \"8 75 75\"\n"
+                           "FONTBOUNDINGBOX 1 \"4 8 0 -1\"\n"
+                           "COPYRIGHT 16 \"a \"\"b\"\"\"\n"
+                           "FONT_ASCENT 18 7\n"
+                           "FONT_DESCENT 18 1\n"
+                           "NEGATIVE 18 -3\n"
+                           "BDFEndProperties\n"
+                           "Resolution: 75\n"
+                           "BDFChar: 0 65 4 0 2 0 1\ni1L&M\n"
+                           "BDFChar: 1 65536 4 1 1 3 5\nJ,fQL\n"
+                           "BDFChar: 2 0 4 0 -1 0 -1\n\n"
+                           "EndBitmapFont\n"
+                           "EndSplineFont\n";
+
+TEST(strike, follows_the_glyph_records_with_their_indexes) {
+  for (const bool merge : {false, true}) {
+    const std::string sfd =
+        convert_text(font, nullptr, {.merge = merge, .bdf = true, .strike = true});
+    ASSERT_GE(sfd.size(), strike.size());
+    EXPECT_EQ(sfd.substr(sfd.size() - strike.size()), strike);
+    // The records are those of -b, but for the glyph index.
+    std::string records = convert_text(font, nullptr, {.merge = merge, .bdf = true});
+    for (const auto &[from, to] : {std::pair{"Encoding: 65 65 65", "Encoding: 65 65 0"},
+                                   std::pair{"Encoding: -1 -1 -1", "Encoding: -1 -1 1"},
+                                   std::pair{"Encoding: 0 0 0", "Encoding: 0 0 2"}})
+      records.replace(records.find(from), std::string(from).size(), to);
+    EXPECT_EQ(sfd.substr(0, sfd.size() - strike.size()),
+              records.substr(0, records.size() - sfd_end.size()));
+  }
+  // The tool spools to a file and gives the same.
+  write_file(scratch_dir() + "/strike.bdf", font);
+  const run_result run = run_shell("\"$Q\" -s strike.bdf");
+  EXPECT_EQ(run.out, convert_text(font, nullptr, {.merge = false, .bdf = true, .strike = true}));
+  EXPECT_EQ(run.status, 0);
+}
+
+} // namespace
