@@ -155,6 +155,23 @@ double write_pen_walk(int fd, long rows) {
   return bytes;
 }
 
+// Writes a font for -b whose glyphs sit far above and below the baseline,
+// each at another height, so that every glyph's pen starts far from the
+// ascent: the worst case known for -b.  Returns the number of bytes written.
+double write_far_boxes(int fd, long glyphs) {
+  FILE *out = fdopen(fd, "w");
+  double bytes = fprintf(out,
+                         "STARTFONT 2.1\nFONTBOUNDINGBOX 8 64 0 -2\nSTARTPROPERTIES 2\n"
+                         "FONT_ASCENT 62\nFONT_DESCENT 2\nENDPROPERTIES\nCHARS %ld\n",
+                         glyphs);
+  for (long g = 0; g < glyphs; g++)
+    bytes += fprintf(out, "STARTCHAR g%ld\nENCODING %ld\nBBX 1 1 0 %ld\nBITMAP\n80\nENDCHAR\n", g,
+                     g, g % 700 - 350);
+  bytes += fprintf(out, "ENDFONT\n");
+  fclose(out);
+  return bytes;
+}
+
 // Measures one input with both tools; the best of three runs counts.
 void compare(const char *name, const char *fast, const char *plain, const char *path, int width,
              int height, long glyphs, const std::string &row_text, double input_mb) {
@@ -207,8 +224,13 @@ int main(int argc, char **argv) {
       if (m.seconds < base.seconds) base = m;
     }
     base.output_mb = run(fast, argv[3], 0, 0, 0, "", true).output_mb;
-    for (const char *option : {"-m", "-b", "-mb"})
-      compare_option("unifont", fast, option, argv[3], unifont_mb, base);
+    double ratio[5];
+    const char *options[5] = {"-m", "-b", "-mb", "-s", "-ms"};
+    for (int i = 0; i < 5; i++)
+      ratio[i] = compare_option("unifont", fast, options[i], argv[3], unifont_mb, base);
+    // The strike spools every bitmap and copies it back; it should cost little.
+    std::printf("%-22s -s: %.2f times the time of -b, -ms %.2f times that of -mb\n", "unifont",
+                ratio[3] / ratio[1], ratio[4] / ratio[2]);
 
     // A million rows of one new pen position each, against Unifont.
     char walk_path[] = "/tmp/quadsmith-bench.XXXXXX";
@@ -224,6 +246,19 @@ int main(int argc, char **argv) {
     std::printf("%-22s %.2f times the time of Unifont\n", "new row top each row",
                 walk.seconds / base.seconds);
     unlink(walk_path);
+
+    char far_path[] = "/tmp/quadsmith-bench.XXXXXX";
+    const double far_mb = write_far_boxes(mkstemp(far_path), 200000) / 1e6;
+    measurement far;
+    far.seconds = 1e9;
+    for (int i = 0; i < 3; i++) {
+      const measurement m = run(fast, far_path, 0, 0, 0, "", false, "-b");
+      if (m.seconds < far.seconds) far = m;
+    }
+    report("-b boxes far away", "fast", far, far_mb, 0);
+    std::printf("%-22s %.2f times the time of Unifont per MB\n", "-b boxes far away",
+                far.seconds / far_mb / (base.seconds / unifont_mb));
+    unlink(far_path);
   }
 
   // Every pixel of a 32 by 64 cell set: the most output per input byte.
