@@ -6,55 +6,60 @@
 
 namespace {
 
-constexpr std::string_view keywords[] = {
-    "",
-    "FAMILY_NAME",
-    "COPYRIGHT",
-    "FONTBOUNDINGBOX",
-    "FONT_ASCENT",
-    "FONT_DESCENT",
-    "FONT_VERSION",
-    "CHARS",
-    "STARTCHAR",
-    "ENCODING",
-    "BITMAP",
-    "ENDCHAR",
-    "BBX",
-    "DWIDTH",
-    "CHARSET_REGISTRY",
-    "CHARSET_ENCODING",
-    "STARTFONT",
-    "ENDFONT",
-    "COMMENT",
-    "FONT",
-    "SIZE",
-    "CONTENTVERSION",
-    "METRICSSET",
-    "STARTPROPERTIES",
-    "ENDPROPERTIES",
-    "SWIDTH",
-    "SWIDTH1",
-    "DWIDTH1",
-    "VVECTOR",
-    "PIXEL_SIZE",
-    "FOUNDRY",
-    "WEIGHT_NAME",
-    "SLANT",
-    "SETWIDTH_NAME",
-    "ADD_STYLE_NAME",
-    "SPACING",
-    "AVERAGE_WIDTH",
-    "NOTICE",
-    "X_HEIGHT",
-    "CAP_HEIGHT",
-    "UNDERLINE_POSITION",
-    "UNDERLINE_THICKNESS",
+// What the converter knows of each keyword, in the order of the codes.
+constexpr keyword_facts keywords[] = {
+    {"", false, false},
+    {"FAMILY_NAME", true, false},
+    {"COPYRIGHT", true, false},
+    {"FONTBOUNDINGBOX", false, true},
+    {"FONT_ASCENT", true, false},
+    {"FONT_DESCENT", true, false},
+    {"FONT_VERSION", true, false},
+    {"CHARS", true, true},
+    {"STARTCHAR", true, true},
+    {"ENCODING", true, true},
+    {"BITMAP", false, true},
+    {"ENDCHAR", false, true},
+    {"BBX", false, false},
+    {"DWIDTH", false, false},
+    {"CHARSET_REGISTRY", true, false},
+    {"CHARSET_ENCODING", true, false},
+    {"STARTFONT", false, false},
+    {"ENDFONT", false, false},
+    {"COMMENT", false, false},
+    {"FONT", false, false},
+    {"SIZE", false, false},
+    {"CONTENTVERSION", false, false},
+    {"METRICSSET", false, false},
+    {"STARTPROPERTIES", false, false},
+    {"ENDPROPERTIES", false, false},
+    {"SWIDTH", false, false},
+    {"SWIDTH1", false, false},
+    {"DWIDTH1", false, false},
+    {"VVECTOR", false, false},
+    {"PIXEL_SIZE", false, false},
+    {"FOUNDRY", false, false},
+    {"WEIGHT_NAME", false, false},
+    {"SLANT", false, false},
+    {"SETWIDTH_NAME", false, false},
+    {"ADD_STYLE_NAME", false, false},
+    {"SPACING", false, false},
+    {"AVERAGE_WIDTH", false, false},
+    {"NOTICE", false, false},
+    {"X_HEIGHT", false, false},
+    {"CAP_HEIGHT", false, false},
+    {"UNDERLINE_POSITION", false, false},
+    {"UNDERLINE_THICKNESS", false, false},
 };
 static_assert(std::size(keywords) == last_keyword + 1);
 
 } // namespace
 
 std::string_view keyword_name(keyword code) {
+  return keywords[code].name;
+}
+
+const keyword_facts &facts(keyword code) {
   return keywords[code];
 }
 
@@ -106,57 +111,12 @@ keyword parse_keyword(bdf_line &line, bool bdf_geometry) {
   if (line.first.empty()) return KW_NONE;
   const int last = bdf_geometry ? last_keyword : last_default_keyword;
   for (int code = KW_FAMILY_NAME; code <= last; code++)
-    if (line.first == keywords[code]) return static_cast<keyword>(code);
+    if (line.first == keywords[code].name) return static_cast<keyword>(code);
   return KW_NONE;
 }
 
 bool takes_value(keyword code) {
-  switch (code) {
-  case KW_FAMILY_NAME:
-  case KW_COPYRIGHT:
-  case KW_FONT_ASCENT:
-  case KW_FONT_DESCENT:
-  case KW_FONT_VERSION:
-  case KW_CHARS:
-  case KW_STARTCHAR:
-  case KW_ENCODING:
-  case KW_CHARSET_REGISTRY:
-  case KW_CHARSET_ENCODING: return true;
-  case KW_NONE:
-  case KW_FONTBOUNDINGBOX:
-  case KW_BITMAP:
-  case KW_ENDCHAR:
-  case KW_BBX:
-  case KW_DWIDTH:
-  // The rest are read only with -b, whose values are the trimmed rest of the line.
-  case KW_STARTFONT:
-  case KW_ENDFONT:
-  case KW_COMMENT:
-  case KW_FONT:
-  case KW_SIZE:
-  case KW_CONTENTVERSION:
-  case KW_METRICSSET:
-  case KW_STARTPROPERTIES:
-  case KW_ENDPROPERTIES:
-  case KW_SWIDTH:
-  case KW_SWIDTH1:
-  case KW_DWIDTH1:
-  case KW_VVECTOR:
-  case KW_PIXEL_SIZE:
-  case KW_FOUNDRY:
-  case KW_WEIGHT_NAME:
-  case KW_SLANT:
-  case KW_SETWIDTH_NAME:
-  case KW_ADD_STYLE_NAME:
-  case KW_SPACING:
-  case KW_AVERAGE_WIDTH:
-  case KW_NOTICE:
-  case KW_X_HEIGHT:
-  case KW_CAP_HEIGHT:
-  case KW_UNDERLINE_POSITION:
-  case KW_UNDERLINE_THICKNESS: return false;
-  }
-  return false;
+  return keywords[code].takes_value;
 }
 
 std::string_view take_value(bdf_line &line) {

@@ -85,6 +85,16 @@ struct delimiter_set {
   }
 };
 
+// What the converter knows of a keyword.
+struct keyword_facts {
+  std::string_view name; // as it stands in a BDF; empty for KW_NONE
+  bool takes_value;      // its action wants the rest of the line (default reading)
+  bool writes_output;    // its action writes output or changes the cell
+};
+
+// The facts of a keyword.
+const keyword_facts &facts(keyword code);
+
 // The keyword's text as it stands in a BDF; empty for KW_NONE.
 std::string_view keyword_name(keyword code);
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 
 #include "compat.h"
 #include "io.h"
@@ -98,77 +99,54 @@ bool is_postscript_name(std::string_view name) {
 
 const char *identity_property_action(font_identity &identity, keyword code,
                                      std::string_view value) {
-  std::string *text = nullptr;
-  int32_t *number = nullptr;
-  long long min = 0, max = 4096;
-  int index = -1;
-  switch (code) {
-  case KW_FAMILY_NAME: text = &identity.family, index = 0; break;
-  case KW_FOUNDRY: text = &identity.foundry, index = 1; break;
-  case KW_WEIGHT_NAME: text = &identity.weight, index = 2; break;
-  case KW_SLANT: text = &identity.slant, index = 3; break;
-  case KW_SETWIDTH_NAME: text = &identity.setwidth, index = 4; break;
-  case KW_ADD_STYLE_NAME: text = &identity.add_style, index = 5; break;
-  case KW_SPACING: text = &identity.spacing, index = 6; break;
-  case KW_NOTICE: text = &identity.notice, index = 7; break;
-  // X fonts say -1, or 0, where they leave a metric unknown; either leaves it unset.
-  case KW_PIXEL_SIZE: number = &identity.pixel_size, min = -1, max = 1024; break;
-  case KW_AVERAGE_WIDTH: number = &identity.average_width, min = -1, max = 10240; break;
-  case KW_X_HEIGHT: number = &identity.x_height, min = -1024, max = 1024; break;
-  case KW_CAP_HEIGHT: number = &identity.cap_height, min = -1024, max = 1024; break;
-  case KW_UNDERLINE_THICKNESS:
-    number = &identity.underline_thickness, min = -1024, max = 1024;
-    break;
-  case KW_UNDERLINE_POSITION: number = &identity.underline_position, min = -1024, max = 1024; break;
-  case KW_NONE:
-  case KW_COPYRIGHT:
-  case KW_FONTBOUNDINGBOX:
-  case KW_FONT_ASCENT:
-  case KW_FONT_DESCENT:
-  case KW_FONT_VERSION:
-  case KW_CHARS:
-  case KW_STARTCHAR:
-  case KW_ENCODING:
-  case KW_BITMAP:
-  case KW_ENDCHAR:
-  case KW_BBX:
-  case KW_DWIDTH:
-  case KW_CHARSET_REGISTRY:
-  case KW_CHARSET_ENCODING:
-  case KW_STARTFONT:
-  case KW_ENDFONT:
-  case KW_COMMENT:
-  case KW_FONT:
-  case KW_SIZE:
-  case KW_CONTENTVERSION:
-  case KW_METRICSSET:
-  case KW_STARTPROPERTIES:
-  case KW_ENDPROPERTIES:
-  case KW_SWIDTH:
-  case KW_SWIDTH1:
-  case KW_DWIDTH1:
-  case KW_VVECTOR: return nullptr;
+  // The strings in the order of font_identity::has, and the numbers with
+  // their ranges; X fonts say -1, or 0, where they leave a metric unknown.
+  const struct {
+    keyword code;
+    std::string *text;
+    int32_t *number;
+    long long min, max;
+  } properties[] = {
+      {KW_FAMILY_NAME, &identity.family, nullptr, 0, 0},
+      {KW_FOUNDRY, &identity.foundry, nullptr, 0, 0},
+      {KW_WEIGHT_NAME, &identity.weight, nullptr, 0, 0},
+      {KW_SLANT, &identity.slant, nullptr, 0, 0},
+      {KW_SETWIDTH_NAME, &identity.setwidth, nullptr, 0, 0},
+      {KW_ADD_STYLE_NAME, &identity.add_style, nullptr, 0, 0},
+      {KW_SPACING, &identity.spacing, nullptr, 0, 0},
+      {KW_NOTICE, &identity.notice, nullptr, 0, 0},
+      {KW_PIXEL_SIZE, nullptr, &identity.pixel_size, -1, 1024},
+      {KW_AVERAGE_WIDTH, nullptr, &identity.average_width, -1, 10240},
+      {KW_X_HEIGHT, nullptr, &identity.x_height, -1024, 1024},
+      {KW_CAP_HEIGHT, nullptr, &identity.cap_height, -1024, 1024},
+      {KW_UNDERLINE_THICKNESS, nullptr, &identity.underline_thickness, -1024, 1024},
+      {KW_UNDERLINE_POSITION, nullptr, &identity.underline_position, -1024, 1024},
+  };
+  for (size_t index = 0; index < std::size(properties); index++) {
+    const auto &property = properties[index];
+    if (property.code != code) continue;
+    if (property.number != nullptr) {
+      const char *error = nullptr;
+      const long long n = bounded_number(value, property.min, property.max, &error);
+      if (error) return invalid(identity, code);
+      *property.number = code == KW_UNDERLINE_POSITION || n > 0 ? static_cast<int32_t>(n) : -1;
+      return nullptr;
+    }
+    const size_t limit = code == KW_NOTICE        ? max_line
+                         : code == KW_FAMILY_NAME ? max_family_name
+                                                  : max_style_word;
+    // The quotes and doubled quotes of a BDF string make the value longer than its text.
+    if (value.size() > 2 * limit + 2) return invalid(identity, code);
+    // The old value goes before the new one comes, so that no two are held.
+    std::string &text = *property.text;
+    text.clear();
+    text.shrink_to_fit();
+    text.resize(value.size());
+    text.resize(read_bdf_string(value, text.data()));
+    identity.has[index] = true;
+    return text.size() > limit ? invalid(identity, code) : nullptr;
   }
-  if (number != nullptr) {
-    const char *error = nullptr;
-    const long long n = bounded_number(value, min, max, &error);
-    if (error) return invalid(identity, code);
-    *number = n > 0 ? static_cast<int32_t>(n) : -1;
-    if (code == KW_UNDERLINE_POSITION) *number = static_cast<int32_t>(n);
-    return nullptr;
-  }
-  const size_t limit = code == KW_NOTICE        ? max_line
-                       : code == KW_FAMILY_NAME ? max_family_name
-                                                : max_style_word;
-  // The quotes and doubled quotes of a BDF string make the value longer than its text.
-  if (value.size() > 2 * limit + 2) return invalid(identity, code);
-  // The old value goes before the new one comes, so that no two are held.
-  text->clear();
-  text->shrink_to_fit();
-  text->resize(value.size());
-  text->resize(read_bdf_string(value, text->data()));
-  identity.has[index] = true;
-  return text->size() > limit ? invalid(identity, code) : nullptr;
+  return nullptr;
 }
 
 void identity_xlfd_action(font_identity &identity, std::string_view value) {

@@ -80,55 +80,6 @@ bool is_single_line(const char *text) {
   return text == nullptr || std::strpbrk(text, "\r\n") == nullptr;
 }
 
-// True for the keywords whose action writes output or changes the cell.
-bool writes_output(keyword code) {
-  switch (code) {
-  case KW_CHARS:
-  case KW_FONTBOUNDINGBOX:
-  case KW_STARTCHAR:
-  case KW_ENCODING:
-  case KW_BITMAP:
-  case KW_ENDCHAR: return true;
-  case KW_NONE:
-  case KW_FAMILY_NAME:
-  case KW_COPYRIGHT:
-  case KW_FONT_VERSION:
-  case KW_FONT_ASCENT:
-  case KW_FONT_DESCENT:
-  case KW_BBX:
-  case KW_DWIDTH:
-  case KW_CHARSET_REGISTRY:
-  case KW_CHARSET_ENCODING:
-  case KW_STARTFONT:
-  case KW_ENDFONT:
-  case KW_COMMENT:
-  case KW_FONT:
-  case KW_SIZE:
-  case KW_CONTENTVERSION:
-  case KW_METRICSSET:
-  case KW_STARTPROPERTIES:
-  case KW_ENDPROPERTIES:
-  case KW_SWIDTH:
-  case KW_SWIDTH1:
-  case KW_DWIDTH1:
-  case KW_VVECTOR:
-  case KW_PIXEL_SIZE:
-  case KW_FOUNDRY:
-  case KW_WEIGHT_NAME:
-  case KW_SLANT:
-  case KW_SETWIDTH_NAME:
-  case KW_ADD_STYLE_NAME:
-  case KW_SPACING:
-  case KW_AVERAGE_WIDTH:
-  case KW_NOTICE:
-  case KW_X_HEIGHT:
-  case KW_CAP_HEIGHT:
-  case KW_UNDERLINE_POSITION:
-  case KW_UNDERLINE_THICKNESS: return false;
-  }
-  return false;
-}
-
 bool is_hex_row(std::string_view text) {
   if (text.empty() || text.size() > 8) return false;
   for (const char c : text) {
@@ -229,7 +180,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   glyph_state &glyph = state.glyph;
   font_info &info = state.info;
   // Merged outlines are written before anything else is, and before the cell changes.
-  if (state.options.merge && writes_output(code)) flush_outline(glyph, out);
+  if (state.options.merge && facts(code).writes_output) flush_outline(glyph, out);
   switch (code) {
   case KW_NONE:
     return bitmap_row_action(glyph, out, bdf ? trimmed(line.text) : line.first, state.options);

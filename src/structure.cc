@@ -187,7 +187,7 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
   case KW_FONT_DESCENT:
   case KW_FONT_VERSION:
   case KW_CHARSET_REGISTRY:
-  case KW_CHARSET_ENCODING:
+  case KW_CHARSET_ENCODING: return property(state, code, value);
   case KW_PIXEL_SIZE:
   case KW_FOUNDRY:
   case KW_WEIGHT_NAME:
