@@ -242,17 +242,16 @@ void bdf_font_scale(glyph_state &state, float step) {
   state.xstep = state.ystep = step;
 }
 
-const char *startchar_action(glyph_state &state, output &out, std::string_view name,
+void startchar_action(glyph_state &state, output &out, std::string_view name,
                              const conversion_options &options) {
   if (options.bdf) {
-    if (state.height == 0) return "Glyph before FONTBOUNDINGBOX.";
     state.in_glyph = true;
     state.has_encoding = false;
     state.has_box = false;
     state.has_advance = false;
     // The record starts once the Unicode value is known, which its name may need.
     namer_start(state.names, name);
-    return nullptr;
+    return;
   }
   state.has_box = false;
   state.has_advance = false;
@@ -264,10 +263,9 @@ const char *startchar_action(glyph_state &state, output &out, std::string_view n
     const auto end = std::to_chars(number, number + sizeof number, state.unnamed++).ptr;
     output_write(out, "_unnamed.");
     output_write(out, std::string_view(number, static_cast<size_t>(end - number)));
-    return nullptr;
+    return;
   }
   write_glyph_name(out, name);
-  return nullptr;
 }
 
 void encoding_action(output &out, std::string_view value) {

@@ -98,9 +98,9 @@ font_pixels bdf_font_pixels(const glyph_state &state);
 void bdf_font_scale(glyph_state &state, float step);
 
 // Writes the start of a glyph record and forgets the last glyph's box; a
-// glyph without a name gets one of its own.  With bdf structure a glyph
-// before the font's box is an error, whose message is returned.
-const char *startchar_action(glyph_state &state, output &out, std::string_view name,
+// glyph without a name gets one of its own.  With bdf structure the record
+// waits for the glyph's Unicode value.
+void startchar_action(glyph_state &state, output &out, std::string_view name,
                              const conversion_options &options);
 
 // Writes the Encoding line of a glyph record from an ENCODING value read as

@@ -137,6 +137,7 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
 // the font's identity, which is not needed after.
 const char *bdf_chars_action(conversion_state &state, output &out, std::string_view value) {
   glyph_state &glyph = state.glyph;
+  if (glyph.height == 0) return "CHARS before FONTBOUNDINGBOX.";
   const font_pixels pixels = bdf_font_pixels(glyph);
   const identity_record font =
       derive_identity(state.identity, pixels, state.info.name, state.info.psname);
@@ -205,7 +206,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_FONT_DESCENT:
     return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
                               "Invalid value for FONT_DESCENT.");
-  case KW_STARTCHAR: return startchar_action(glyph, out, value, state.options);
+  case KW_STARTCHAR: startchar_action(glyph, out, value, state.options); return nullptr;
   case KW_ENCODING:
     if (bdf) return bdf_encoding_action(glyph, out, value);
     encoding_action(out, value);
