@@ -21,11 +21,13 @@ INSTANTIATE_TEST_SUITE_P(
     output_file, command_line,
     testing::Values(
         cli_case{"holds_what_standard_output_gets",
-                 "rm -rf d; mkdir d; \"$Q\" -b -m -o d/out.sfd font.bdf 2>/dev/null; "
+                 "export SOURCE_DATE_EPOCH=0; rm -rf d; mkdir d; "
+                 "\"$Q\" -b -m -o d/out.sfd font.bdf 2>/dev/null; "
                  "\"$Q\" -b -m font.bdf 2>/dev/null | cmp - d/out.sfd && ls -A d",
                  font, "out.sfd\n", "", 0},
         cli_case{"hyphen_is_standard_output",
-                 "\"$Q\" -o - font.bdf > a 2>/dev/null; \"$Q\" font.bdf > b 2>/dev/null; cmp a b",
+                 "export SOURCE_DATE_EPOCH=0; \"$Q\" -o - font.bdf > a 2>/dev/null; "
+                 "\"$Q\" font.bdf > b 2>/dev/null; cmp a b",
                  font, "", "", 0},
         cli_case{"malformed_line_keeps_the_old_file",
                  "rm -rf d; mkdir d; echo old > d/out.sfd; \"$Q\" -b -o d/out.sfd font.bdf" +

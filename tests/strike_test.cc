@@ -81,8 +81,10 @@ TEST(strike, follows_the_glyph_records_with_their_indexes) {
   }
   // The tool spools to a file and gives the same.
   write_file(scratch_dir() + "/strike.bdf", font);
-  const run_result run = run_shell("\"$Q\" -s strike.bdf");
+  const run_result run = run_shell("SOURCE_DATE_EPOCH=0 \"$Q\" -s strike.bdf");
+  setenv("SOURCE_DATE_EPOCH", "0", 1);
   EXPECT_EQ(run.out, convert_text(font, nullptr, {.merge = false, .bdf = true, .strike = true}));
+  unsetenv("SOURCE_DATE_EPOCH");
   EXPECT_EQ(run.status, 0);
 }
 
