@@ -2,6 +2,7 @@
 // exact em.
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <random>
 #include <string>
@@ -74,6 +75,8 @@ TEST(bdf_geometry, places_each_glyph_in_its_own_box) {
       {"BBX 1 1 0 0\nBITMAP\n80\nENDCHAR\nSTARTCHAR h\nBITMAP\n80\n",
        "Width: 512;Width: 512; 0.000000 64.000000 0.000000 896.000000"},
   };
+  // The squares and the merged outlines are compared, so their creation time is fixed.
+  setenv("SOURCE_DATE_EPOCH", "0", 1);
   for (const auto &c : cases) {
     const std::string bdf = well_formed(font + c.glyph + "ENDCHAR\n");
     const std::string squares = convert_text(bdf, nullptr, bdf_options);
@@ -82,6 +85,7 @@ TEST(bdf_geometry, places_each_glyph_in_its_own_box) {
     EXPECT_EQ(merged.substr(0, merged.find("SplineSet")),
               squares.substr(0, merged.find("SplineSet")));
   }
+  unsetenv("SOURCE_DATE_EPOCH");
 }
 
 std::string header_metrics(const std::string &sfd) {

@@ -1,5 +1,6 @@
 // BDF text as -b reads it: line ends, strings, names, charsets and structure.
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -58,7 +59,10 @@ TEST(bdf_text, line_ends_of_carriage_return_and_line_feed_are_line_ends) {
   std::string crlf;
   for (const char c : lf)
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  // Two runs are compared, so their creation time is fixed.
+  setenv("SOURCE_DATE_EPOCH", "0", 1);
   EXPECT_EQ(convert_text(crlf, nullptr, bdf_options), convert_text(lf, nullptr, bdf_options));
+  unsetenv("SOURCE_DATE_EPOCH");
   EXPECT_NE(convert_text(lf, nullptr, bdf_options).find("StartChar: uni0061\n"), std::string::npos);
 }
 
