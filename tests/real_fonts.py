@@ -755,39 +755,44 @@ def generate(sfd, target):
     return target
 
 
-def check_rendering(font_name, sfd, info, bdf_face, folder):
-    """The TrueType and OpenType fonts made from the -b SFD render in
-    monochrome at the font's pixel size like the BDF, pixel for pixel, at the
-    same offsets from the origin and with the same advance."""
+def compare_faces(font_name, info, bdf_face, path, flags, label):
+    """Every glyph of the font at path, loaded at the font's pixel size with
+    flags, has the pixels, offsets and advance FreeType's BDF driver gives."""
     import freetype
 
     size = info.get("pixel_size", info["height"])
+    face = freetype.Face(path)
+    face.set_pixel_sizes(0, size)
+    wrong = checked = 0
+    done = set()
+    for g in info["glyphs"]:
+        want, advance = freetype_glyph(bdf_face, g["encoding"])
+        unicode = unicode_of(font_name, g["encoding"])
+        if want is None or unicode is None or unicode in done:
+            continue
+        done.add(unicode)
+        got, got_advance = freetype_glyph(face, unicode, flags)
+        checked += 1
+        if got != want or round(got_advance) != advance:
+            wrong += 1
+            if wrong < 5:
+                print(f"{font_name} {label}: {g['name']}: advance {got_advance} for {advance},"
+                      f" pixels differ at {sorted((got or set()) ^ want)[:8]}")
+    if wrong or checked == 0:
+        raise Failure(f"{font_name}: {wrong} of {checked} glyphs differ in the {label}")
+    phase(f"{label} at {size} ppem: {checked} glyphs")
+
+
+def check_rendering(font_name, sfd, info, bdf_face, folder):
+    """The TrueType and OpenType fonts made from the -b SFD render in
+    monochrome at the font's pixel size like the BDF."""
+    import freetype
+
     flags = (freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO | freetype.FT_LOAD_NO_HINTING
              | freetype.FT_LOAD_NO_BITMAP)
     for kind in ("ttf", "otf"):
-        face = freetype.Face(generate(sfd, os.path.join(folder, f"{font_name}.{kind}")))
-        face.set_pixel_sizes(0, size)
-        wrong = checked = 0
-        done = set()
-        for g in info["glyphs"]:
-            want, advance = freetype_glyph(bdf_face, g["encoding"])
-            if want is None:
-                continue
-            unicode = unicode_of(font_name, g["encoding"])
-            if unicode is None or unicode in done:
-                continue
-            done.add(unicode)
-            got, got_advance = freetype_glyph(face, unicode, flags)
-            checked += 1
-            if got != want or round(got_advance) != advance:
-                wrong += 1
-                if wrong < 5:
-                    print(f"{font_name} {kind} at {size} ppem: {g['name']}: advance {got_advance}"
-                          f" for {advance}, pixels differ at {sorted((got or set()) ^ want)[:8]}")
-        if wrong or checked == 0:
-            raise Failure(f"{font_name}: {wrong} of {checked} glyphs of the {kind} render "
-                          f"differently at {size} ppem")
-        phase(f"{kind} rendered at {size} ppem: {checked} glyphs")
+        path = generate(sfd, os.path.join(folder, f"{font_name}.{kind}"))
+        compare_faces(font_name, info, bdf_face, path, flags, f"{kind} outlines")
     if font_name == "unifont":
         spacing = subprocess.run(["fc-query", "-f", "%{spacing}", os.path.join(folder, "unifont.ttf")],
                                  capture_output=True, text=True).stdout
@@ -836,28 +841,9 @@ def check_strike(tool, font_name, folder, options):
         font.generate(outputs[kind], bitmap_type=kind)
     font.close()
     phase("TrueType with bitmaps and OTB generated")
-    flags = freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO
     for kind, path in outputs.items():
-        face = freetype.Face(path)
-        face.set_pixel_sizes(0, size)
-        wrong = checked = 0
-        done = set()
-        for g in info["glyphs"]:
-            want, advance = freetype_glyph(bdf_face, g["encoding"])
-            unicode = unicode_of(font_name, g["encoding"])
-            if want is None or unicode is None or unicode in done:
-                continue
-            done.add(unicode)
-            got, got_advance = freetype_glyph(face, unicode, flags)
-            checked += 1
-            if got != want or got_advance != advance:
-                wrong += 1
-                if wrong < 5:
-                    print(f"{font_name} {kind}: {g['name']}: advance {got_advance} for {advance},"
-                          f" pixels differ at {sorted((got or set()) ^ want)[:8]}")
-        if wrong or checked == 0:
-            raise Failure(f"{font_name}: {wrong} of {checked} bitmaps of the {kind} differ")
-        phase(f"{kind} bitmaps at {size} ppem: {checked} glyphs")
+        compare_faces(font_name, info, bdf_face, path,
+                      freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO, f"{kind} bitmaps")
     if FONTS[font_name].endswith(".pcf.gz"):
         query = lambda path: subprocess.run(["fc-query", "-f", "%{pixelsize} %{spacing}", path],
                                             capture_output=True, text=True).stdout

@@ -81,12 +81,7 @@ TEST(strike, follows_the_glyph_records_with_their_indexes) {
     EXPECT_EQ(sfd.substr(0, sfd.size() - strike.size()),
               records.substr(0, records.size() - sfd_end.size()));
   }
-  // The tool spools to a file and gives the same.
-  write_file(scratch_dir() + "/strike.bdf", font);
-  const run_result run = run_shell("\"$Q\" -s strike.bdf");
-  EXPECT_EQ(run.out, convert_text(font, nullptr, {.merge = false, .bdf = true, .strike = true}));
   unsetenv("SOURCE_DATE_EPOCH");
-  EXPECT_EQ(run.status, 0);
 }
 
 } // namespace
