@@ -243,7 +243,7 @@ void bdf_font_scale(glyph_state &state, float step) {
 }
 
 void startchar_action(glyph_state &state, output &out, std::string_view name,
-                             const conversion_options &options) {
+                      const conversion_options &options) {
   if (options.bdf) {
     state.in_glyph = true;
     state.has_encoding = false;

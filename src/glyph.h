@@ -101,7 +101,7 @@ void bdf_font_scale(glyph_state &state, float step);
 // glyph without a name gets one of its own.  With bdf structure the record
 // waits for the glyph's Unicode value.
 void startchar_action(glyph_state &state, output &out, std::string_view name,
-                             const conversion_options &options);
+                      const conversion_options &options);
 
 // Writes the Encoding line of a glyph record from an ENCODING value read as
 // a number and mapped through the font's charset to Unicode; returns the

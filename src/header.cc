@@ -8,7 +8,6 @@
 
 #include "bdf.h"
 #include "compat.h"
-#include "names.h"
 
 namespace {
 
@@ -115,38 +114,21 @@ constexpr std::string_view fixed_display =
 
 } // namespace
 
-const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value,
-                               bool bdf_text) {
+const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value) {
   if (is_set(info.name) && is_set(info.psname)) return nullptr;
   size_t length;
-  const char *copy = duplicate(value, bdf_text, &length);
+  const char *copy = duplicate(value, false, &length);
   if (copy == nullptr) return allocation_message;
   const std::string_view text(copy, length);
-  bool kept = false;
+  // One copy serves both names; release_font_info frees it once.
   if (!is_set(info.name)) {
     info.name = text;
-    owned.name_owned = kept = true;
+    owned.name_owned = true;
   }
   if (!is_set(info.psname)) {
-    if (bdf_text) {
-      // The PostScript name keeps only what such a name may hold, or is
-      // left to the default if nothing is left.
-      char name[max_postscript_name];
-      const size_t n = postscript_name(text, name);
-      const char *ps = duplicate(n != 0 ? std::string_view(name, n) : "Untitled", false, &length);
-      if (ps == nullptr) {
-        if (!kept) std::free(const_cast<char *>(copy));
-        return allocation_message;
-      }
-      info.psname = std::string_view(ps, length);
-    } else {
-      // One copy serves both names; release_font_info frees it once.
-      info.psname = text;
-      kept = true;
-    }
+    info.psname = text;
     owned.psname_owned = true;
   }
-  if (!kept) std::free(const_cast<char *>(copy));
   return nullptr;
 }
 
@@ -161,19 +143,13 @@ const char *owned_property_action(std::string_view *slot, std::string_view value
   return nullptr;
 }
 
-const char *chars_action(font_info &info, output &out, std::string_view value, bool bdf_text) {
-  if (bdf_text) {
-    const char *error = nullptr;
-    bounded_number(value, 0, INT32_MAX, &error);
-    if (error) return "Invalid value for CHARS.";
-  }
+void chars_action(font_info &info, output &out, std::string_view value) {
   info.chars = value;
-  write_header(out, info, bdf_text);
+  write_header(out, info);
   info.chars = {};
-  return nullptr;
 }
 
-void write_header(output &out, const font_info &info, bool no_line_gap) {
+void write_header(output &out, const font_info &info) {
   const long created = creation_time();
   output_write(out, "SplineFontDB: 3.0\n");
   write_line(out, "FontName: ", first_set(info.psname, info.name));
@@ -188,7 +164,7 @@ void write_header(output &out, const font_info &info, bool no_line_gap) {
   output_write(out, fixed_layers);
   write_number_line(out, "CreationTime: ", created);
   output_write(out, fixed_family);
-  output_write(out, no_line_gap ? "LineGap: 0\n" : "LineGap: 72\n");
+  output_write(out, "LineGap: 72\n");
   output_write(out, "VLineGap: 0\n");
   output_write(out, fixed_panose);
   output_write(out, relative_metrics);

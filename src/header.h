@@ -25,11 +25,9 @@ struct name_ownership {
   bool psname_owned = false;
 };
 
-// Fills the names still unset from a FAMILY_NAME value; with bdf_text the
-// value is read as a BDF string and the PostScript name made of it is a valid
-// one.  Returns the fatal message if it can't be duplicated, else nullptr.
-const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value,
-                               bool bdf_text = false);
+// Fills the names still unset from a FAMILY_NAME value, as it stands.
+// Returns the fatal message if it can't be duplicated, else nullptr.
+const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value);
 
 // Replaces *slot (copyright or version) with a duplicate of value, read as a
 // BDF string with bdf_text; returns the fatal message if it can't be
@@ -37,15 +35,11 @@ const char *family_name_action(font_info &info, name_ownership &owned, std::stri
 const char *owned_property_action(std::string_view *slot, std::string_view value,
                                   bool bdf_text = false);
 
-// Writes the header announcing the glyphs counted by a CHARS value; with
-// bdf_text the value must be a number, and the header has no line gap.
-// Returns the message of a value that is not, else nullptr.
-const char *chars_action(font_info &info, output &out, std::string_view value,
-                         bool bdf_text = false);
+// Writes the header announcing the glyphs counted by a CHARS value.
+void chars_action(font_info &info, output &out, std::string_view value);
 
 // Writes the SFD font header; the creation time honours SOURCE_DATE_EPOCH.
-// With no_line_gap the lines of text meet, as the BDF's own geometry has them.
-void write_header(output &out, const font_info &info, bool no_line_gap = false);
+void write_header(output &out, const font_info &info);
 
 // Writes the SFD font header of a font read with -b: names, style and
 // metrics from its identity.

@@ -193,12 +193,13 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     return nullptr;
   case KW_FAMILY_NAME:
     if (bdf) return identity_property_action(state.identity, code, value);
-    return family_name_action(info, state.owned, value, bdf);
+    return family_name_action(info, state.owned, value);
   case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, bdf);
   case KW_FONT_VERSION: return owned_property_action(&info.version, value, bdf);
   case KW_CHARS:
     if (bdf) return bdf_chars_action(state, out, value);
-    return chars_action(info, out, value);
+    chars_action(info, out, value);
+    return nullptr;
   case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line, state.options);
   case KW_FONT_ASCENT:
     return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
