@@ -90,6 +90,7 @@ struct keyword_facts {
   std::string_view name; // as it stands in a BDF; empty for KW_NONE
   bool takes_value;      // its action wants the rest of the line (default reading)
   bool writes_output;    // its action writes output or changes the cell
+  bool property; // a property the converter reads, between STARTPROPERTIES and ENDPROPERTIES
 };
 
 // The facts of a keyword.

@@ -167,7 +167,12 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     if (state.structure.section == SECTION_BITMAP && is_hex_row(line.text))
       return bitmap_row_action(state.glyph, out, line.text, state.options);
   }
-  const keyword code = parse_keyword(line, bdf);
+  keyword code = parse_keyword(line, bdf);
+  // Among the properties a keyword of the file's own structure is just the
+  // name of another property: a real font has one called CHARS.
+  if (bdf && state.structure.section == SECTION_PROPERTIES && !facts(code).property &&
+      code != KW_ENDPROPERTIES && code != KW_COMMENT)
+    code = KW_NONE;
   std::string_view value;
   if (bdf) {
     value = bdf_value(line);
