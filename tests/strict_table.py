@@ -201,6 +201,11 @@ CASES = [
                "CHARSET_REGISTRY \"N\xe9\"\nCHARSET_ENCODING \"9\"\nENDPROPERTIES\n"), 0,
      note("Unknown charset N\\xE9-9: its glyphs have no Unicode value.") + report(2, 2),
      [("a", -1), ("b", -1)]),
+    # The options of -b.
+    ("postscript_name_not_valid", "-b -p a[b]", font(A), 1, error("Invalid value for -p."),
+     None),
+    ("strike_after_the_glyphs", "-s -m", font(A + glyph("b", 98)), 0, NO_CHARSET + report(2),
+     [("a", 97), ("b", 98)]),
     # Both modes.
     ("default_glyph_without_a_name", "", "FONTBOUNDINGBOX 8 16 0 -2\nCHARS 2\n"
      "STARTCHAR\nENCODING 97\nBITMAP\n80\nENDCHAR\nSTARTCHAR b\nENCODING 98\nBITMAP\n80\n"
