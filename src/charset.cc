@@ -155,6 +155,15 @@ void charset_close(charset_map &map) {
   map = charset_map{};
 }
 
+namespace {
+
+// Where the charset's name is: the properties (0), else the FONT name (2).
+int named_parts(const font_charset &charset) {
+  return charset.lengths[0] + charset.lengths[1] != 0 ? 0 : 2;
+}
+
+} // namespace
+
 void charset_property(font_charset &charset, std::string_view value, int which) {
   charset.ready = false;
   if (value.size() >= charset_part_room) {
@@ -177,8 +186,7 @@ void charset_from_xlfd(font_charset &charset, std::string_view name) {
 }
 
 std::string_view charset_name(const font_charset &charset, char *buffer) {
-  // The parts the map was opened with: the properties, else the FONT name's.
-  const int first = charset.lengths[0] + charset.lengths[1] != 0 ? 0 : 2;
+  const int first = named_parts(charset);
   size_t n = charset.lengths[first];
   std::memcpy(buffer, charset.parts[first], n);
   buffer[n++] = '-';
@@ -188,7 +196,7 @@ std::string_view charset_name(const font_charset &charset, char *buffer) {
 
 int32_t charset_glyph_unicode(font_charset &charset, int64_t code) {
   if (!charset.ready) {
-    const int first = charset.lengths[0] + charset.lengths[1] != 0 ? 0 : 2;
+    const int first = named_parts(charset);
     const std::string_view registry(charset.parts[first], charset.lengths[first]);
     const std::string_view encoding(charset.parts[first + 1], charset.lengths[first + 1]);
     charset.known = !charset.too_long && charset_open(charset.map, registry, encoding);

@@ -1,7 +1,6 @@
 #include "glyph.h"
 
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -79,25 +78,30 @@ float pen_top(pen_grid &grid, float origin, float step, int32_t steps) {
 void open_record(glyph_state &state, output &out, int32_t unicode) {
   output_write(out, "StartChar: ");
   namer_write(state.names, out, unicode);
-  char number[24];
-  const std::string_view value(
-      number,
-      static_cast<size_t>(std::to_chars(number, number + sizeof number, unicode).ptr - number));
   output_write(out, "\nEncoding: ");
-  output_write(out, value);
+  output_number(out, unicode);
   output_write(out, " ");
-  output_write(out, value);
+  output_number(out, unicode);
   output_write(out, " ");
-  if (state.strike != nullptr) {
-    const auto end = std::to_chars(number, number + sizeof number, state.names.glyphs - 1).ptr;
-    output_write(out, std::string_view(number, static_cast<size_t>(end - number)));
-  } else {
-    output_write(out, value);
-  }
+  output_number(out,
+                state.strike != nullptr ? static_cast<int64_t>(state.names.glyphs - 1) : unicode);
   output_write(out, "\n");
   state.unicode = unicode;
   state.has_encoding = true;
   if (unicode < 0) state.unencoded++;
+}
+
+// Draws a row's pixels, or with merge adds them to the rows to trace, and
+// moves the pen down.
+void draw_row(glyph_state &state, output &out, uint32_t pixels, int32_t first_column,
+              uint32_t columns, const conversion_options &options) {
+  if (options.merge)
+    outline_add_row(state.band, state.texts, out, pixels, first_column, columns, state.pen_y,
+                    state.xstep, state.ystep);
+  else
+    draw_pixels(out, state.texts, pixels, first_column, columns, state.pen_y, state.xstep,
+                state.ystep);
+  state.pen_y = state.pen_y - state.ystep;
 }
 
 // A glyph record needs its Encoding line before anything else; a glyph
@@ -238,8 +242,9 @@ font_pixels bdf_font_pixels(const glyph_state &state) {
   return pixels;
 }
 
-void bdf_font_scale(glyph_state &state, float step) {
+int32_t bdf_font_scale(glyph_state &state, float step) {
   state.xstep = state.ystep = step;
+  return scale(ascent_pixels(state), step);
 }
 
 void startchar_action(glyph_state &state, output &out, std::string_view name,
@@ -259,10 +264,8 @@ void startchar_action(glyph_state &state, output &out, std::string_view name,
   if (name.empty()) {
     // FontForge stops reading at a record without a name; this one is
     // numbered by the glyphs before it, which no BDF name is likely to be.
-    char number[24];
-    const auto end = std::to_chars(number, number + sizeof number, state.unnamed++).ptr;
     output_write(out, "_unnamed.");
-    output_write(out, std::string_view(number, static_cast<size_t>(end - number)));
+    output_number(out, static_cast<int64_t>(state.unnamed++));
     return;
   }
   write_glyph_name(out, name);
@@ -313,10 +316,8 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   if (state.strike != nullptr)
     strike_glyph(*state.strike, state.names.glyphs - 1, state.unicode, advance, state.box.x,
                  state.box.y, state.box.width, state.box.height);
-  char digits[32];
-  const auto end = std::to_chars(digits, digits + sizeof digits, width).ptr;
   output_write(out, "Width: ");
-  output_write(out, std::string_view(digits, static_cast<size_t>(end - digits)));
+  output_number(out, width);
   // No hints: FontForge would autohint every glyph when it makes an OTF,
   // which takes minutes for a large font and moves the pixels' edges.
   output_write(out, "\nFlags: W\nLayerCount: 2\nFore\nSplineSet\n");
@@ -365,39 +366,36 @@ uint32_t read_bdf_row(std::string_view token, uint32_t width) {
   return width == 32 ? value : value & ~(UINT32_MAX >> width);
 }
 
+bool is_hex_row(std::string_view text) {
+  for (const char c : text)
+    if (hex_digits[static_cast<unsigned char>(c)] > 15) return false;
+  return !text.empty();
+}
+
+const char *hex_row_action(glyph_state &state, output &out, std::string_view row,
+                           const conversion_options &options) {
+  if (row.size() > 2 * ((state.box.width + 7) / 8)) return "Invalid bitmap row.";
+  if (state.rows_read++ == state.box.height) return "More bitmap rows than the glyph's height.";
+  const uint32_t pixels = read_bdf_row(row, state.box.width);
+  if (state.strike != nullptr) strike_row(*state.strike, pixels);
+  draw_row(state, out, pixels, state.box.x, state.box.width, options);
+  return nullptr;
+}
+
 const char *bitmap_row_action(glyph_state &state, output &out, std::string_view first_token,
                               const conversion_options &options) {
   if (!state.in_bitmap) return nullptr;
-  uint32_t pixels;
-  int32_t first_column = 0;
-  uint32_t columns = state.width;
-  if (options.bdf) {
-    const size_t digits = 2 * ((state.box.width + 7) / 8);
-    if (first_token.empty() || first_token.size() > digits) return "Invalid bitmap row.";
-    for (const char c : first_token)
-      if (hex_digits[static_cast<unsigned char>(c)] > 15) return "Invalid bitmap row.";
-    if (state.rows_read++ == state.box.height) return "More bitmap rows than the glyph's height.";
-    pixels = read_bdf_row(first_token, state.box.width);
-    if (state.strike != nullptr) strike_row(*state.strike, pixels);
-    first_column = state.box.x;
-    columns = state.box.width;
-  } else {
-    const auto row = static_cast<uint32_t>(read_row(first_token));
+  if (options.bdf)
+    return is_hex_row(first_token) ? hex_row_action(state, out, first_token, options)
+                                   : "Invalid bitmap row.";
+  const auto row = static_cast<uint32_t>(read_row(first_token));
 #ifdef QUADSMITH_PLAIN_ROWS
-    if (!options.merge) {
-      draw_row_plain(out, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
-      state.pen_y = state.pen_y - state.ystep;
-      return nullptr;
-    }
-#endif
-    pixels = row_pixels(row, state.mask, state.width);
+  if (!options.merge) {
+    draw_row_plain(out, row, state.mask, state.width, state.pen_y, state.xstep, state.ystep);
+    state.pen_y = state.pen_y - state.ystep;
+    return nullptr;
   }
-  if (options.merge)
-    outline_add_row(state.band, state.texts, out, pixels, first_column, columns, state.pen_y,
-                    state.xstep, state.ystep);
-  else
-    draw_pixels(out, state.texts, pixels, first_column, columns, state.pen_y, state.xstep,
-                state.ystep);
-  state.pen_y = state.pen_y - state.ystep;
+#endif
+  draw_row(state, out, row_pixels(row, state.mask, state.width), 0, state.width, options);
   return nullptr;
 }

@@ -94,8 +94,9 @@ const char *dwidth_action(glyph_state &state, bdf_line &line);
 // stands in for a missing FONT_ASCENT or FONT_DESCENT.
 font_pixels bdf_font_pixels(const glyph_state &state);
 
-// Makes the pixel step units wide and tall.
-void bdf_font_scale(glyph_state &state, float step);
+// Makes the pixel step units wide and tall; returns the ascent in those
+// units, where the rows of glyphs start.
+int32_t bdf_font_scale(glyph_state &state, float step);
 
 // Writes the start of a glyph record and forgets the last glyph's box; a
 // glyph without a name gets one of its own.  With bdf structure the record
@@ -141,6 +142,15 @@ void endchar_action(glyph_state &state, output &out, const conversion_options &o
 // the glyph's box or is one too many is an error, whose message is returned.
 const char *bitmap_row_action(glyph_state &state, output &out, std::string_view row,
                               const conversion_options &options);
+
+// True for a non-empty text of hexadecimal digits alone, as a row under -b is.
+bool is_hex_row(std::string_view text);
+
+// Draws a row of an open bitmap block read as BDF, which is_hex_row
+// accepts; a row wider than the glyph's box or one too many is an error,
+// whose message is returned.
+const char *hex_row_action(glyph_state &state, output &out, std::string_view row,
+                           const conversion_options &options);
 
 // Writes the merged outline of the rows collected so far, if any.
 void flush_outline(glyph_state &state, output &out);

@@ -1,6 +1,5 @@
 #include "header.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,11 +56,10 @@ void write_line(output &out, std::string_view label, std::string_view value) {
   output_write(out, "\n");
 }
 
-template <typename Integer>
-void write_number_line(output &out, std::string_view label, Integer value) {
-  char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  write_line(out, label, std::string_view(digits, static_cast<size_t>(result.ptr - digits)));
+void write_number_line(output &out, std::string_view label, int64_t value) {
+  output_write(out, label);
+  output_number(out, value);
+  output_write(out, "\n");
 }
 
 constexpr std::string_view fixed_style = "ItalicAngle: 0\n"

@@ -53,17 +53,13 @@ bool is_plain(std::string_view word) {
 }
 
 // A property's text, else the XLFD field standing in for it.
-std::string_view pick(const font_identity &identity, int property, int field) {
-  const std::string *texts[] = {&identity.family,  &identity.foundry,  &identity.weight,
-                                &identity.slant,   &identity.setwidth, &identity.add_style,
-                                &identity.spacing, &identity.notice};
-  if (identity.has[property]) return *texts[property];
-  return field >= 0 ? std::string_view(identity.xlfd[field]) : std::string_view();
+std::string_view pick(const font_identity &identity, identity_text which) {
+  return identity.has[which] ? identity.text[which] : identity.xlfd[which];
 }
 
-int32_t xlfd_number(const font_identity &identity, int field) {
+int32_t xlfd_number(const std::string &field) {
   const char *error = nullptr;
-  const long long n = bounded_number(identity.xlfd[field], 1, 4096, &error);
+  const long long n = bounded_number(field, 1, 4096, &error);
   return error ? -1 : static_cast<int32_t>(n);
 }
 
@@ -99,28 +95,27 @@ bool is_postscript_name(std::string_view name) {
 
 const char *identity_property_action(font_identity &identity, keyword code,
                                      std::string_view value) {
-  // The strings in the order of font_identity::has, and the numbers with
-  // their ranges; X fonts say -1, or 0, where they leave a metric unknown.
+  // The texts in their order, and the numbers with their ranges; X fonts
+  // say -1, or 0, where they leave a metric unknown.
   const struct {
     keyword code;
-    std::string *text;
     int32_t *number;
     long long min, max;
   } properties[] = {
-      {KW_FAMILY_NAME, &identity.family, nullptr, 0, 0},
-      {KW_FOUNDRY, &identity.foundry, nullptr, 0, 0},
-      {KW_WEIGHT_NAME, &identity.weight, nullptr, 0, 0},
-      {KW_SLANT, &identity.slant, nullptr, 0, 0},
-      {KW_SETWIDTH_NAME, &identity.setwidth, nullptr, 0, 0},
-      {KW_ADD_STYLE_NAME, &identity.add_style, nullptr, 0, 0},
-      {KW_SPACING, &identity.spacing, nullptr, 0, 0},
-      {KW_NOTICE, &identity.notice, nullptr, 0, 0},
-      {KW_PIXEL_SIZE, nullptr, &identity.pixel_size, -1, 1024},
-      {KW_AVERAGE_WIDTH, nullptr, &identity.average_width, -1, 10240},
-      {KW_X_HEIGHT, nullptr, &identity.x_height, -1024, 1024},
-      {KW_CAP_HEIGHT, nullptr, &identity.cap_height, -1024, 1024},
-      {KW_UNDERLINE_THICKNESS, nullptr, &identity.underline_thickness, -1024, 1024},
-      {KW_UNDERLINE_POSITION, nullptr, &identity.underline_position, -1024, 1024},
+      {KW_FAMILY_NAME, nullptr, 0, 0},
+      {KW_FOUNDRY, nullptr, 0, 0},
+      {KW_WEIGHT_NAME, nullptr, 0, 0},
+      {KW_SLANT, nullptr, 0, 0},
+      {KW_SETWIDTH_NAME, nullptr, 0, 0},
+      {KW_ADD_STYLE_NAME, nullptr, 0, 0},
+      {KW_SPACING, nullptr, 0, 0},
+      {KW_NOTICE, nullptr, 0, 0},
+      {KW_PIXEL_SIZE, &identity.pixel_size, -1, 1024},
+      {KW_AVERAGE_WIDTH, &identity.average_width, -1, 10240},
+      {KW_X_HEIGHT, &identity.x_height, -1024, 1024},
+      {KW_CAP_HEIGHT, &identity.cap_height, -1024, 1024},
+      {KW_UNDERLINE_THICKNESS, &identity.underline_thickness, -1024, 1024},
+      {KW_UNDERLINE_POSITION, &identity.underline_position, -1024, 1024},
   };
   for (size_t index = 0; index < std::size(properties); index++) {
     const auto &property = properties[index];
@@ -138,7 +133,7 @@ const char *identity_property_action(font_identity &identity, keyword code,
     // The quotes and doubled quotes of a BDF string make the value longer than its text.
     if (value.size() > 2 * limit + 2) return invalid(identity, code);
     // The old value goes before the new one comes, so that no two are held.
-    std::string &text = *property.text;
+    std::string &text = identity.text[index];
     text.clear();
     text.shrink_to_fit();
     text.resize(value.size());
@@ -152,17 +147,17 @@ const char *identity_property_action(font_identity &identity, keyword code,
 void identity_xlfd_action(font_identity &identity, std::string_view value) {
   std::string_view fields[14];
   if (!xlfd_fields(value, fields)) return;
-  // Foundry, family, weight, slant, set width, added style, pixel size,
-  // then spacing and average width, the eleventh and twelfth fields.
-  const int wanted[9] = {0, 1, 2, 3, 4, 5, 6, 10, 11};
-  for (int i = 0; i < 9; i++)
-    identity.xlfd[i] = std::string(fields[wanted[i]].substr(0, max_style_word));
-  identity.has_xlfd = true;
+  // The field of each text, in their order; NOTICE has none.
+  constexpr int field_of[identity_texts] = {1, 0, 2, 3, 4, 5, 10, -1};
+  for (int i = 0; i < identity_texts; i++)
+    if (field_of[i] >= 0) identity.xlfd[i] = fields[field_of[i]].substr(0, max_style_word);
+  identity.xlfd_pixel_size = fields[6].substr(0, max_style_word);
+  identity.xlfd_average_width = fields[11].substr(0, max_style_word);
 }
 
 int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pixels) {
   if (identity.pixel_size > 0) return identity.pixel_size;
-  const int32_t from_name = xlfd_number(identity, 6);
+  const int32_t from_name = xlfd_number(identity.xlfd_pixel_size);
   return from_name > 0 && from_name <= 1024 ? from_name : pixels.cell_height;
 }
 
@@ -190,10 +185,10 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     r.underline_position = -units(below, r.step) - r.underline_width / 2;
   }
 
-  const std::string_view weight = pick(identity, 2, 2);
-  const std::string_view slant = pick(identity, 3, 3);
-  const std::string_view setwidth = pick(identity, 4, 4);
-  const std::string_view add_style = pick(identity, 5, 5);
+  const std::string_view weight = pick(identity, TEXT_WEIGHT);
+  const std::string_view slant = pick(identity, TEXT_SLANT);
+  const std::string_view setwidth = pick(identity, TEXT_SETWIDTH);
+  const std::string_view add_style = pick(identity, TEXT_ADD_STYLE);
   r.ttf_weight = lookup(weights, weight, 500);
   r.ttf_width = lookup(widths, setwidth, 5);
   r.weight = weight.empty() ? "Medium" : std::string(weight);
@@ -203,7 +198,7 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (italic || oblique) r.italic_angle = slant_key[0] == 'r' ? 12 : -12;
   r.style_map = (italic ? 0x1 : 0) | (oblique ? 0x200 : 0) | (r.ttf_weight >= 600 ? 0x20 : 0);
   if (r.style_map == 0) r.style_map = 0x40;
-  const std::string_view spacing = pick(identity, 6, 7);
+  const std::string_view spacing = pick(identity, TEXT_SPACING);
   r.monospaced = folded(spacing) == "c" || folded(spacing) == "m";
 
   // The style says what sets the font apart within its family: weight,
@@ -228,12 +223,12 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     r.family = std::string(family);
     r.full = r.family;
   } else {
-    std::string name(pick(identity, 0, 1));
+    std::string name(pick(identity, TEXT_FAMILY));
     if (name.empty()) name = "Untitled";
     if (folded(add_style) != "" && folded(add_style)[0] != 'n') append_word(name, add_style);
     if (!is_plain(setwidth)) append_word(name, setwidth);
-    const int32_t average =
-        identity.average_width > 0 ? identity.average_width : xlfd_number(identity, 8);
+    const int32_t average = identity.average_width > 0 ? identity.average_width
+                                                       : xlfd_number(identity.xlfd_average_width);
     char cell[32];
     if (average <= 0)
       std::snprintf(cell, sizeof cell, "%dx%d", pixels.cell_width, r.pixel_size);
@@ -271,9 +266,9 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     base.resize(std::min(base.size(), max_postscript_name - std::min<size_t>(suffix.size(), 31)));
     r.postscript = (base + suffix).substr(0, max_postscript_name);
   }
-  r.notice = pick(identity, 7, -1);
+  r.notice = pick(identity, TEXT_NOTICE);
   // The vendor ID holds four characters; a longer foundry name does not fit.
-  const std::string_view foundry = pick(identity, 1, 0);
+  const std::string_view foundry = pick(identity, TEXT_FOUNDRY);
   if (!foundry.empty() && foundry.size() <= 4 && postscript_part(foundry) == foundry &&
       foundry.find('\'') == std::string_view::npos)
     r.vendor = std::string(foundry) + std::string(4 - foundry.size(), ' ');

@@ -14,17 +14,31 @@
 constexpr size_t max_style_word = 63;
 constexpr size_t max_family_name = 1024;
 
+// The identity's string properties: FAMILY_NAME, FOUNDRY, WEIGHT_NAME,
+// SLANT, SETWIDTH_NAME, ADD_STYLE_NAME, SPACING and NOTICE.
+enum identity_text {
+  TEXT_FAMILY,
+  TEXT_FOUNDRY,
+  TEXT_WEIGHT,
+  TEXT_SLANT,
+  TEXT_SETWIDTH,
+  TEXT_ADD_STYLE,
+  TEXT_SPACING,
+  TEXT_NOTICE,
+  identity_texts
+};
+
 // The identity properties as read, strings without their BDF quotes; a
 // number is -1 (UNDERLINE_POSITION: INT32_MIN) while unset.
 struct font_identity {
-  std::string family, foundry, weight, slant, setwidth, add_style, spacing, notice;
-  bool has[8] = {}; // which of the strings above were given, in their order
+  std::string text[identity_texts];
+  bool has[identity_texts] = {}; // which of the texts were given
   int32_t pixel_size = -1, average_width = -1, x_height = -1, cap_height = -1;
   int32_t underline_thickness = -1, underline_position = INT32_MIN;
-  // The same from the XLFD name: foundry, family, weight, slant, set width,
-  // added style, pixel size, spacing, average width.
-  std::string xlfd[9];
-  bool has_xlfd = false;
+  // The fields of the XLFD name that stand in for the texts (none for
+  // NOTICE), and for PIXEL_SIZE and AVERAGE_WIDTH.
+  std::string xlfd[identity_texts];
+  std::string xlfd_pixel_size, xlfd_average_width;
   char message[64]; // the last error's text
 };
 

@@ -3,6 +3,7 @@
 #include "compat.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
@@ -115,6 +116,12 @@ void output_write(output &out, std::string_view text) {
     out.len += n;
     text.remove_prefix(n);
   }
+}
+
+void output_number(output &out, int64_t value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  output_write(out, std::string_view(digits, static_cast<size_t>(end - digits)));
 }
 
 bool reader_open_fd(line_reader &reader, int fd) {

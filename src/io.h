@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -35,6 +36,9 @@ inline char *output_reserve(output &out, size_t n) {
 
 // Appends text of any length.
 void output_write(output &out, std::string_view text);
+
+// Appends a whole number in decimal.
+void output_number(output &out, int64_t value);
 
 // Reads lines from a file descriptor or from memory, through one read buffer
 // and one growable line buffer for lines that cross a read.

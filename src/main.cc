@@ -80,16 +80,6 @@ bool is_single_line(const char *text) {
   return text == nullptr || std::strpbrk(text, "\r\n") == nullptr;
 }
 
-bool is_hex_row(std::string_view text) {
-  if (text.empty() || text.size() > 8) return false;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (!((byte >= '0' && byte <= '9') || ((byte | 0x20) >= 'a' && (byte | 0x20) <= 'f')))
-      return false;
-  }
-  return true;
-}
-
 // The value of a line read as BDF: the rest of the line behind the keyword,
 // without the blanks and tabs around it.
 std::string_view bdf_value(const bdf_line &line) {
@@ -107,19 +97,21 @@ const char *located(conversion_state &state, const char *message, unsigned long 
   return state.message;
 }
 
-// " 'name'" for a message that names a file, else nothing.
-std::string quoted(const char *name) {
-  return name == nullptr ? std::string() : " '" + std::string(name) + "'";
+// Starts a message about a file, "what 'name': ", or "what: " where no
+// name is given.
+void file_message(FILE *to, const char *what, const char *name) {
+  if (name == nullptr)
+    std::fprintf(to, "%s: ", what);
+  else
+    std::fprintf(to, "%s '%s': ", what, name);
 }
 
 // Reports a failed call on a file as perror would, naming the file where
 // one is given.
 void file_error(const char *what, const char *name) {
   const int error = errno;
-  if (name == nullptr)
-    std::fprintf(stderr, "%s: %s\n", what, std::strerror(error));
-  else
-    std::fprintf(stderr, "%s '%s': %s\n", what, name, std::strerror(error));
+  file_message(stderr, what, name);
+  std::fprintf(stderr, "%s\n", std::strerror(error));
 }
 
 // The strike keeps the header's lines and the properties as FontForge does.
@@ -141,9 +133,7 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   const font_pixels pixels = bdf_font_pixels(glyph);
   const identity_record font =
       derive_identity(state.identity, pixels, state.info.name, state.info.psname);
-  bdf_font_scale(glyph, font.step);
-  // Glyph rows start from the ascent in the pixel's own units.
-  state.info.ascent = static_cast<int32_t>(static_cast<float>(pixels.ascent) * font.step);
+  state.info.ascent = bdf_font_scale(glyph, font.step);
   if (state.options.strike)
     strike_metrics(state.strike, font.pixel_size, pixels.ascent, pixels.descent);
   state.info.chars = value;
@@ -165,7 +155,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     // Inside a bitmap a line of hexadecimal digits alone can be nothing but
     // a row, as no keyword is made of them alone.
     if (state.structure.section == SECTION_BITMAP && is_hex_row(line.text))
-      return bitmap_row_action(state.glyph, out, line.text, state.options);
+      return hex_row_action(state.glyph, out, line.text, state.options);
   }
   keyword code = parse_keyword(line, bdf);
   // Among the properties a keyword of the file's own structure is just the
@@ -268,13 +258,10 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
   if (state.options.bdf)
     if (const char *message = structure_end(state.structure))
       return located(state, message, reader.lines);
-  if (state.options.strike) {
-    output_write(out, "EndChars\n");
-    if (!strike_write(state.strike, out)) return "Can't read the strike back.";
-    output_write(out, "EndSplineFont\n");
-    return nullptr;
-  }
-  output_write(out, "EndChars\nEndSplineFont\n");
+  output_write(out, "EndChars\n");
+  if (state.options.strike && !strike_write(state.strike, out))
+    return "Can't read the strike back.";
+  output_write(out, "EndSplineFont\n");
   return nullptr;
 }
 
@@ -292,12 +279,8 @@ void release_state(conversion_state &state) {
 void reset_state(conversion_state &state) {
   release_font_info(state.info, state.owned);
   reset_glyph_state(state.glyph);
-  if (state.options.strike) {
-    // The spool of the last run starts over empty.
-    const bool in_memory = state.strike.spool_fd == -1;
-    strike_close(state.strike);
-    start_strike(state, in_memory);
-  }
+  // The spool of the last run starts over empty, of the same kind.
+  if (state.options.strike) start_strike(state, state.strike.spool_fd == -1);
   state.info = font_info{};
   state.structure = structure_state{};
   state.identity = font_identity{};
@@ -315,18 +298,16 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     status = 1;
   } else if (reader.error != 0) {
     output_flush(out);
-    std::fprintf(errors, "Can't read BDF file%s: ", quoted(state.input_name).c_str());
+    file_message(errors, "Can't read BDF file", state.input_name);
     if (reader.too_long)
       std::fprintf(errors, "Line %lu is longer than %zu bytes.\n", reader.lines + 1, max_line);
     else
       std::fprintf(errors, "%s\n", std::strerror(reader.error));
     status = 1;
   } else if (!output_flush(out)) {
-    if (state.output_name != nullptr)
-      std::fprintf(errors, "Can't write SFD file '%s': %s\n", state.output_name,
-                   std::strerror(out.error));
-    else
-      std::fprintf(errors, "Can't write SFD output: %s\n", std::strerror(out.error));
+    file_message(errors, state.output_name ? "Can't write SFD file" : "Can't write SFD output",
+                 state.output_name);
+    std::fprintf(errors, "%s\n", std::strerror(out.error));
     status = 1;
   } else {
     if (!state.glyph.charset.known) {

@@ -1,7 +1,6 @@
 #include "names.h"
 
 #include <array>
-#include <charconv>
 #include <cstdint>
 #include <cstring>
 
@@ -164,21 +163,17 @@ void namer_write(glyph_namer &namer, output &out, int32_t unicode) {
     output_write(out, name);
     return;
   }
-  char made[24];
-  char *end;
-  if (unicode >= 0) {
-    // Unicode values are given to one glyph each, so these names are unique.
-    const char *prefix = unicode <= 0xFFFF ? "uni" : "u";
-    const size_t digits = unicode <= 0xFFFF ? 4 : unicode <= 0xFFFFF ? 5 : 6;
-    const size_t n = std::strlen(prefix);
-    std::memcpy(made, prefix, n);
-    static constexpr char hex[] = "0123456789ABCDEF";
-    for (size_t i = 0; i < digits; i++)
-      made[n + i] = hex[(unicode >> (4 * (digits - 1 - i))) & 15];
-    end = made + n + digits;
-  } else {
-    std::memcpy(made, "glyph", 5);
-    end = std::to_chars(made + 5, made + sizeof made, namer.glyphs - 1).ptr;
+  if (unicode < 0) {
+    output_write(out, "glyph");
+    output_number(out, static_cast<int64_t>(namer.glyphs - 1));
+    return;
   }
-  output_write(out, std::string_view(made, static_cast<size_t>(end - made)));
+  // Unicode values are given to one glyph each, so these names are unique.
+  const bool bmp = unicode <= 0xFFFF;
+  output_write(out, bmp ? "uni" : "u");
+  const int digits = bmp ? 4 : unicode <= 0xFFFFF ? 5 : 6;
+  char hex[6];
+  for (int i = 0; i < digits; i++)
+    hex[i] = "0123456789ABCDEF"[(unicode >> (4 * (digits - 1 - i))) & 15];
+  output_write(out, std::string_view(hex, static_cast<size_t>(digits)));
 }

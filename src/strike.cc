@@ -1,7 +1,6 @@
 #include "strike.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -11,12 +10,6 @@
 #include "compat.h"
 
 namespace {
-
-void write_number(output &out, int64_t value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  output_write(out, std::string_view(digits, static_cast<size_t>(end - digits)));
-}
 
 // A value as a quoted string, its quotes doubled, as BDF and FontForge write them.
 void write_quoted(output &out, std::string_view value) {
@@ -48,6 +41,26 @@ int spool_file() {
   const int named = mkostemp(path, O_CLOEXEC);
   if (named != -1) unlink(path);
   return named;
+}
+
+// Writes n bytes in FontForge's ASCII85 form: whole groups of five
+// characters, the last one padded with zero bytes, and 'z' for four zeros.
+void write_ascii85(output &out, const uint8_t *bytes, size_t n) {
+  for (size_t i = 0; i < n; i += 4) {
+    uint32_t group = 0;
+    for (size_t b = 0; b < 4; b++)
+      group = group << 8 | (i + b < n ? bytes[i + b] : 0);
+    if (group == 0) {
+      output_write(out, "z");
+      continue;
+    }
+    char digits[5];
+    for (int d = 4; d >= 0; d--) {
+      digits[d] = static_cast<char>('!' + group % 85);
+      group /= 85;
+    }
+    output_write(out, std::string_view(digits, 5));
+  }
 }
 
 } // namespace
@@ -88,7 +101,7 @@ void strike_property(strike_state &strike, std::string_view name, std::string_vi
     const long long number = bounded_number(value, INT32_MIN, INT32_MAX, &error);
     if (error == nullptr) {
       output_write(out, " 18 ");
-      write_number(out, number);
+      output_number(out, number);
       if (name == "RESOLUTION_Y" && strike.resolution == 0 && number > 0)
         strike.resolution = static_cast<int32_t>(number);
     } else {
@@ -110,7 +123,7 @@ void strike_metrics(strike_state &strike, int32_t pixel_size, int32_t ascent, in
   output_write(strike.spool, "BDFEndProperties\n");
   if (strike.resolution > 0) {
     output_write(strike.spool, "Resolution: ");
-    write_number(strike.spool, strike.resolution);
+    output_number(strike.spool, strike.resolution);
     output_write(strike.spool, "\n");
   }
 }
@@ -141,11 +154,11 @@ void strike_row(strike_state &strike, uint32_t pixels) {
 void strike_glyph_end(strike_state &strike) {
   output &out = strike.spool;
   output_write(out, "BDFChar: ");
-  write_number(out, static_cast<int64_t>(strike.index));
+  output_number(out, static_cast<int64_t>(strike.index));
   output_write(out, " ");
-  write_number(out, strike.slot);
+  output_number(out, strike.slot);
   output_write(out, " ");
-  write_number(out, strike.advance);
+  output_number(out, strike.advance);
   const bool empty = strike.width == 0 || strike.height == 0;
   // Columns and rows from the lowest to the highest, both included; an
   // empty bitmap is written as FontForge writes one.
@@ -154,7 +167,7 @@ void strike_glyph_end(strike_state &strike) {
       empty ? 0 : strike.y, empty ? -1 : strike.y + static_cast<int64_t>(strike.height) - 1};
   for (const int64_t bound : bounds) {
     output_write(out, " ");
-    write_number(out, bound);
+    output_number(out, bound);
   }
   output_write(out, "\n");
   if (!empty) {
@@ -167,33 +180,15 @@ void strike_glyph_end(strike_state &strike) {
   strike.glyphs++;
 }
 
-void write_ascii85(output &out, const uint8_t *bytes, size_t n) {
-  for (size_t i = 0; i < n; i += 4) {
-    uint32_t group = 0;
-    for (size_t b = 0; b < 4; b++)
-      group = group << 8 | (i + b < n ? bytes[i + b] : 0);
-    if (group == 0) {
-      output_write(out, "z");
-      continue;
-    }
-    char digits[5];
-    for (int d = 4; d >= 0; d--) {
-      digits[d] = static_cast<char>('!' + group % 85);
-      group /= 85;
-    }
-    output_write(out, std::string_view(digits, 5));
-  }
-}
-
 bool strike_write(strike_state &strike, output &out) {
   output_write(out, "BitmapFont: ");
   for (const int64_t value : {int64_t{strike.pixel_size}, static_cast<int64_t>(strike.glyphs),
                               int64_t{strike.ascent}, int64_t{strike.descent}}) {
-    write_number(out, value);
+    output_number(out, value);
     output_write(out, " ");
   }
   output_write(out, "1\nBDFStartProperties: ");
-  write_number(out, strike.properties);
+  output_number(out, strike.properties);
   output_write(out, "\n");
   if (strike.spool_fd == -1) {
     output_flush(strike.spool);

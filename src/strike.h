@@ -58,7 +58,3 @@ void strike_glyph_end(strike_state &strike);
 // Writes the BitmapFont section with everything spooled; returns false with
 // errno set if the spool can't be read back.
 bool strike_write(strike_state &strike, output &out);
-
-// Writes n bytes in FontForge's ASCII85 form: whole groups of five
-// characters, the last one padded with zero bytes, and 'z' for four zeros.
-void write_ascii85(output &out, const uint8_t *bytes, size_t n);

@@ -27,11 +27,16 @@ const char *invalid(structure_state &state, keyword code) {
   return say(state, "Invalid value for %.*s.", code);
 }
 
+const char *numbers(structure_state &state, keyword code, std::string_view value, int min,
+                    int max) {
+  return has_numbers(value, min, max) ? nullptr : invalid(state, code);
+}
+
 // A keyword of the header that takes numbers and is read nowhere else.
 const char *header_numbers(structure_state &state, keyword code, std::string_view value, int min,
                            int max) {
   if (state.section != SECTION_HEADER) return unexpected(state, code);
-  return has_numbers(value, min, max) ? nullptr : invalid(state, code);
+  return numbers(state, code, value, min, max);
 }
 
 // A keyword that a glyph gives at most once, before its bitmap.
@@ -39,6 +44,15 @@ const char *glyph_keyword(structure_state &state, keyword code) {
   if (state.section != SECTION_GLYPH) return unexpected(state, code);
   if ((state.in_glyph & bit(code)) != 0) return say(state, "%.*s twice in a glyph.", code);
   state.in_glyph |= bit(code);
+  return nullptr;
+}
+
+// A keyword of no value that moves the reader from one section to the next.
+const char *moves(structure_state &state, keyword code, std::string_view value, bdf_section from,
+                  bdf_section to) {
+  if (state.section != from) return unexpected(state, code);
+  if (!value.empty()) return invalid(state, code);
+  state.section = to;
   return nullptr;
 }
 
@@ -53,8 +67,8 @@ const char *property(structure_state &state, keyword code, std::string_view valu
 const char *control_characters(const bdf_line &line) {
   for (const char c : line.text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte == '\r') return "Carriage return inside a line.";
-    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return "Control character in a line.";
+    if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
+      return byte == '\r' ? "Carriage return inside a line." : "Control character in a line.";
   }
   return nullptr;
 }
@@ -62,10 +76,6 @@ const char *control_characters(const bdf_line &line) {
 } // namespace
 
 bool is_bdf_value(std::string_view value) {
-  for (const char c : value) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return false;
-  }
   if (!value.starts_with('"')) return true;
   for (size_t i = 1; i < value.size(); i++) {
     if (value[i] != '"') continue;
@@ -102,10 +112,10 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
   case KW_NONE:
     if (line.first.empty()) return nullptr;
     switch (state.section) {
-    case SECTION_START: return "Expected STARTFONT.";
     case SECTION_PROPERTIES:
       return !value.empty() && is_bdf_value(value) ? nullptr : "Invalid value for a property.";
     case SECTION_END: return "Text after ENDFONT.";
+    case SECTION_START: // said above
     case SECTION_HEADER:
     case SECTION_GLYPHS:
     case SECTION_GLYPH:
@@ -119,11 +129,7 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
       return invalid(state, code);
     state.section = SECTION_HEADER;
     return nullptr;
-  case KW_ENDFONT:
-    if (state.section != SECTION_GLYPHS) return unexpected(state, code);
-    if (!value.empty()) return invalid(state, code);
-    state.section = SECTION_END;
-    return nullptr;
+  case KW_ENDFONT: return moves(state, code, value, SECTION_GLYPHS, SECTION_END);
   case KW_FONT:
     if (state.section != SECTION_HEADER) return unexpected(state, code);
     return value.empty() ? invalid(state, code) : nullptr;
@@ -135,26 +141,22 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
     if (const char *message = header_numbers(state, code, value, 1, 1)) return message;
     state.section = SECTION_PROPERTIES;
     return nullptr;
-  case KW_ENDPROPERTIES:
-    if (state.section != SECTION_PROPERTIES) return unexpected(state, code);
-    if (!value.empty()) return invalid(state, code);
-    state.section = SECTION_HEADER;
-    return nullptr;
+  case KW_ENDPROPERTIES: return moves(state, code, value, SECTION_PROPERTIES, SECTION_HEADER);
   case KW_SWIDTH:
   case KW_DWIDTH:
   case KW_SWIDTH1:
   case KW_DWIDTH1:
   case KW_VVECTOR:
-    if (state.section == SECTION_HEADER)
-      return has_numbers(value, 2, 2) ? nullptr : invalid(state, code);
-    if (const char *message = glyph_keyword(state, code)) return message;
-    return has_numbers(value, 2, 2) ? nullptr : invalid(state, code);
+    // The font's own metrics in the header, a glyph's before its bitmap.
+    if (state.section != SECTION_HEADER)
+      if (const char *message = glyph_keyword(state, code)) return message;
+    return numbers(state, code, value, 2, 2);
   case KW_BBX:
     if (const char *message = glyph_keyword(state, code)) return message;
-    return has_numbers(value, 4, 4) ? nullptr : invalid(state, code);
+    return numbers(state, code, value, 4, 4);
   case KW_ENCODING:
     if (const char *message = glyph_keyword(state, code)) return message;
-    return has_numbers(value, 1, 2) ? nullptr : invalid(state, code);
+    return numbers(state, code, value, 1, 2);
   case KW_CHARS: {
     if (state.section != SECTION_HEADER) return unexpected(state, code);
     const char *error = nullptr;
@@ -170,24 +172,17 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
     state.section = SECTION_GLYPH;
     state.in_glyph = 0;
     return nullptr;
-  case KW_BITMAP:
-    if (state.section != SECTION_GLYPH) return unexpected(state, code);
-    if (!value.empty()) return invalid(state, code);
-    state.section = SECTION_BITMAP;
-    return nullptr;
+  case KW_BITMAP: return moves(state, code, value, SECTION_GLYPH, SECTION_BITMAP);
   case KW_ENDCHAR:
     if (state.section == SECTION_GLYPH) return "ENDCHAR without BITMAP.";
-    if (state.section != SECTION_BITMAP) return unexpected(state, code);
-    if (!value.empty()) return invalid(state, code);
-    state.section = SECTION_GLYPHS;
-    return nullptr;
+    return moves(state, code, value, SECTION_BITMAP, SECTION_GLYPHS);
   case KW_FAMILY_NAME:
   case KW_COPYRIGHT:
   case KW_FONT_ASCENT:
   case KW_FONT_DESCENT:
   case KW_FONT_VERSION:
   case KW_CHARSET_REGISTRY:
-  case KW_CHARSET_ENCODING: return property(state, code, value);
+  case KW_CHARSET_ENCODING:
   case KW_PIXEL_SIZE:
   case KW_FOUNDRY:
   case KW_WEIGHT_NAME:

@@ -41,8 +41,8 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
 // Checks the end of input; returns the error's message, else nullptr.
 const char *structure_end(const structure_state &state);
 
-// True for a value that is one BDF string or number, without control
-// characters, a quoted string closed and nothing behind it.
+// True for a value that is one BDF string or number: a quoted string is
+// closed and has nothing behind it.  Control characters are the line's concern.
 bool is_bdf_value(std::string_view value);
 
 // True if value holds between min and max integers, separated by blanks

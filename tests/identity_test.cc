@@ -98,21 +98,4 @@ TEST(identity, em_is_the_pixel_size_and_the_line_is_ascent_and_descent) {
   }
 }
 
-TEST(identity, postscript_names_and_refused_values) {
-  const std::string longest(63, 'n'), too_long(64, 'n');
-  for (const std::string &name : {std::string("Fixed6x13-Bold"), std::string("a"), longest})
-    EXPECT_TRUE(is_postscript_name(name)) << name;
-  for (const std::string &name :
-       {std::string(), std::string("My Fixed"), std::string("a[b]"), std::string("caf\xC3\xA9"),
-        std::string("a/b"), std::string("a%"), too_long})
-    EXPECT_FALSE(is_postscript_name(name)) << name;
-  font_identity identity;
-  EXPECT_STREQ(identity_property_action(identity, KW_WEIGHT_NAME, std::string(64, 'w')),
-               "Invalid value for WEIGHT_NAME.");
-  EXPECT_STREQ(identity_property_action(identity, KW_PIXEL_SIZE, "2000"),
-               "Invalid value for PIXEL_SIZE.");
-  EXPECT_EQ(identity_property_action(identity, KW_X_HEIGHT, "-1"), nullptr);
-  EXPECT_EQ(identity.x_height, -1);
-}
-
 } // namespace
