@@ -1,7 +1,9 @@
 #include "glyph.h"
 
 #include <array>
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "compat.h"
@@ -10,9 +12,13 @@
 namespace {
 
 constexpr const char *bbox_message = "Invalid value for FONTBOUNDINGBOX.";
-// The largest offset or advance in pixels taken from a BDF; nothing real
-// comes near it, and it keeps the pen's walk to a glyph's box short.
+// The largest offset, advance or font box in pixels taken from a BDF;
+// nothing real comes near it, and it keeps the pen's walk to a glyph's box
+// short.
 constexpr long long max_offset = 1024;
+// The largest glyph box drawn: a row is read into 32 bits, and the texts of
+// a row's pixels and the strike's rows are made for at most these.
+constexpr long long max_box_width = 32, max_box_height = 64;
 
 // The value of each byte as a hexadecimal digit, or 16 for any other byte.
 constexpr auto hex_digits = [] {
@@ -44,6 +50,17 @@ int32_t scale(long long pixels, float step) {
 
 bool in_font_units(float value) {
   return value >= -32768.0f && value <= 32767.0f;
+}
+
+// Whether a box's edges, a whole number of pixels from the baseline, fit
+// FontForge's 16 bits.
+bool box_in_font_units(const glyph_box &box, float unit) {
+  const float left = static_cast<float>(box.x) * unit;
+  const float right = static_cast<float>(box.x + static_cast<int32_t>(box.width)) * unit;
+  const float bottom = static_cast<float>(box.y) * unit;
+  const float top = static_cast<float>(box.y + static_cast<int32_t>(box.height)) * unit;
+  return in_font_units(left) && in_font_units(right) && in_font_units(bottom) &&
+         in_font_units(top);
 }
 
 // The pen walked steps rows down from origin (up for negative steps), one
@@ -163,15 +180,19 @@ const char *fontboundingbox_action(glyph_state &state, bdf_line &line,
                                    const conversion_options &options) {
   // The BDF's own reading ends a number at the line end as well.
   const delimiter_set delims = options.bdf ? delimiter_set(" \t\n") : delimiter_set(" \t");
+  // The BDF's own glyphs are drawn in their own boxes, never in the font's,
+  // so only the default mode holds the font's box to what it can draw.
+  const long long max_width = options.bdf ? max_offset : 32;
+  const long long max_height = options.bdf ? max_offset : 64;
   const char *error = nullptr;
   std::string_view token = next_token(line, delims);
   if (!token.empty()) {
-    state.width = static_cast<uint32_t>(bounded_number(token, 0, 32, &error));
+    state.width = static_cast<uint32_t>(bounded_number(token, 0, max_width, &error));
     if (error) return bbox_message;
   }
   token = next_token(line, delims);
   if (!token.empty()) {
-    state.height = static_cast<uint32_t>(bounded_number(token, 0, 64, &error));
+    state.height = static_cast<uint32_t>(bounded_number(token, 0, max_height, &error));
     if (error) return bbox_message;
   }
   if (state.width == 0 || state.height == 0) return bbox_message;
@@ -185,7 +206,7 @@ const char *fontboundingbox_action(glyph_state &state, bdf_line &line,
     state.font_box.width = state.width;
     state.font_box.height = state.height;
   }
-  const uint32_t bytes = (state.width + 7) / 8;
+  const uint32_t bytes = std::min((state.width + 7) / 8, 4u);
   state.mask = 1u << (8 * bytes - 1);
   state.ystep = static_cast<float>(1024.0 / state.height);
   // Square pixels with the BDF's geometry; else the cell is 512 units wide.
@@ -194,27 +215,36 @@ const char *fontboundingbox_action(glyph_state &state, bdf_line &line,
 }
 
 const char *font_metric_action(const glyph_state &state, std::string_view value, int32_t *units,
-                               int32_t *pixels, const char *message) {
+                               int32_t *pixels, const char *message,
+                               const conversion_options &options) {
   const char *error = nullptr;
-  const long long n = bounded_number(value, 0, 64, &error);
+  const long long n = bounded_number(value, 0, options.bdf ? max_offset : 64, &error);
   if (error) return message;
   *pixels = static_cast<int32_t>(n);
   *units = scale(n, state.ystep);
   return nullptr;
 }
 
-const char *bbx_action(glyph_state &state, bdf_line &line) {
+const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t size) {
   const long long limits[4][2] = {
-      {0, 32}, {0, 64}, {-max_offset, max_offset}, {-max_offset, max_offset}};
+      {0, INT32_MAX}, {0, INT32_MAX}, {-max_offset, max_offset}, {-max_offset, max_offset}};
   long long values[4];
   for (int i = 0; i < 4; i++) {
     const char *error = nullptr;
     values[i] = bounded_number(next_token(line, " \t\n"), limits[i][0], limits[i][1], &error);
     if (error) return "Invalid value for BBX.";
   }
+  for (int i = 0; i < 2; i++)
+    if (values[i] > (i == 0 ? max_box_width : max_box_height)) {
+      std::snprintf(message, size, "BBX is %lld pixels %s; at most %lld by %lld are supported.",
+                    values[i], i == 0 ? "wide" : "tall", max_box_width, max_box_height);
+      return message;
+    }
   state.next_box = {static_cast<uint32_t>(values[0]), static_cast<uint32_t>(values[1]),
                     static_cast<int32_t>(values[2]), static_cast<int32_t>(values[3])};
   state.has_box = true;
+  // FontForge holds coordinates in 16 bits.
+  if (!box_in_font_units(state.next_box, state.ystep)) return "Invalid value for BBX.";
   return nullptr;
 }
 
@@ -230,6 +260,8 @@ const char *dwidth_action(glyph_state &state, bdf_line &line) {
   }
   state.next_advance = static_cast<int32_t>(dx);
   state.has_advance = true;
+  // FontForge holds widths in 16 bits.
+  if (!in_font_units(static_cast<float>(dx) * state.xstep)) return "Invalid value for DWIDTH.";
   return nullptr;
 }
 
@@ -304,11 +336,11 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   const float right =
       static_cast<float>(state.box.x + static_cast<int32_t>(state.box.width)) * state.xstep;
   const float bottom = state.pen_y - static_cast<float>(state.box.height) * state.ystep;
-  if (width < -32768 || width > 32767)
-    return state.has_advance ? "Invalid value for DWIDTH." : "Invalid value for FONTBOUNDINGBOX.";
+  // A glyph's own box and advance were checked on their lines.
+  if (width < -32768 || width > 32767) return "Invalid value for FONTBOUNDINGBOX.";
   if (!in_font_units(left) || !in_font_units(right) || !in_font_units(state.pen_y) ||
       !in_font_units(bottom))
-    return state.has_box ? "Invalid value for BBX." : "Invalid value for FONTBOUNDINGBOX.";
+    return "Invalid value for FONTBOUNDINGBOX.";
   encode_if_missing(state, out);
   state.in_bitmap = true;
   state.glyphs++;

@@ -35,8 +35,8 @@ struct pen_grid {
 
 // Conversion state of the glyph actions.
 struct glyph_state {
-  uint32_t width = 0;  // cell width in pixels, 1 to 32 once accepted
-  uint32_t height = 0; // cell height in pixels, 1 to 64 once accepted
+  uint32_t width = 0;  // cell width in pixels, 1 to 32 once accepted (-b: to 1024)
+  uint32_t height = 0; // cell height in pixels, 1 to 64 once accepted (-b: to 1024)
   float xstep = 64.0f; // font units per pixel horizontally
   float ystep = 64.0f; // font units per pixel vertically
   uint32_t mask = 0;   // the row bit of the leftmost pixel
@@ -80,11 +80,13 @@ const char *fontboundingbox_action(glyph_state &state, bdf_line &line,
 // Scales a FONT_ASCENT or FONT_DESCENT value into *units and keeps it in
 // *pixels; returns message on invalid values.
 const char *font_metric_action(const glyph_state &state, std::string_view value, int32_t *units,
-                               int32_t *pixels, const char *message);
+                               int32_t *pixels, const char *message,
+                               const conversion_options &options);
 
 // Takes a glyph's box from the tokens behind BBX; returns the fatal message
-// on values that can't be honoured, else nullptr.
-const char *bbx_action(glyph_state &state, bdf_line &line);
+// on values that can't be honoured, written into message (size bytes)
+// where it states a limit, else nullptr.
+const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t size);
 
 // Takes a glyph's advance from the tokens behind DWIDTH; returns the fatal
 // message on values that can't be honoured, else nullptr.

@@ -1,5 +1,6 @@
 #include "identity.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
@@ -63,9 +64,6 @@ int32_t xlfd_number(const std::string &field) {
   return error ? -1 : static_cast<int32_t>(n);
 }
 
-int32_t units(int32_t pixels, float step) {
-  return static_cast<int32_t>(std::lround(static_cast<float>(pixels) * step));
-}
 
 void append_word(std::string &text, std::string_view word) {
   if (word.empty()) return;
@@ -161,28 +159,52 @@ int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pi
   return from_name > 0 && from_name <= 1024 ? from_name : pixels.cell_height;
 }
 
+int32_t units_per_pixel(int32_t pixel_size) {
+  if (pixel_size <= 0) return 1;
+  int32_t units = (2048 + pixel_size) / (2 * pixel_size);
+  units = std::max(units, (min_em + pixel_size - 1) / pixel_size);
+  return std::max(1, std::min(units, max_em / pixel_size));
+}
+
 identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
                                 std::string_view family, std::string_view postscript) {
   identity_record r;
   r.pixel_size = identity_pixel_size(identity, pixels);
-  r.step = static_cast<float>(1024.0 / r.pixel_size);
-  // The em is the nominal size; its ascent and descent share the line as
-  // FONT_ASCENT and FONT_DESCENT do.  The product is rounded to a float
-  // before truncation, as the glyphs' own coordinates are.
-  const int32_t line = pixels.ascent + pixels.descent;
-  const float share = static_cast<float>(1024.0 / (line > 0 ? line : pixels.cell_height));
-  r.ascent = static_cast<int32_t>(static_cast<float>(pixels.ascent) * share);
-  r.descent = 1024 - r.ascent;
-  r.line_ascent = units(pixels.ascent, r.step);
-  r.line_descent = units(pixels.descent, r.step);
-  if (identity.x_height > 0) r.x_height = units(identity.x_height, r.step);
-  if (identity.cap_height > 0) r.cap_height = units(identity.cap_height, r.step);
+  const int32_t unit = r.units_per_pixel = units_per_pixel(r.pixel_size);
+  r.em = r.pixel_size * unit;
+  // The em is the nominal size; its ascent and descent share it as
+  // FONT_ASCENT and FONT_DESCENT share the line, in whole pixels, so that
+  // a strike of the same share lands at the pixel size.
+  const int32_t line_ascent = std::max(pixels.ascent, 0);
+  const int32_t line_descent = std::max(pixels.descent, 0);
+  const int64_t line = line_ascent + line_descent;
+  if (line == r.pixel_size)
+    r.em_ascent = line_ascent;
+  else if (line > 0)
+    r.em_ascent = static_cast<int32_t>((2 * int64_t{r.pixel_size} * line_ascent + line) / (2 * line));
+  else
+    r.em_ascent = r.pixel_size;
+  r.em_descent = r.pixel_size - r.em_ascent;
+  r.ascent = r.em_ascent * unit;
+  r.descent = r.em_descent * unit;
+  r.line_ascent = line_ascent * unit;
+  r.line_descent = line_descent * unit;
+  if (r.line_ascent > 32767 || r.line_descent > 32767)
+    r.error = "PIXEL_SIZE is too small for the line: it would pass 32767 font units.";
+  // An x-height or cap height above the ascent is no real one; Terminus
+  // gives its x-height as 12 pixels for a 7 pixel x.
+  if (identity.cap_height > 0 && identity.cap_height <= line_ascent)
+    r.cap_height = identity.cap_height * unit;
+  if (identity.x_height > 0 && identity.x_height < line_ascent &&
+      (r.cap_height < 0 || identity.x_height < identity.cap_height))
+    r.x_height = identity.x_height * unit;
   if (identity.underline_thickness > 0 && identity.underline_position != INT32_MIN) {
     // The position is the top of the line below the baseline; some fonts
     // give it negative, meaning below as well, and none wants it above.
-    const int32_t below = std::abs(identity.underline_position);
-    r.underline_width = units(identity.underline_thickness, r.step);
-    r.underline_position = -units(below, r.step) - r.underline_width / 2;
+    // Neither may leave the 16 bits of the post table.
+    const int32_t below = std::min(std::abs(identity.underline_position), 1024);
+    r.underline_width = std::min(identity.underline_thickness * unit, 16384);
+    r.underline_position = -std::min(below * unit, 16384) - r.underline_width / 2;
   }
 
   const std::string_view weight = pick(identity, TEXT_WEIGHT);

@@ -48,13 +48,18 @@ struct font_pixels {
   int32_t ascent = 0, descent = 0;         // FONT_ASCENT and FONT_DESCENT, or the box's
 };
 
+// The fewest and most font units an em may have in a TrueType font.
+constexpr int32_t min_em = 16, max_em = 16384;
+
 // Everything the SFD header says about the font under -b, in font units
-// where it is a length; the em is 1024 units, the pixel 1024 / pixel_size.
+// where it is a length: a pixel is a whole number of units both ways, and
+// the em is the pixel size in pixels.
 struct identity_record {
   std::string family, full, postscript, style, weight, notice, vendor;
   int32_t pixel_size = 0;
-  float step = 0.0f;                         // font units per pixel
-  int32_t ascent = 0, descent = 0;           // the em's share of each, adding up to 1024
+  int32_t units_per_pixel = 0, em = 0;
+  int32_t em_ascent = 0, em_descent = 0;     // the em's share of the line, in pixels
+  int32_t ascent = 0, descent = 0;           // the same in units, adding up to the em
   int32_t line_ascent = 0, line_descent = 0; // FONT_ASCENT and FONT_DESCENT in units
   int32_t x_height = -1, cap_height = -1;
   int32_t underline_position = -100, underline_width = 40;
@@ -62,6 +67,7 @@ struct identity_record {
   int32_t italic_angle = 0;
   uint32_t style_map = 0; // OS/2 fsSelection: italic 0x1, bold 0x20, regular 0x40, oblique 0x200
   bool monospaced = false;
+  const char *error = nullptr; // why the font can't be made, else nullptr
 };
 
 // Takes an identity property; value is the rest of the line, blanks around
@@ -73,6 +79,11 @@ void identity_xlfd_action(font_identity &identity, std::string_view value);
 
 // The pixel size: PIXEL_SIZE, else the XLFD's, else the cell height.
 int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pixels);
+
+// The font units of a pixel for a pixel size of 1 to 1024: 1024 / pixel
+// size rounded, so an em stays near the usual 1024 and fonts of 8, 16, 32
+// and 64 pixels keep exactly that.
+int32_t units_per_pixel(int32_t pixel_size);
 
 // Derives the header record; family and postscript, where not empty, are
 // the -f and -p names, which win over the derived ones.

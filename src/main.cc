@@ -125,7 +125,7 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
 }
 
 // The header of a font read with -b, once every property is known: the
-// pixel becomes 1024 / (pixel size) units and the names and style come from
+// pixel becomes a whole number of units and the names and style come from
 // the font's identity, which is not needed after.
 const char *bdf_chars_action(conversion_state &state, output &out, std::string_view value) {
   glyph_state &glyph = state.glyph;
@@ -133,9 +133,12 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   const font_pixels pixels = bdf_font_pixels(glyph);
   const identity_record font =
       derive_identity(state.identity, pixels, state.info.name, state.info.psname);
-  state.info.ascent = bdf_font_scale(glyph, font.step);
+  if (font.error != nullptr) return font.error;
+  state.info.ascent = bdf_font_scale(glyph, static_cast<float>(font.units_per_pixel));
+  // FontForge puts a strike at the sum of its ascent and descent, so they
+  // share the pixel size as the em's do.
   if (state.options.strike)
-    strike_metrics(state.strike, font.pixel_size, pixels.ascent, pixels.descent);
+    strike_metrics(state.strike, font.pixel_size, font.em_ascent, font.em_descent);
   state.info.chars = value;
   write_bdf_header(out, state.info, font);
   state.info.chars = {};
@@ -198,10 +201,10 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line, state.options);
   case KW_FONT_ASCENT:
     return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
-                              "Invalid value for FONT_ASCENT.");
+                              "Invalid value for FONT_ASCENT.", state.options);
   case KW_FONT_DESCENT:
     return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
-                              "Invalid value for FONT_DESCENT.");
+                              "Invalid value for FONT_DESCENT.", state.options);
   case KW_STARTCHAR: startchar_action(glyph, out, value, state.options); return nullptr;
   case KW_ENCODING:
     if (bdf) return bdf_encoding_action(glyph, out, value);
@@ -210,7 +213,8 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_BITMAP: return bitmap_action(glyph, out, info.ascent, state.options);
   case KW_ENDCHAR: endchar_action(glyph, out, state.options); return nullptr;
   // A glyph's own box and advance count before its bitmap only.
-  case KW_BBX: return glyph.in_bitmap ? nullptr : bbx_action(glyph, line);
+  case KW_BBX:
+    return glyph.in_bitmap ? nullptr : bbx_action(glyph, line, state.limit, sizeof state.limit);
   case KW_DWIDTH: return glyph.in_bitmap ? nullptr : dwidth_action(glyph, line);
   case KW_CHARSET_REGISTRY: charset_property_action(glyph, value, 0); return nullptr;
   case KW_CHARSET_ENCODING: charset_property_action(glyph, value, 1); return nullptr;

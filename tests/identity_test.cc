@@ -75,16 +75,28 @@ TEST(identity, names_and_style_follow_the_xlfd) {
 // line, which the hhea and typo metrics give in full.
 TEST(identity, em_is_the_pixel_size_and_the_line_is_ascent_and_descent) {
   const std::pair<std::string, std::string> cases[] = {
-      {"PIXEL_SIZE 12\n", "12 804 220 939 256"},
-      {"FONT -a-b-medium-r-normal--24-240-75-75-c-120-koi8-r\n", "24 804 220 469 128"},
+      {"PIXEL_SIZE 12\n", "12 85 1020 765 255 935 255"},
+      {"FONT -a-b-medium-r-normal--24-240-75-75-c-120-koi8-r\n", "24 43 1032 817 215 473 129"},
+      {"PIXEL_SIZE 14\n", "14 73 1022 803 219 803 219"},
   };
   for (const auto &[properties, metrics] : cases) {
     const identity_record r = derive_identity(identity_of(properties), {14, 26, 11, 3}, "", "");
     char text[64];
-    std::snprintf(text, sizeof text, "%d %d %d %d %d", r.pixel_size, r.ascent, r.descent,
-                  r.line_ascent, r.line_descent);
+    std::snprintf(text, sizeof text, "%d %d %d %d %d %d %d", r.pixel_size, r.units_per_pixel, r.em,
+                  r.ascent, r.descent, r.line_ascent, r.line_descent);
     EXPECT_EQ(text, metrics) << properties;
   }
+}
+
+TEST(identity, every_pixel_size_has_a_whole_unit_and_a_truetype_em) {
+  for (int32_t size = 1; size <= 1024; size++) {
+    const int32_t unit = units_per_pixel(size);
+    EXPECT_GE(size * unit, min_em) << size;
+    EXPECT_LE(size * unit, max_em) << size;
+    EXPECT_LE(std::abs(size * unit - 1024), size / 2 + (size < 16 ? 16 : 0)) << size;
+  }
+  for (const int32_t size : {8, 16, 32, 64})
+    EXPECT_EQ(units_per_pixel(size) * size, 1024);
 }
 
 } // namespace
