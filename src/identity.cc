@@ -161,9 +161,15 @@ int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pi
 
 int32_t units_per_pixel(int32_t pixel_size) {
   if (pixel_size <= 0) return 1;
-  int32_t units = (2048 + pixel_size) / (2 * pixel_size);
-  units = std::max(units, (min_em + pixel_size - 1) / pixel_size);
-  return std::max(1, std::min(units, max_em / pixel_size));
+  // The power of two nearest 1024 / pixel size by ratio: the next one up
+  // when (1024 / size)^2 > 2 * unit^2.
+  int32_t unit = 1;
+  while (int64_t{2} * unit * pixel_size <= 1024)
+    unit *= 2;
+  if (int64_t{1024} * 1024 > int64_t{2} * unit * unit * pixel_size * pixel_size) unit *= 2;
+  while (unit > 1 && unit * pixel_size > max_em)
+    unit /= 2;
+  return unit;
 }
 
 identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,

@@ -80,9 +80,11 @@ void identity_xlfd_action(font_identity &identity, std::string_view value);
 // The pixel size: PIXEL_SIZE, else the XLFD's, else the cell height.
 int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pixels);
 
-// The font units of a pixel for a pixel size of 1 to 1024: 1024 / pixel
-// size rounded, so an em stays near the usual 1024 and fonts of 8, 16, 32
-// and 64 pixels keep exactly that.
+// The font units of a pixel for a pixel size of 1 to 1024: the power of two
+// nearest 1024 / pixel size, so an em stays within a factor of 1.42 of the
+// usual 1024 (fonts of 8, 16, 32 and 64 pixels keep exactly that), and a
+// renderer's scale from units to pixels, ppem / em, is exact in binary
+// fixed point at every whole multiple of the pixel size.
 int32_t units_per_pixel(int32_t pixel_size);
 
 // Derives the header record; family and postscript, where not empty, are

@@ -159,23 +159,26 @@ void strike_glyph_end(strike_state &strike) {
   output_number(out, strike.slot);
   output_write(out, " ");
   output_number(out, strike.advance);
+  // FontForge leaves a glyph with an empty bitmap out of the fonts it makes,
+  // so a space would vanish from an OTB: it gets one blank pixel instead.
   const bool empty = strike.width == 0 || strike.height == 0;
-  // Columns and rows from the lowest to the highest, both included; an
-  // empty bitmap is written as FontForge writes one.
-  const int64_t bounds[4] = {
-      empty ? 0 : strike.x, empty ? -1 : strike.x + static_cast<int64_t>(strike.width) - 1,
-      empty ? 0 : strike.y, empty ? -1 : strike.y + static_cast<int64_t>(strike.height) - 1};
+  if (empty) {
+    strike.x = strike.y = 0;
+    strike.width = strike.height = 1;
+    strike.rows = 0;
+  }
+  // Columns and rows from the lowest to the highest, both included.
+  const int64_t bounds[4] = {strike.x, strike.x + static_cast<int64_t>(strike.width) - 1, strike.y,
+                             strike.y + static_cast<int64_t>(strike.height) - 1};
   for (const int64_t bound : bounds) {
     output_write(out, " ");
     output_number(out, bound);
   }
   output_write(out, "\n");
-  if (!empty) {
-    const size_t bytes = (strike.width + 7) / 8;
-    // Rows the BDF left out are blank.
-    std::memset(strike.bytes + strike.rows * bytes, 0, (strike.height - strike.rows) * bytes);
-    write_ascii85(out, strike.bytes, strike.height * bytes);
-  }
+  const size_t bytes = (strike.width + 7) / 8;
+  // Rows the BDF left out are blank.
+  std::memset(strike.bytes + strike.rows * bytes, 0, (strike.height - strike.rows) * bytes);
+  write_ascii85(out, strike.bytes, strike.height * bytes);
   output_write(out, "\n");
   strike.glyphs++;
 }

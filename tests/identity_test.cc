@@ -75,9 +75,9 @@ TEST(identity, names_and_style_follow_the_xlfd) {
 // line, which the hhea and typo metrics give in full.
 TEST(identity, em_is_the_pixel_size_and_the_line_is_ascent_and_descent) {
   const std::pair<std::string, std::string> cases[] = {
-      {"PIXEL_SIZE 12\n", "12 85 1020 765 255 935 255"},
-      {"FONT -a-b-medium-r-normal--24-240-75-75-c-120-koi8-r\n", "24 43 1032 817 215 473 129"},
-      {"PIXEL_SIZE 14\n", "14 73 1022 803 219 803 219"},
+      {"PIXEL_SIZE 12\n", "12 64 768 576 192 704 192"},
+      {"FONT -a-b-medium-r-normal--24-240-75-75-c-120-koi8-r\n", "24 32 768 608 160 352 96"},
+      {"PIXEL_SIZE 14\n", "14 64 896 704 192 704 192"},
   };
   for (const auto &[properties, metrics] : cases) {
     const identity_record r = derive_identity(identity_of(properties), {14, 26, 11, 3}, "", "");
@@ -91,9 +91,10 @@ TEST(identity, em_is_the_pixel_size_and_the_line_is_ascent_and_descent) {
 TEST(identity, every_pixel_size_has_a_whole_unit_and_a_truetype_em) {
   for (int32_t size = 1; size <= 1024; size++) {
     const int32_t unit = units_per_pixel(size);
-    EXPECT_GE(size * unit, min_em) << size;
-    EXPECT_LE(size * unit, max_em) << size;
-    EXPECT_LE(std::abs(size * unit - 1024), size / 2 + (size < 16 ? 16 : 0)) << size;
+    const int64_t em = size * unit;
+    EXPECT_EQ(unit & (unit - 1), 0) << size;
+    EXPECT_GE(2 * em * em, 1024 * 1024) << size;
+    EXPECT_LE(em * em, 2 * 1024 * 1024) << size;
   }
   for (const int32_t size : {8, 16, 32, 64})
     EXPECT_EQ(units_per_pixel(size) * size, 1024);

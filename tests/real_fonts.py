@@ -59,6 +59,10 @@ FONTS = {
     "jiskan16-2004-1": MISC + "jiskan16-2004-1.pcf.gz",
     "jiskan16-2000-2": MISC + "jiskan16-2000-2.pcf.gz",
     "taipei24": MISC + "taipei24.pcf.gz",
+    "fixed-7x14B": MISC + "7x14B.pcf.gz",
+    "terminus-24b": MISC + "ter-u24b_unicode.pcf.gz",
+    "mplus_h12b": MISC + "mplus_h12b.pcf.gz",
+    "koi12x24b_c": MISC + "koi12x24b_c.pcf.gz",
 }
 # Terminus 16n in every charset it ships, each held against its Unicode font.
 LEGACY_TERMINUS = ["cp1251", "iso-8859-1", "iso-8859-13", "iso-8859-15", "iso-8859-16",
@@ -89,6 +93,14 @@ def unicode_of(font_name, code):
     except UnicodeDecodeError:
         return None
     return ord(text) if len(text) == 1 else None
+
+
+def units_per_pixel(pixel_size):
+    """The font units of a pixel under -b: the power of two nearest 1024 /
+    pixel size by ratio."""
+    import math
+
+    return 2 ** round(math.log2(1024 / pixel_size))
 
 
 def open_bdf_face(path):
@@ -581,7 +593,7 @@ def check_bdf_geometry(tool, font_name, folder, options):
             or not header["FamilyName"].startswith((info["family"] or "").strip('"'))
             or not header["FullName"].startswith(header["FamilyName"])):
         raise Failure(f"{font_name}: names {header['FontName']!r}, {header['FullName']!r}")
-    step = 1024 / info.get("pixel_size", info["height"])
+    step = units_per_pixel(info.get("pixel_size", info["height"]))
     face = open_bdf_face(bdf)
     glyphs = sfd_glyphs(sfd)
     wrong = 0
@@ -591,7 +603,7 @@ def check_bdf_geometry(tool, font_name, folder, options):
         if want is None:
             continue
         got = grid_pixels(record["contours"], step)
-        if got != want or abs(record["width"] - advance * step) > 0.5 + 1e-6:
+        if got != want or record["width"] != advance * step:
             wrong += 1
             if wrong < 5:
                 print(f"{font_name}: {g['name']}: Width {record['width']} for {advance}; "
@@ -599,7 +611,7 @@ def check_bdf_geometry(tool, font_name, folder, options):
     if wrong:
         raise Failure(f"{font_name}: {wrong} glyphs differ from FreeType's reading")
     phase("pixels and advances against FreeType")
-    if font_name in ("fixed-10x20", "terminus-16n", "terminus-32b"):
+    if font_name in ("terminus-16n", "terminus-32b"):
         cell = os.path.join(folder, font_name + ".cell.sfd")
         convert(tool, bdf, cell, [o for o in options if o != "-b"])
         records = lambda path: open(path, "rb").read().split(b"StartChar: ", 1)[1]
@@ -857,6 +869,104 @@ def check_strike(tool, font_name, folder, options):
     check_rendering(font_name, sfd, info, bdf_face, folder)
 
 
+def grey_glyph(face, code):
+    """A glyph's outline rendered in 8-bit grey without hints: its fully
+    covered pixels as (column, top), whether any pixel is partly covered, and
+    its linear advance in pixels."""
+    import freetype
+
+    index = face.get_char_index(code)
+    if index == 0:
+        return None, True, None
+    face.load_glyph(index, freetype.FT_LOAD_RENDER | freetype.FT_LOAD_NO_BITMAP
+                    | freetype.FT_LOAD_NO_HINTING)
+    slot = face.glyph
+    bitmap = slot.bitmap
+    buffer = bitmap.buffer
+    pixels, grey = set(), False
+    for r in range(bitmap.rows):
+        for c in range(bitmap.width):
+            value = buffer[r * bitmap.pitch + c]
+            grey = grey or value not in (0, 255)
+            if value == 255:
+                pixels.add((slot.bitmap_left + c, slot.bitmap_top - r))
+    return pixels, grey, slot.linearHoriAdvance / 65536
+
+
+def scaled(pixels, k):
+    """Each pixel (column, top) as a k by k block."""
+    return {(k * c + i, k * top - j) for c, top in pixels for i in range(k) for j in range(k)}
+
+
+def check_scaled(tool, font_name, folder):
+    """With -s -m, the outlines of the TrueType and OpenType fonts made by
+    the README's commands render at every whole multiple of the pixel size
+    in grey values of 0 and 255 alone, each pixel a k by k block of the BDF
+    driver's, with k times its advance and line; the strike of the TrueType
+    font and the OTB stand at the pixel size with every glyph, empty ones
+    included."""
+    import freetype
+
+    bdf, info, sfd = check_conversion(tool, font_name, folder, ["-s", "-m"])
+    size = info.get("pixel_size", info["height"])
+    bdf_face = open_bdf_face(bdf)
+    fonts = {}
+    for kind, format in (("ttf", "ttf"), ("otf", "otf"), ("otb", "otb")):
+        fonts[kind] = os.path.join(folder, f"{font_name}.{kind}")
+        result = subprocess.run(["fontforge", "-lang=ff", "-c", "Open($1); Generate($2, $3)", sfd,
+                                 fonts[kind], format], capture_output=True)
+        if result.returncode != 0 or not os.path.exists(fonts[kind]):
+            raise Failure(f"FontForge made no {fonts[kind]}: {result.stderr.decode()[-300:]}")
+    phase("TrueType, OpenType and OTB generated")
+    # Unifont's sample: every 61st glyph.
+    glyphs = info["glyphs"][::61] if font_name == "unifont" else info["glyphs"]
+    reference = []
+    for g in glyphs:
+        unicode = unicode_of(font_name, g["encoding"])
+        want, advance = freetype_glyph(bdf_face, g["encoding"])
+        if want is not None and unicode is not None:
+            reference.append((g["name"], unicode, want, advance))
+    for kind in ("ttf", "otf"):
+        face = freetype.Face(fonts[kind])
+        for k in (1, 2, 3, 4):
+            face.set_pixel_sizes(0, k * size)
+            line = (face.size.ascender / 64, -face.size.descender / 64)
+            if line != (k * info["ascent_px"], k * info["descent_px"]):
+                raise Failure(f"{font_name} {kind} at {k * size} ppem: line {line}")
+            wrong = 0
+            for name, unicode, want, advance in reference:
+                got, grey, linear = grey_glyph(face, unicode)
+                if got != scaled(want, k) or grey or linear != k * advance:
+                    wrong += 1
+                    if wrong < 4:
+                        print(f"{font_name} {kind} x{k}: {name}: grey {grey}, advance {linear} for"
+                              f" {k * advance}, pixels differ at "
+                              f"{sorted((got or set()) ^ scaled(want, k))[:6]}")
+            if wrong:
+                raise Failure(f"{font_name}: {wrong} of {len(reference)} glyphs differ in the"
+                              f" {kind} outlines at {k * size} ppem")
+        phase(f"{kind} outlines at 1 to 4 times {size} ppem: {len(reference)} glyphs")
+    for kind in ("ttf", "otb"):
+        face = freetype.Face(fonts[kind])
+        sizes = [s.y_ppem / 64 for s in face.available_sizes]
+        pixelsize = subprocess.run(["fc-query", "-f", "%{pixelsize}", fonts[kind]],
+                                   capture_output=True, text=True).stdout
+        if sizes != [size] or (kind == "otb" and pixelsize != str(size)):
+            raise Failure(f"{font_name} {kind}: strikes at {sizes}, fc-query {pixelsize!r}")
+        face.set_pixel_sizes(0, size)
+        wrong = 0
+        for name, unicode, want, advance in reference:
+            got, got_advance = freetype_glyph(
+                face, unicode, freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO)
+            if got != want or got_advance != advance:
+                wrong += 1
+                if wrong < 4:
+                    print(f"{font_name} {kind} strike: {name}: advance {got_advance} for {advance}")
+        if wrong:
+            raise Failure(f"{font_name}: {wrong} glyphs differ in the {kind} strike")
+    phase(f"strikes at {size} ppem")
+
+
 def check_family(tool, folder):
     """Each member of a family converts to fonts that fontconfig finds as it
     finds the bitmap, with OS/2, post and name tables that say the same, and
@@ -894,9 +1004,10 @@ def check_family(tool, folder):
             problems.append(f"OS/2 version {os2.version}, weight {os2.usWeightClass}")
         if os2.fsSelection & 0x261 != (selection or 0x40):
             problems.append(f"fsSelection {os2.fsSelection:#x}")
-        step = 1024 / info["pixel_size"]
+        step = units_per_pixel(info["pixel_size"])
         for key, value in (("x_height", os2.sxHeight), ("cap_height", os2.sCapHeight)):
-            if info.get(key, 0) > 0 and value != round(info[key] * step):
+            # A value past the ascent is left out, and FontForge measures its own.
+            if 0 < info.get(key, 0) < info["ascent_px"] and value != info[key] * step:
                 problems.append(f"{key} {value} for {info[key]} pixels")
         if os2.usWinAscent < head.yMax or os2.usWinDescent < -head.yMin:
             problems.append(f"Windows metrics {os2.usWinAscent} {os2.usWinDescent}")
@@ -931,6 +1042,8 @@ def main():
                 check_names(tool, folder)
             elif "--charset" in sys.argv[3:]:
                 check_charset(tool, sys.argv[2], folder)
+            elif "--scaled" in sys.argv[3:]:
+                check_scaled(tool, sys.argv[2], folder)
             elif "--strike" in sys.argv[3:]:
                 check_strike(tool, sys.argv[2], folder,
                              ["-s"] + (["-m"] if "--merge" in sys.argv[3:] else []))

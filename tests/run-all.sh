@@ -8,7 +8,7 @@ packages=(cmake make g++ clang libgtest-dev libbenchmark-dev pcf2bdf xfonts-base
           xfonts-terminus unifont unifont-bin fontforge python3-fontforge python3-freetype
           libfuzzer-14-dev libclang-rt-14-dev valgrind mandoc strace time
           xfonts-jisx0213 xfonts-intl-chinese xfonts-75dpi xfonts-thai-etl fontconfig python3-fonttools
-          fonts-spleen)
+          fonts-spleen xfonts-mplus xfonts-cronyx-misc bsdextrautils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

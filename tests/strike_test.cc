@@ -25,7 +25,8 @@ const std::string font =
     "STARTCHAR e\nENCODING 0\nBBX 0 0 0 0\nBITMAP\nENDCHAR\n"
     "ENDFONT\n";
 // As FontForge writes the strike of this font once it has imported it; a
-// missing row is blank.
+// missing row is blank, and an empty glyph one blank pixel, which FontForge
+// keeps in the fonts it makes.
 const std::string strike = "EndChars\n"
                            "BitmapFont: 8 3 7 1 1\n"
                            "BDFStartProperties: 7\n"
@@ -40,7 +41,7 @@ const std::string strike = "EndChars\n"
                            "Resolution: 75\n"
                            "BDFChar: 0 65 4 0 2 0 1\ni1L&M\n"
                            "BDFChar: 1 65536 4 1 1 3 5\nJ,fQL\n"
-                           "BDFChar: 2 0 4 0 -1 0 -1\n\n"
+                           "BDFChar: 2 0 4 0 0 0 0\nz\n"
                            "EndBitmapFont\n"
                            "EndSplineFont\n";
 
