@@ -967,6 +967,37 @@ def check_scaled(tool, font_name, folder):
     phase(f"strikes at {size} ppem")
 
 
+def check_fontconfig(tool, folder):
+    """On Debian's stock fontconfig, which rejects bitmap-only fonts, the
+    README's acceptfont lines make fc-match find the OTB of its example."""
+    readme = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "README.md")).read()
+    block = re.search(r"```xml\n(.*?acceptfont.*?)```", readme, re.S).group(1)
+    rule = re.search(r"<selectfont>.*</selectfont>", block, re.S).group(0)
+    family = re.search(r"<string>(.*?)</string>", rule).group(1)
+    bdf = make_bdf("terminus-16n", folder)
+    sfd = os.path.join(folder, "terminus.sfd")
+    convert(tool, bdf, sfd, ["-s", "-m"])
+    fonts = os.path.join(folder, "fonts")
+    os.mkdir(fonts)
+    otb = os.path.join(fonts, "terminus.otb")
+    subprocess.run(["fontforge", "-lang=ff", "-c", 'Open($1); Generate($2, "otb")', sfd, otb],
+                   capture_output=True, check=True)
+    found = {}
+    for name, extra in (("stock", ""), ("README", rule)):
+        config = os.path.join(folder, name + ".conf")
+        open(config, "w").write(
+            '<?xml version="1.0"?>\n<fontconfig>\n'
+            '<include ignore_missing="no">/etc/fonts/fonts.conf</include>\n'
+            f"<dir>{fonts}</dir>\n<cachedir>{folder}/cache-{name}</cachedir>\n{extra}\n"
+            "</fontconfig>\n")
+        found[name] = subprocess.run(
+            ["fc-match", "-f", "%{file}", f"{family}:pixelsize=16"], capture_output=True,
+            text=True, env=dict(os.environ, FONTCONFIG_FILE=config)).stdout
+    if found["README"] != otb:
+        raise Failure(f"with the README's lines fc-match finds {found['README']!r}, not the OTB")
+    print(f"{family}: the stock configuration finds {found['stock']}, the README's the OTB")
+
+
 def check_family(tool, folder):
     """Each member of a family converts to fonts that fontconfig finds as it
     finds the bitmap, with OS/2, post and name tables that say the same, and
@@ -1038,6 +1069,8 @@ def main():
                 check_damaged(tool, folder)
             elif sys.argv[2] == "--family":
                 check_family(tool, folder)
+            elif sys.argv[2] == "--fontconfig":
+                check_fontconfig(tool, folder)
             elif sys.argv[2] == "--names":
                 check_names(tool, folder)
             elif "--charset" in sys.argv[3:]:
