@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "agl.h"
 #include "bdf.h"
 
 namespace {
@@ -91,8 +92,10 @@ bool charset_open(charset_map &map, std::string_view registry, std::string_view 
   if (converter == reinterpret_cast<iconv_t>(-1) && fallback != nullptr)
     converter = open_converter(fallback);
   if (converter == reinterpret_cast<iconv_t>(-1)) {
-    map.kind = CHARSET_UNKNOWN;
-    return false;
+    // The X server's own tables know charsets iconv does not: MuleArabic,
+    // DEC special, TIS-620, the Adobe sets and more.
+    map.kind = fontenc_open(map.fontenc, registry, encoding) ? CHARSET_FONTENC : CHARSET_UNKNOWN;
+    return map.kind == CHARSET_FONTENC;
   }
   map.converter = converter;
   return true;
@@ -108,6 +111,7 @@ int32_t charset_to_unicode(charset_map &map, int64_t code) {
     if (code >= 0xD800 && code <= 0xDFFF) return -1;
     return code >= 0 && code <= 0x10FFFF ? static_cast<int32_t>(code) : -1;
   case CHARSET_UNKNOWN: return -1;
+  case CHARSET_FONTENC: return fontenc_to_unicode(map.fontenc, code);
   case CHARSET_ONE_BYTE:
     if (code < 0 || code > 0xFF) return -1;
     bytes[0] = static_cast<char>(code);
@@ -194,7 +198,7 @@ std::string_view charset_name(const font_charset &charset, char *buffer) {
   return std::string_view(buffer, n + charset.lengths[first + 1]);
 }
 
-int32_t charset_glyph_unicode(font_charset &charset, int64_t code) {
+int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_view name) {
   if (!charset.ready) {
     const int first = named_parts(charset);
     const std::string_view registry(charset.parts[first], charset.lengths[first]);
@@ -203,7 +207,13 @@ int32_t charset_glyph_unicode(font_charset &charset, int64_t code) {
     charset.unnamed = !charset.too_long && registry.empty() && encoding.empty();
     charset.ready = true;
   }
-  const int32_t unicode = code < 0 ? -1 : charset_to_unicode(charset.map, code);
+  int32_t unicode = code < 0 ? -1 : charset_to_unicode(charset.map, code);
+  // Fonts of a charset no table knows often name their glyphs by the Adobe
+  // Glyph List or by their Unicode values, as the 3270 fonts do.
+  if (charset.map.kind == CHARSET_UNKNOWN) {
+    unicode = agl_unicode(name);
+    if (unicode >= 0) charset.by_name++;
+  }
   if (unicode < 0) return -1;
   if (!charset.taken) {
     constexpr size_t words = (0x110000 + 63) / 64;

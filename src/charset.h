@@ -6,6 +6,8 @@
 #include <memory>
 #include <string_view>
 
+#include "fontenc.h"
+
 // What kind of code a charset's glyphs carry.
 enum charset_kind {
   CHARSET_UNICODE,    // the code is the Unicode value
@@ -13,6 +15,7 @@ enum charset_kind {
   CHARSET_EUC,        // two 7-bit bytes, read in their EUC form with the high bits set
   CHARSET_EUC_PLANE2, // the same, behind the EUC prefix of the second plane (0x8F)
   CHARSET_TWO_BYTE,   // two bytes as they stand
+  CHARSET_FONTENC,    // the code as X.Org's font encodings read it
   CHARSET_UNKNOWN,    // no map: every code is without a Unicode value
 };
 
@@ -21,11 +24,13 @@ struct charset_map {
   charset_kind kind = CHARSET_UNICODE;
   void *converter = nullptr; // an iconv_t
   bool big5 = false;         // the Big5 codes whose Unicode value differs by source are mapped here
+  fontenc_map fontenc;       // for CHARSET_FONTENC
 };
 
 // Opens the map for a registry and encoding (either may be empty, and both
 // empty mean Unicode); returns false, with kind CHARSET_UNKNOWN, for a
-// charset neither named here nor known to the system's iconv.
+// charset neither named here nor known to the system's iconv or X.Org's
+// font encodings.
 bool charset_open(charset_map &map, std::string_view registry, std::string_view encoding);
 
 // The Unicode value of a code of the charset, or -1 if it has none.
@@ -47,6 +52,7 @@ struct font_charset {
   bool ready = false;   // the map is open for the names as they stand
   bool known = true;    // the map is one the system has
   bool unnamed = false; // neither the properties nor the FONT name a charset
+  uint64_t by_name = 0; // glyphs of an unknown charset mapped by their names
   charset_map map;
   std::unique_ptr<uint64_t[]> taken; // a bit per Unicode value given to a glyph
 };
@@ -59,9 +65,10 @@ void charset_property(font_charset &charset, std::string_view value, int which);
 // properties, where given, win.
 void charset_from_xlfd(font_charset &charset, std::string_view name);
 
-// The Unicode value of a glyph's code, opening the map on first use: -1 for
-// a code the charset can't map, and for a value an earlier glyph has taken.
-int32_t charset_glyph_unicode(font_charset &charset, int64_t code);
+// The Unicode value of a glyph's code, opening the map on first use, or in
+// a charset no table knows the value its name stands for: -1 for a code the
+// charset can't map, and for a value an earlier glyph has taken.
+int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_view name);
 
 // The longest charset name charset_name writes.
 constexpr size_t charset_name_room = 2 * charset_part_room;

@@ -1,7 +1,7 @@
 #include "glyph.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -59,8 +59,7 @@ bool box_in_font_units(const glyph_box &box, float unit) {
   const float right = static_cast<float>(box.x + static_cast<int32_t>(box.width)) * unit;
   const float bottom = static_cast<float>(box.y) * unit;
   const float top = static_cast<float>(box.y + static_cast<int32_t>(box.height)) * unit;
-  return in_font_units(left) && in_font_units(right) && in_font_units(bottom) &&
-         in_font_units(top);
+  return in_font_units(left) && in_font_units(right) && in_font_units(bottom) && in_font_units(top);
 }
 
 // The pen walked steps rows down from origin (up for negative steps), one
@@ -140,7 +139,9 @@ const char *bdf_encoding_action(glyph_state &state, output &out, std::string_vie
   if (!other.empty()) bounded_number(other, -1, INT32_MAX, &error);
   if (error || !next_token(words, " \t").empty()) return "Invalid value for ENCODING.";
   // The record waits for the Unicode value, which its name may be made of.
-  open_record(state, out, charset_glyph_unicode(state.charset, code));
+  open_record(state, out,
+              charset_glyph_unicode(state.charset, code,
+                                    std::string_view(state.names.name, state.names.length)));
   return nullptr;
 }
 

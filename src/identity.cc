@@ -64,7 +64,6 @@ int32_t xlfd_number(const std::string &field) {
   return error ? -1 : static_cast<int32_t>(n);
 }
 
-
 void append_word(std::string &text, std::string_view word) {
   if (word.empty()) return;
   if (!text.empty()) text += ' ';
@@ -187,7 +186,8 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (line == r.pixel_size)
     r.em_ascent = line_ascent;
   else if (line > 0)
-    r.em_ascent = static_cast<int32_t>((2 * int64_t{r.pixel_size} * line_ascent + line) / (2 * line));
+    r.em_ascent =
+        static_cast<int32_t>((2 * int64_t{r.pixel_size} * line_ascent + line) / (2 * line));
   else
     r.em_ascent = r.pixel_size;
   r.em_descent = r.pixel_size - r.em_ascent;

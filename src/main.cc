@@ -323,7 +323,9 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
           std::fputc(c, errors);
         else
           std::fprintf(errors, "\\x%02X", static_cast<unsigned char>(c));
-      std::fputs(": its glyphs have no Unicode value.\n", errors);
+      std::fputs(state.glyph.charset.by_name > 0 ? ": its glyphs are mapped by their names.\n"
+                                                 : ": its glyphs have no Unicode value.\n",
+                 errors);
     }
     if (state.glyph.charset.unnamed)
       std::fprintf(errors, "%s: No charset named: the codes are taken as Unicode.\n",

@@ -1,5 +1,6 @@
 #include "names.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -153,8 +154,9 @@ bool claim(glyph_namer &namer, std::string_view name) {
 void namer_start(glyph_namer &namer, std::string_view bdf_name) {
   namer.glyphs++;
   namer.valid = is_post_name(bdf_name) && !is_made_form(bdf_name);
-  namer.length = namer.valid ? bdf_name.size() : 0;
-  if (namer.valid) std::memcpy(namer.name, bdf_name.data(), namer.length);
+  // The name is kept even where it is not used, for the Unicode value it may give.
+  namer.length = std::min(bdf_name.size(), max_postscript_name);
+  std::memcpy(namer.name, bdf_name.data(), namer.length);
 }
 
 void namer_write(glyph_namer &namer, output &out, int32_t unicode) {

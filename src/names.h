@@ -31,7 +31,7 @@ size_t postscript_name(std::string_view name, char *to);
 // glyphN of its number.  The BDF names that look like these made ones are
 // made anew, so no two glyphs share a name.
 struct glyph_namer {
-  char name[max_postscript_name]; // the BDF name of the open glyph, if valid
+  char name[max_postscript_name]; // the BDF name of the open glyph, its first 63 bytes
   size_t length = 0;
   bool valid = false;
   uint64_t glyphs = 0; // glyphs started so far

@@ -4,20 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake make g++ clang libgtest-dev libbenchmark-dev pcf2bdf xfonts-base
+packages=(cmake make g++ pkgconf libfontenc-dev clang libgtest-dev libbenchmark-dev pcf2bdf xfonts-base
           xfonts-terminus unifont unifont-bin fontforge python3-fontforge python3-freetype
           libfuzzer-14-dev libclang-rt-14-dev valgrind mandoc strace time
           xfonts-jisx0213 xfonts-intl-chinese xfonts-75dpi xfonts-thai-etl fontconfig python3-fonttools
           fonts-spleen xfonts-mplus xfonts-cronyx-misc bsdextrautils)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  apt-get update -q
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
-fi
+bash tools/install-packages.sh "${packages[@]}"
 
 jobs=$(nproc)
 build() { # folder, then cmake options

@@ -193,11 +193,20 @@ CASES = [
                "CHARSET_REGISTRY \"JISX0213.2000\"\nCHARSET_ENCODING \"2\"\nENDPROPERTIES\n"),
      0, report(1), [("k", 0x20089)]),
     ("unknown_charset_is_said_once_and_escaped", "-b",
-     font(glyph("a", 65) + glyph("b", 66),
+     font(glyph("a", 65) + glyph("b!", 66),
           head="STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
                "CHARSET_REGISTRY \"N\xe9\"\nCHARSET_ENCODING \"9\"\nENDPROPERTIES\n"), 0,
-     said("Unknown charset N\\xE9-9: its glyphs have no Unicode value.") + report(2, 2),
-     [("a", -1), ("b", -1)]),
+     said("Unknown charset N\\xE9-9: its glyphs are mapped by their names.") + report(2, 1),
+     [("a", 97), ("glyph1", -1)]),
+    # Where no table knows the charset, glyph names give the Unicode values.
+    ("unknown_charset_maps_by_names", "-b",
+     font(glyph("uni0416", 1) + glyph("u1F600", 2) + glyph("Zhebrevecyrillic", 3) + glyph("uni0416", 4)
+          + glyph("uniD800", 5) + glyph("u110000", 6) + glyph("notaname", 7),
+          head="STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
+               "CHARSET_REGISTRY \"3270cg\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"), 0,
+     said("Unknown charset 3270cg-1: its glyphs are mapped by their names.") + report(7, 4),
+     [("uni0416", 0x416), ("u1F600", 0x1F600), ("Zhebrevecyrillic", 0x4C1), ("glyph3", -1),
+      ("glyph4", -1), ("glyph5", -1), ("notaname", -1)]),
     # The options of -b.
     ("identity_values_beyond_any_font", "-b",
      font(A, head=HEAD.replace("2\nFONT_ASCENT", "3\nWEIGHT_NAME \"" + "w" * 64 + "\"\nFONT_ASCENT")),
