@@ -64,6 +64,41 @@ int32_t xlfd_number(const std::string &field) {
   return error ? -1 : static_cast<int32_t>(n);
 }
 
+// The words of a text with the first letter of each made uppercase, as
+// FreeType names a bitmap font's style: "bold" is "Bold".
+std::string capitalised(std::string_view text) {
+  std::string words(text);
+  for (size_t i = 0; i < words.size(); i++)
+    if ((i == 0 || words[i - 1] == ' ') && words[i] >= 'a' && words[i] <= 'z')
+      words[i] = static_cast<char>(words[i] - 'a' + 'A');
+  return words;
+}
+
+// The words of text that name does not already say, compared without case.
+std::string words_not_in(std::string_view text, std::string_view name) {
+  std::string rest;
+  size_t from = 0;
+  while (from < text.size()) {
+    size_t end = text.find(' ', from);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view word = text.substr(from, end - from);
+    bool said = false;
+    size_t at = 0;
+    while (!said && at < name.size()) {
+      size_t stop = name.find(' ', at);
+      if (stop == std::string_view::npos) stop = name.size();
+      said = folded(name.substr(at, stop - at)) == folded(word);
+      at = stop + 1;
+    }
+    if (!said && !word.empty()) {
+      if (!rest.empty()) rest += ' ';
+      rest += word;
+    }
+    from = end + 1;
+  }
+  return rest;
+}
+
 void append_word(std::string &text, std::string_view word) {
   if (word.empty()) return;
   if (!text.empty()) text += ' ';
@@ -172,7 +207,8 @@ int32_t units_per_pixel(int32_t pixel_size) {
 }
 
 identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
-                                std::string_view family, std::string_view postscript) {
+                                std::string_view family, std::string_view postscript,
+                                std::string_view charset) {
   identity_record r;
   r.pixel_size = identity_pixel_size(identity, pixels);
   const int32_t unit = r.units_per_pixel = units_per_pixel(r.pixel_size);
@@ -219,7 +255,9 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   const std::string_view add_style = pick(identity, TEXT_ADD_STYLE);
   r.ttf_weight = lookup(weights, weight, 500);
   r.ttf_width = lookup(widths, setwidth, 5);
-  r.weight = weight.empty() ? "Medium" : std::string(weight);
+  // FontForge reads the weight as one word.
+  r.weight = weight.empty() ? "Medium" : words_not_in(capitalised(weight), "");
+  r.weight.erase(std::remove(r.weight.begin(), r.weight.end(), ' '), r.weight.end());
   const std::string slant_key = folded(slant);
   const bool italic = slant_key == "i" || slant_key == "ri";
   const bool oblique = slant_key == "o" || slant_key == "ro";
@@ -232,11 +270,11 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   // The style says what sets the font apart within its family: weight,
   // slant, width and added style, as FreeType names a bitmap font's style.
   std::string style;
-  if (!is_plain(weight)) append_word(style, weight);
+  if (!is_plain(weight)) append_word(style, capitalised(weight));
   if (italic || oblique)
     append_word(style, std::string(slant_key[0] == 'r' ? "Reverse " : "") +
                            (italic ? "Italic" : "Oblique"));
-  if (!is_plain(setwidth)) append_word(style, setwidth);
+  if (!is_plain(setwidth)) append_word(style, capitalised(setwidth));
   r.style = style.empty() ? "Regular" : style;
   // FreeType calls a bitmap font of no other style "Regular", and fontconfig
   // takes the weight from that word before WEIGHT_NAME: such a font is
@@ -245,16 +283,21 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   r.panose_weight = r.ttf_weight / 100 + 1;
 
   // Members of one family differ in weight and slant alone; anything else
-  // the XLFD names (added style, set width, size, average width) makes a
-  // family of its own, so the cell is part of the family's name.
+  // the XLFD names (foundry, added style, set width, size, average width,
+  // charset) makes a family of its own, so the cell is part of the family's
+  // name, and so are a foundry of the Fixed fonts other than X.Org's own
+  // and a charset other than Unicode.
   if (!family.empty()) {
     r.family = std::string(family);
-    r.full = r.family;
   } else {
     std::string name(pick(identity, TEXT_FAMILY));
     if (name.empty()) name = "Untitled";
-    if (folded(add_style) != "" && folded(add_style)[0] != 'n') append_word(name, add_style);
-    if (!is_plain(setwidth)) append_word(name, setwidth);
+    const std::string_view foundry = pick(identity, TEXT_FOUNDRY);
+    if (folded(name) == "fixed" && !foundry.empty() && folded(foundry) != "misc")
+      name = capitalised(foundry) + " " + name;
+    if (folded(add_style) != "" && folded(add_style)[0] != 'n')
+      append_word(name, capitalised(add_style));
+    if (!is_plain(setwidth)) append_word(name, capitalised(setwidth));
     const int32_t average = identity.average_width > 0 ? identity.average_width
                                                        : xlfd_number(identity.xlfd_average_width);
     char cell[32];
@@ -265,30 +308,18 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     else
       std::snprintf(cell, sizeof cell, "%d.%dx%d", average / 10, average % 10, r.pixel_size);
     append_word(name, cell);
+    if (!charset.empty() && folded(charset).rfind("iso10646", 0) != 0) append_word(name, charset);
     r.family = name;
-    // The full name says each word once: a width word stands in both.
-    r.full = name;
-    if (r.style != "Regular") {
-      std::string rest;
-      size_t from = 0;
-      while (from < r.style.size()) {
-        size_t end = r.style.find(' ', from);
-        if (end == std::string::npos) end = r.style.size();
-        const std::string word = r.style.substr(from, end - from);
-        if (!is_plain(setwidth) && word == setwidth) {
-          from = end + 1;
-          continue;
-        }
-        append_word(rest, word);
-        from = end + 1;
-      }
-      append_word(r.full, rest);
-    }
   }
+  // The full name and the PostScript name say each word once: a width word
+  // stands in the family and the style.
+  const std::string rest = r.style == "Regular" ? "" : words_not_in(r.style, r.family);
+  r.full = r.family;
+  append_word(r.full, rest);
   if (!postscript.empty()) {
     r.postscript = std::string(postscript);
   } else {
-    std::string suffix = "-" + postscript_part(r.style);
+    std::string suffix = "-" + postscript_part(rest.empty() ? "Regular" : rest);
     std::string base = postscript_part(r.family);
     if (base.empty()) base = "Untitled";
     base.resize(std::min(base.size(), max_postscript_name - std::min<size_t>(suffix.size(), 31)));

@@ -88,9 +88,11 @@ int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pi
 int32_t units_per_pixel(int32_t pixel_size);
 
 // Derives the header record; family and postscript, where not empty, are
-// the -f and -p names, which win over the derived ones.
+// the -f and -p names, which win over the derived ones, and charset is the
+// charset the font names ("ISO8859-2"), empty where it names none.
 identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
-                                std::string_view family, std::string_view postscript);
+                                std::string_view family, std::string_view postscript,
+                                std::string_view charset = {});
 
 // True for a valid PostScript name: 1 to 63 printable ASCII characters other
 // than blanks and []() {}<>/%.

@@ -44,7 +44,10 @@ constexpr const char *option_string = "+f:o:p:bhmsv";
 constexpr const char *option_string = "f:o:p:bhmsv";
 #endif
 
-void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, uint64_t unencoded) {
+// The run report; with a name, it says which input it is about, so that
+// the reports of runs side by side can be told apart.
+void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, uint64_t unencoded,
+                 const char *name) {
   struct timespec end;
   clock_gettime(CLOCK_MONOTONIC, &end);
   time_t seconds = end.tv_sec - start.tv_sec;
@@ -55,12 +58,15 @@ void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, ui
   }
   const double elapsed =
       static_cast<double>(nanoseconds) / 1000000000.0 + static_cast<double>(seconds);
+  std::fprintf(errors, "Processed %lu glyphs", static_cast<unsigned long>(glyphs));
+  if (name != nullptr && std::strcmp(name, "-") == 0)
+    std::fputs(" of standard input", errors);
+  else if (name != nullptr)
+    std::fprintf(errors, " of '%s'", name);
   if (unencoded == 0)
-    std::fprintf(errors, "Processed %lu glyphs in %f seconds.\n",
-                 static_cast<unsigned long>(glyphs), elapsed);
+    std::fprintf(errors, " in %f seconds.\n", elapsed);
   else
-    std::fprintf(errors, "Processed %lu glyphs in %f seconds, %lu without a Unicode value.\n",
-                 static_cast<unsigned long>(glyphs), elapsed,
+    std::fprintf(errors, " in %f seconds, %lu without a Unicode value.\n", elapsed,
                  static_cast<unsigned long>(unencoded));
 }
 
@@ -131,8 +137,11 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   glyph_state &glyph = state.glyph;
   if (glyph.height == 0) return "CHARS before FONTBOUNDINGBOX.";
   const font_pixels pixels = bdf_font_pixels(glyph);
+  char charset[charset_name_room];
+  std::string_view named = charset_name(state.glyph.charset, charset);
+  if (named == "-") named = {};
   const identity_record font =
-      derive_identity(state.identity, pixels, state.info.name, state.info.psname);
+      derive_identity(state.identity, pixels, state.info.name, state.info.psname, named);
   if (font.error != nullptr) return font.error;
   state.info.ascent = bdf_font_scale(glyph, static_cast<float>(font.units_per_pixel));
   // FontForge puts a strike at the sum of its ascent and descent, so they
@@ -333,7 +342,8 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     if (state.structure.glyphs < state.structure.chars)
       std::fprintf(errors, "%s: CHARS gives %lld glyphs, the file has %lld.\n", program_name(),
                    state.structure.chars, state.structure.glyphs);
-    report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded);
+    report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded,
+                state.options.bdf ? state.input_name : nullptr);
   }
   return status;
 }

@@ -40,8 +40,11 @@ TEST(identity, names_and_style_follow_the_xlfd) {
       {fixed + "WEIGHT_NAME \"Medium\"\nSLANT \"R\"\nSETWIDTH_NAME \"Normal\"\n", "Fixed 6x13",
        "Fixed 6x13", "Fixed6x13-Regular", "Regular", 400, 5, 0x40},
       {fixed + "WEIGHT_NAME \"Bold\"\nSLANT \"R\"\nSETWIDTH_NAME \"SemiCondensed\"\n",
-       "Fixed SemiCondensed 6x13", "Fixed SemiCondensed 6x13 Bold",
-       "FixedSemiCondensed6x13-BoldSemiCondensed", "Bold SemiCondensed", 700, 4, 0x20},
+       "Fixed SemiCondensed 6x13", "Fixed SemiCondensed 6x13 Bold", "FixedSemiCondensed6x13-Bold",
+       "Bold SemiCondensed", 700, 4, 0x20},
+      // Lower-case words are capitalised as FreeType names the style.
+      {fixed + "WEIGHT_NAME \"bold\"\nSLANT \"i\"\n", "Fixed 6x13", "Fixed 6x13 Bold Italic",
+       "Fixed6x13-BoldItalic", "Bold Italic", 700, 5, 0x21},
       {fixed + "WEIGHT_NAME \"Medium\"\nSLANT \"O\"\n", "Fixed 6x13", "Fixed 6x13 Oblique",
        "Fixed6x13-Oblique", "Oblique", 500, 5, 0x200},
       {fixed + "WEIGHT_NAME \"Light\"\nSLANT \"I\"\nADD_STYLE_NAME \"Sans\"\n", "Fixed Sans 6x13",
@@ -66,9 +69,27 @@ TEST(identity, names_and_style_follow_the_xlfd) {
     EXPECT_EQ(r.ttf_width, c.width) << c.properties;
     EXPECT_EQ(r.style_map, c.style_map) << c.properties;
   }
-  // -f and -p win.
-  const identity_record named = derive_identity(identity_of(fixed), pixels, "My Fixed", "MyFixed");
-  EXPECT_EQ(named.family + "|" + named.full + "|" + named.postscript, "My Fixed|My Fixed|MyFixed");
+  // -f and -p win; the style still goes into the full and PostScript names.
+  // Fixed fonts of other foundries than X.Org's, and fonts of charsets other
+  // than Unicode, have families of their own.
+  const struct {
+    std::string properties, f, p, charset, names;
+  } named[] = {
+      {fixed, "My Fixed", "MyFixed", "", "My Fixed|My Fixed|MyFixed"},
+      {fixed + "WEIGHT_NAME \"Bold\"\n", "My Fixed", "", "", "My Fixed|My Fixed Bold|MyFixed-Bold"},
+      {fixed + "WEIGHT_NAME \"Bold\"\n", "", "", "ISO8859-2",
+       "Fixed 6x13 ISO8859-2|Fixed 6x13 ISO8859-2 Bold|Fixed6x13ISO8859-2-Bold"},
+      {fixed, "", "", "ISO10646-1", "Fixed 6x13|Fixed 6x13|Fixed6x13-Regular"},
+      {"FONT -Sony-Fixed-Medium-R-Normal--16-120-100-100-C-80-ISO8859-1\n", "", "", "ISO8859-1",
+       "Sony Fixed 8x16 ISO8859-1|Sony Fixed 8x16 ISO8859-1|SonyFixed8x16ISO8859-1-Regular"},
+      {"FONT -xos4-Terminus-Medium-R-Normal--16-160-72-72-C-80-ISO10646-1\n", "", "", "",
+       "Terminus 8x16|Terminus 8x16|Terminus8x16-Regular"},
+  };
+  for (const auto &c : named) {
+    const identity_record r =
+        derive_identity(identity_of(c.properties), pixels, c.f, c.p, c.charset);
+    EXPECT_EQ(r.family + "|" + r.full + "|" + r.postscript, c.names) << c.properties;
+  }
 }
 
 // The em is the pixel size; ascent and descent share it as they share the

@@ -218,7 +218,8 @@ def convert(tool, bdf, sfd, options=()):
     if result.returncode != 0:
         raise Failure(f"{bdf}: status {result.returncode}: {result.stderr.decode()}")
     report = re.fullmatch(
-        rb"Processed (\d+) glyphs in \d+\.\d{6} seconds(, \d+ without a Unicode value)?\.\n",
+        rb"Processed (\d+) glyphs(?: of '[^']*')? in \d+\.\d{6} seconds"
+        rb"(, \d+ without a Unicode value)?\.\n",
         result.stderr)
     if not report:
         raise Failure(f"{bdf}: unexpected report {result.stderr!r}")

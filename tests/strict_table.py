@@ -29,9 +29,11 @@ def glyph(name, code, rows="80\n", box="1 1 0 0", extra=""):
     return f"STARTCHAR {name}\nENCODING {code}\nBBX {box}\n{extra}BITMAP\n{rows}ENDCHAR\n"
 
 
-def report(glyphs, unencoded=0):
+def report(glyphs, unencoded=0, named=True):
+    """The run report; under -b it names the input."""
     tail = f", {unencoded} without a Unicode value" if unencoded else ""
-    return rf"Processed {glyphs} glyphs in [0-9]+\.[0-9]{{6}} seconds{re.escape(tail)}\.\n"
+    of = " of '[^']*'" if named else ""
+    return rf"Processed {glyphs} glyphs{of} in [0-9]+\.[0-9]{{6}} seconds{re.escape(tail)}\.\n"
 
 
 def said(text):
@@ -224,7 +226,7 @@ CASES = [
     # Both modes.
     ("default_glyph_without_a_name", "", "FONTBOUNDINGBOX 8 16 0 -2\nCHARS 2\n"
      "STARTCHAR\nENCODING 97\nBITMAP\n80\nENDCHAR\nSTARTCHAR b\nENCODING 98\nBITMAP\n80\n"
-     "ENDCHAR\n", 0, report(2), [("_unnamed.0", 97), ("b", 98)]),
+     "ENDCHAR\n", 0, report(2, named=False), [("_unnamed.0", 97), ("b", 98)]),
     ("default_font_box_of_20_digits", "",
      f"FONTBOUNDINGBOX {TWENTY[:-1]}8 {TWENTY[:-1]}0 0 -2\n", 1,
      said("Invalid value for FONTBOUNDINGBOX."), None),
