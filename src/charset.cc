@@ -38,6 +38,8 @@ constexpr charset_family families[] = {
     {"MICROSOFT", "", "", CHARSET_ONE_BYTE},
     {"PARATYPE", "", "", CHARSET_ONE_BYTE},
     {"ASCII", nullptr, "ASCII", CHARSET_ONE_BYTE},
+    // The international reference version of ISO 646 is ASCII.
+    {"ISO646.1991", nullptr, "ASCII", CHARSET_ONE_BYTE},
 };
 
 // Big5 symbols that the system's converter maps as Microsoft's code page 950

@@ -16,6 +16,13 @@ bool fontenc_open(fontenc_map &map, std::string_view registry, std::string_view 
   if (registry.size() + encoding.size() > 100) return false;
   const std::string name = std::string(registry) + "-" + std::string(encoding);
   map.map = FontEncMapFind(name.c_str(), FONT_ENCODING_UNICODE, -1, -1, nullptr);
+  // X11 registries carry the year of their standard, CNS11643.1992, which
+  // the encoding files leave out.
+  const size_t year = registry.find('.');
+  if (map.map == nullptr && year != std::string_view::npos) {
+    const std::string plain = std::string(registry.substr(0, year)) + "-" + std::string(encoding);
+    map.map = FontEncMapFind(plain.c_str(), FONT_ENCODING_UNICODE, -1, -1, nullptr);
+  }
 #else
   (void)registry;
   (void)encoding;
@@ -27,15 +34,8 @@ int32_t fontenc_to_unicode(const fontenc_map &map, int64_t code) {
 #ifdef HAVE_FONTENC
   if (map.map == nullptr || code < 0 || code > 0xFFFF) return -1;
   const auto mapping = static_cast<FontMapPtr>(map.map);
-  // The library maps a code it has no value for to 0, or to itself where a
-  // table leaves a range unmapped; 0 is no glyph's value in a font's
-  // charset, and a code above the encoding's size has none.
-  const FontEncPtr charset = mapping->encoding;
-  if (charset != nullptr) {
-    const int64_t size =
-        charset->row_size > 0 ? int64_t{charset->size} * 256 : int64_t{charset->size};
-    if (code >= size) return -1;
-  }
+  // The library maps a code its table leaves undefined to 0, which is no
+  // glyph's value in a font's charset.
   const unsigned unicode = FontEncRecode(static_cast<unsigned>(code), mapping);
   if (unicode == 0 || unicode > 0x10FFFF || (unicode >= 0xD800 && unicode <= 0xDFFF)) return -1;
   return static_cast<int32_t>(unicode);

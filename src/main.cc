@@ -166,7 +166,9 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     line.text = without_line_end(line.text);
     // Inside a bitmap a line of hexadecimal digits alone can be nothing but
     // a row, as no keyword is made of them alone.
-    if (state.structure.section == SECTION_BITMAP && is_hex_row(line.text))
+    // A glyph of no width has rows of no digits: empty lines.
+    if (state.structure.section == SECTION_BITMAP &&
+        (is_hex_row(line.text) || (line.text.empty() && state.glyph.box.width == 0)))
       return hex_row_action(state.glyph, out, line.text, state.options);
   }
   keyword code = parse_keyword(line, bdf);

@@ -218,6 +218,7 @@ def convert(tool, bdf, sfd, options=()):
     if result.returncode != 0:
         raise Failure(f"{bdf}: status {result.returncode}: {result.stderr.decode()}")
     report = re.fullmatch(
+        rb"(?:quadsmith: Unknown charset [^\n]*: its glyphs are mapped by their names\.\n)?"
         rb"Processed (\d+) glyphs(?: of '[^']*')? in \d+\.\d{6} seconds"
         rb"(, \d+ without a Unicode value)?\.\n",
         result.stderr)
@@ -999,6 +1000,146 @@ def check_fontconfig(tool, folder):
     print(f"{family}: the stock configuration finds {found['stock']}, the README's the OTB")
 
 
+LIMIT = re.compile(rb"quadsmith: BBX is \d+ pixels (wide|tall); at most 32 by 64 are supported"
+                   rb" on line \d+\.\n")
+
+
+def convert_pcf(job):
+    """Converts one PCF with -b -m; returns its path and the tool's status and errors."""
+    tool, pcf = job
+    bdf = subprocess.run(["pcf2bdf"], input=gzip.open(pcf).read(), capture_output=True).stdout
+    result = subprocess.run([tool, "-b", "-m", "-"], input=bdf, stdout=subprocess.DEVNULL,
+                            stderr=subprocess.PIPE)
+    return pcf, result.returncode, result.stderr
+
+
+def check_every_x11_font(tool, folder):
+    """Every PCF in the X11 font folders converts with -b -m, or is refused
+    for a glyph past the stated limit alone."""
+    import glob
+    import multiprocessing
+
+    fonts = sorted(glob.glob("/usr/share/fonts/X11/*/*.pcf.gz"))
+    with multiprocessing.Pool(os.cpu_count()) as pool:
+        results = pool.map(convert_pcf, [(tool, f) for f in fonts], chunksize=8)
+    refused = [(pcf, err) for pcf, status, err in results if status != 0]
+    wrong = [(pcf, err) for pcf, err in refused if not LIMIT.fullmatch(err)]
+    if wrong:
+        raise Failure(f"refused for another reason: {wrong[:5]}")
+    names = {os.path.basename(pcf) for pcf, _ in refused}
+    must = {"wenquanyi_12pt.pcf.gz", "lubB24.pcf.gz", "luBIS24.pcf.gz"}
+    if len(fonts) < 100 or names & must:
+        raise Failure(f"{len(fonts)} fonts; refused: {sorted(names & must)}")
+    print(f"{len(fonts) - len(refused)} of {len(fonts)} X11 fonts convert; {len(refused)} have a"
+          f" glyph past 32 by 64: {sorted(names)[:20]}")
+
+
+def enc_table(name):
+    """An X.Org encoding file read by its own rules: code to Unicode."""
+    folder = "/usr/share/fonts/X11/encodings/"
+    path = folder + name + ".enc.gz"
+    if not os.path.exists(path):
+        path = folder + "large/" + name + ".enc.gz"
+    table, mapping = {}, False
+    size, first = [256], [0]
+    for line in gzip.open(path, "rt"):
+        words = line.split("#")[0].split()
+        if not words:
+            continue
+        if words[0] in ("SIZE", "FIRSTINDEX"):
+            (size if words[0] == "SIZE" else first)[:] = [int(w, 0) for w in words[1:]]
+        elif words[0] == "STARTMAPPING":
+            mapping = words[1] == "unicode"
+        elif words[0] == "ENDMAPPING":
+            mapping = False
+        elif mapping and words[0] == "UNDEFINE":
+            low, high = (int(w, 0) for w in words[1:3])
+            for code in range(low, high + 1):
+                table.pop(code, None)
+        elif mapping and len(words) == 2:
+            table[int(words[0], 0)] = int(words[1], 0)
+        elif mapping and len(words) == 3:
+            low, high, start = (int(w, 0) for w in words)
+            for code in range(low, high + 1):
+                table[code] = start + code - low
+    # The library knows the codes inside the encoding's size alone, from its
+    # first index on: rows and columns of a two-byte set each.
+    if len(size) == 2:
+        inside = lambda code: (first[0] <= code >> 8 < size[0]
+                               and (first[1] if len(first) > 1 else 0) <= code & 0xFF < size[1])
+    else:
+        inside = lambda code: first[0] <= code < size[0]
+    return {code: value for code, value in table.items() if inside(code)}
+
+
+def check_fontenc(tool, folder):
+    """Fonts of charsets only X.Org's encodings know have their glyphs at the
+    code points of the encoding files, found by FreeType in the TrueType
+    font; a 3270 font, of a charset no table knows, maps by glyph names."""
+    import freetype
+    from fontTools.agl import toUnicode
+
+    cases = [("arab24-2-etl", lambda g: enc_table("mulearabic-2").get(g["encoding"])),
+             ("cns1-16", lambda g: enc_table("cns11643-1").get(g["encoding"])),
+             ("3270-20", lambda g: ord(toUnicode(g["name"])) if len(toUnicode(g["name"])) == 1
+              else None)]
+    for font_name, unicode_of_glyph in cases:
+        FONTS[font_name] = MISC + font_name + ".pcf.gz"
+        bdf = make_bdf(font_name, folder)
+        info = parse_bdf(bdf)
+        sfd = os.path.join(folder, font_name + ".sfd")
+        convert(tool, bdf, sfd, ["-b"])
+        ttf = generate(sfd, os.path.join(folder, font_name + ".ttf"))
+        face = freetype.Face(ttf)
+        with open(sfd, "rb") as text:
+            given = [line[11:].decode().rstrip("\n") for line in text
+                     if line.startswith(b"StartChar: ")]
+        found, taken = 0, set()
+        for g, name in zip(info["glyphs"], given):
+            unicode = unicode_of_glyph(g)
+            if unicode is None or unicode in taken or unicode == 0:
+                continue
+            taken.add(unicode)
+            index = face.get_char_index(unicode)
+            got = face.get_glyph_name(index).decode() if index else None
+            if got != name:
+                raise Failure(f"{font_name}: U+{unicode:04X} finds {got}, not {name}")
+            found += 1
+        if found < len(info["glyphs"]) // 3:
+            raise Failure(f"{font_name}: {found} of {len(info['glyphs'])} glyphs mapped")
+        print(f"{font_name}: {found} of {len(info['glyphs'])} glyphs at their Unicode values")
+
+
+def check_distinct_names(tool, folder):
+    """Fonts of different foundries or charsets that X11 calls alike get
+    FontNames of their own, and fc-match finds each by its family."""
+    pairs = ["7x14", "h14", "10x20", "10x20L2m"]
+    fonts, seen = os.path.join(folder, "fonts"), {}
+    os.mkdir(fonts)
+    for member in pairs:
+        FONTS[member] = MISC + member + ".pcf.gz"
+        sfd = os.path.join(folder, member + ".sfd")
+        convert(tool, make_bdf(member, folder), sfd, ["-b", "-m"])
+        header = header_values(sfd)
+        for key in ("FontName", "FullName"):
+            if header[key] in seen:
+                raise Failure(f"{member} and {seen[header[key]]} share {key} {header[key]!r}")
+            seen[header[key]] = member
+        generate(sfd, os.path.join(fonts, member + ".ttf"))
+    config = os.path.join(folder, "fonts.conf")
+    open(config, "w").write(f'<?xml version="1.0"?>\n<fontconfig><dir>{fonts}</dir>'
+                            f"<cachedir>{folder}/cache</cachedir></fontconfig>\n")
+    for member in pairs:
+        family = header_values(os.path.join(folder, member + ".sfd"))["FamilyName"]
+        # A hyphen starts the size in fontconfig's pattern syntax unless escaped.
+        pattern = family.replace("-", "\\-")
+        found = subprocess.run(["fc-match", "-f", "%{file}", pattern], capture_output=True,
+                               text=True, env=dict(os.environ, FONTCONFIG_FILE=config)).stdout
+        if os.path.basename(found) != member + ".ttf":
+            raise Failure(f"fc-match {family!r} finds {found}, not {member}")
+        print(f"{member}: {family!r}")
+
+
 def check_family(tool, folder):
     """Each member of a family converts to fonts that fontconfig finds as it
     finds the bitmap, with OS/2, post and name tables that say the same, and
@@ -1070,6 +1211,12 @@ def main():
                 check_damaged(tool, folder)
             elif sys.argv[2] == "--family":
                 check_family(tool, folder)
+            elif sys.argv[2] == "--every-x11-font":
+                check_every_x11_font(tool, folder)
+            elif sys.argv[2] == "--fontenc":
+                check_fontenc(tool, folder)
+            elif sys.argv[2] == "--distinct-names":
+                check_distinct_names(tool, folder)
             elif sys.argv[2] == "--fontconfig":
                 check_fontconfig(tool, folder)
             elif sys.argv[2] == "--names":

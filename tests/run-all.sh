@@ -8,7 +8,9 @@ packages=(cmake make g++ pkgconf libfontenc-dev clang libgtest-dev libbenchmark-
           xfonts-terminus unifont unifont-bin fontforge python3-fontforge python3-freetype
           libfuzzer-14-dev libclang-rt-14-dev valgrind mandoc strace time
           xfonts-jisx0213 xfonts-intl-chinese xfonts-75dpi xfonts-thai-etl fontconfig python3-fonttools
-          fonts-spleen xfonts-mplus xfonts-cronyx-misc bsdextrautils)
+          fonts-spleen xfonts-mplus xfonts-cronyx-misc bsdextrautils xfonts-100dpi xfonts-wqy
+          xfonts-baekmuk xfonts-efont-unicode xfonts-kappa20 xfonts-intl-arabic xfonts-x3270-misc
+          xfonts-encodings fonts-terminus-otb)
 bash tools/install-packages.sh "${packages[@]}"
 
 jobs=$(nproc)

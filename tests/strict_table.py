@@ -209,6 +209,9 @@ CASES = [
      said("Unknown charset 3270cg-1: its glyphs are mapped by their names.") + report(7, 4),
      [("uni0416", 0x416), ("u1F600", 0x1F600), ("Zhebrevecyrillic", 0x4C1), ("glyph3", -1),
       ("glyph4", -1), ("glyph5", -1), ("notaname", -1)]),
+    # A glyph of no width has rows of no digits, empty lines (hline10 has one).
+    ("zero_width_glyph_has_empty_rows", "-b", font(glyph("z", 122, "\n\n", "0 2 0 0")), 0,
+     NO_CHARSET + report(1), [("z", 122)]),
     # The options of -b.
     ("identity_values_beyond_any_font", "-b",
      font(A, head=HEAD.replace("2\nFONT_ASCENT", "3\nWEIGHT_NAME \"" + "w" * 64 + "\"\nFONT_ASCENT")),
