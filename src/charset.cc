@@ -170,13 +170,14 @@ int named_parts(const font_charset &charset) {
 
 } // namespace
 
-void charset_property(font_charset &charset, std::string_view value, int which) {
+bool charset_property(font_charset &charset, std::string_view value, int which) {
   charset.ready = false;
   if (value.size() >= charset_part_room) {
     charset.too_long = true;
-    return;
+    return false;
   }
   charset.lengths[which] = static_cast<uint8_t>(read_bdf_string(value, charset.parts[which]));
+  return true;
 }
 
 void charset_from_xlfd(font_charset &charset, std::string_view name) {

@@ -57,8 +57,10 @@ struct font_charset {
   std::unique_ptr<uint64_t[]> taken; // a bit per Unicode value given to a glyph
 };
 
-// Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value.
-void charset_property(font_charset &charset, std::string_view value, int which);
+// Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value;
+// false for one longer than any charset's name, which leaves the charset
+// unknown.
+bool charset_property(font_charset &charset, std::string_view value, int which);
 
 // Takes the registry and encoding from the last two fields of an XLFD font
 // name such as -misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1; the

@@ -145,8 +145,9 @@ const char *bdf_encoding_action(glyph_state &state, output &out, std::string_vie
   return nullptr;
 }
 
-void charset_property_action(glyph_state &state, std::string_view value, int which) {
-  charset_property(state.charset, value, which);
+const char *charset_property_action(glyph_state &state, std::string_view value, int which) {
+  if (charset_property(state.charset, value, which)) return nullptr;
+  return which == 0 ? "Invalid value for CHARSET_REGISTRY." : "Invalid value for CHARSET_ENCODING.";
 }
 
 void xlfd_charset_action(glyph_state &state, std::string_view value) {

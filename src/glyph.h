@@ -111,8 +111,9 @@ void startchar_action(glyph_state &state, output &out, std::string_view name,
 // message of a value that is no number.
 const char *bdf_encoding_action(glyph_state &state, output &out, std::string_view value);
 
-// Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value.
-void charset_property_action(glyph_state &state, std::string_view value, int which);
+// Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value;
+// returns the message of one too long to be a charset's name.
+const char *charset_property_action(glyph_state &state, std::string_view value, int which);
 
 // Takes the charset named by the last fields of a FONT value.
 void xlfd_charset_action(glyph_state &state, std::string_view value);

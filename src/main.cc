@@ -134,8 +134,8 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
 // pixel becomes a whole number of units and the names and style come from
 // the font's identity, which is not needed after.
 const char *bdf_chars_action(conversion_state &state, output &out, std::string_view value) {
+  // The structure has made sure the font's box came first.
   glyph_state &glyph = state.glyph;
-  if (glyph.height == 0) return "CHARS before FONTBOUNDINGBOX.";
   const font_pixels pixels = bdf_font_pixels(glyph);
   char charset[charset_name_room];
   std::string_view named = charset_name(state.glyph.charset, charset);
@@ -227,8 +227,8 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_BBX:
     return glyph.in_bitmap ? nullptr : bbx_action(glyph, line, state.limit, sizeof state.limit);
   case KW_DWIDTH: return glyph.in_bitmap ? nullptr : dwidth_action(glyph, line);
-  case KW_CHARSET_REGISTRY: charset_property_action(glyph, value, 0); return nullptr;
-  case KW_CHARSET_ENCODING: charset_property_action(glyph, value, 1); return nullptr;
+  case KW_CHARSET_REGISTRY: return charset_property_action(glyph, value, 0);
+  case KW_CHARSET_ENCODING: return charset_property_action(glyph, value, 1);
   // The rest of the structure is checked, and has nothing to write.
   case KW_STARTFONT:
   case KW_ENDFONT:

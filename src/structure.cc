@@ -32,12 +32,25 @@ const char *numbers(structure_state &state, keyword code, std::string_view value
   return has_numbers(value, min, max) ? nullptr : invalid(state, code);
 }
 
-// A keyword of the header that takes numbers and is read nowhere else.
+// A keyword the font gives at most once.
+const char *once(structure_state &state, keyword code) {
+  if ((state.in_font & bit(code)) != 0) return say(state, "%.*s given twice.", code);
+  state.in_font |= bit(code);
+  return nullptr;
+}
+
+// A keyword of the header that takes numbers, is read nowhere else and is
+// given once.
 const char *header_numbers(structure_state &state, keyword code, std::string_view value, int min,
                            int max) {
   if (state.section != SECTION_HEADER) return unexpected(state, code);
+  if (const char *message = once(state, code)) return message;
   return numbers(state, code, value, min, max);
 }
+
+// The keywords a font must give before its glyphs, in the order they are
+// checked.
+constexpr keyword required[] = {KW_FONT, KW_SIZE, KW_FONTBOUNDINGBOX};
 
 // A keyword that a glyph gives at most once, before its bitmap.
 const char *glyph_keyword(structure_state &state, keyword code) {
@@ -56,10 +69,24 @@ const char *moves(structure_state &state, keyword code, std::string_view value, 
   return nullptr;
 }
 
-// A property, given between STARTPROPERTIES and ENDPROPERTIES.
+// A property the converter reads, given once between STARTPROPERTIES and
+// ENDPROPERTIES: a second value would silently change what the first said.
+// Free texts are the exception; real fonts give NOTICE twice.
 const char *property(structure_state &state, keyword code, std::string_view value) {
   if (state.section != SECTION_PROPERTIES) return unexpected(state, code);
+  if (code != KW_NOTICE && code != KW_COPYRIGHT)
+    if (const char *message = once(state, code)) return message;
+  state.properties_given++;
   return !value.empty() && is_bdf_value(value) ? nullptr : invalid(state, code);
+}
+
+// A STARTFONT version: digits with dots between them, such as 2.1.
+bool is_version(std::string_view value) {
+  if (value.empty() || value.front() == '.' || value.back() == '.') return false;
+  for (size_t i = 0; i < value.size(); i++)
+    if (!(value[i] >= '0' && value[i] <= '9') && !(value[i] == '.' && value[i - 1] != '.'))
+      return false;
+  return true;
 }
 
 // The text of a line holds no control character but tabs; a lone carriage
@@ -113,6 +140,7 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
     if (line.first.empty()) return nullptr;
     switch (state.section) {
     case SECTION_PROPERTIES:
+      state.properties_given++;
       return !value.empty() && is_bdf_value(value) ? nullptr : "Invalid value for a property.";
     case SECTION_END: return "Text after ENDFONT.";
     case SECTION_START: // said above
@@ -125,23 +153,38 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
   case KW_COMMENT: return state.section == SECTION_BITMAP ? unexpected(state, code) : nullptr;
   case KW_STARTFONT:
     if (state.section != SECTION_START) return unexpected(state, code);
-    if (value.empty() || value.find_first_of(" \t") != std::string_view::npos)
-      return invalid(state, code);
+    if (!is_version(value)) return invalid(state, code);
     state.section = SECTION_HEADER;
     return nullptr;
   case KW_ENDFONT: return moves(state, code, value, SECTION_GLYPHS, SECTION_END);
   case KW_FONT:
     if (state.section != SECTION_HEADER) return unexpected(state, code);
+    if (const char *message = once(state, code)) return message;
     return value.empty() ? invalid(state, code) : nullptr;
   case KW_SIZE: return header_numbers(state, code, value, 3, 4);
-  case KW_CONTENTVERSION:
-  case KW_METRICSSET: return header_numbers(state, code, value, 1, 1);
-  case KW_FONTBOUNDINGBOX: return header_numbers(state, code, value, 4, 4);
-  case KW_STARTPROPERTIES:
+  case KW_CONTENTVERSION: return header_numbers(state, code, value, 1, 1);
+  case KW_METRICSSET:
     if (const char *message = header_numbers(state, code, value, 1, 1)) return message;
+    return value == "0" || value == "1" || value == "2" ? nullptr : invalid(state, code);
+  case KW_FONTBOUNDINGBOX: return header_numbers(state, code, value, 4, 4);
+  case KW_STARTPROPERTIES: {
+    if (const char *message = header_numbers(state, code, value, 1, 1)) return message;
+    const char *error = nullptr;
+    state.properties = bounded_number(value, 0, INT32_MAX, &error);
+    if (error != nullptr) return invalid(state, code);
     state.section = SECTION_PROPERTIES;
     return nullptr;
-  case KW_ENDPROPERTIES: return moves(state, code, value, SECTION_PROPERTIES, SECTION_HEADER);
+  }
+  case KW_ENDPROPERTIES:
+    if (const char *message = moves(state, code, value, SECTION_PROPERTIES, SECTION_HEADER))
+      return message;
+    if (state.properties_given != state.properties) {
+      std::snprintf(state.message, sizeof state.message,
+                    "STARTPROPERTIES gives %lld properties, the block has %lld.", state.properties,
+                    state.properties_given);
+      return state.message;
+    }
+    return nullptr;
   case KW_SWIDTH:
   case KW_DWIDTH:
   case KW_SWIDTH1:
@@ -159,6 +202,8 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
     return numbers(state, code, value, 1, 2);
   case KW_CHARS: {
     if (state.section != SECTION_HEADER) return unexpected(state, code);
+    for (const keyword needed : required)
+      if ((state.in_font & bit(needed)) == 0) return say(state, "No %.*s before CHARS.", needed);
     const char *error = nullptr;
     state.chars = bounded_number(value, 0, max_chars, &error);
     if (error != nullptr) return invalid(state, code);
@@ -172,7 +217,12 @@ const char *structure_line(structure_state &state, keyword code, const bdf_line 
     state.section = SECTION_GLYPH;
     state.in_glyph = 0;
     return nullptr;
-  case KW_BITMAP: return moves(state, code, value, SECTION_GLYPH, SECTION_BITMAP);
+  case KW_BITMAP:
+    // The glyph's code and box are what its record and its rows are made of.
+    if (state.section == SECTION_GLYPH)
+      for (const keyword needed : {KW_ENCODING, KW_BBX})
+        if ((state.in_glyph & bit(needed)) == 0) return say(state, "Glyph without %.*s.", needed);
+    return moves(state, code, value, SECTION_GLYPH, SECTION_BITMAP);
   case KW_ENDCHAR:
     if (state.section == SECTION_GLYPH) return "ENDCHAR without BITMAP.";
     return moves(state, code, value, SECTION_BITMAP, SECTION_GLYPHS);

@@ -28,7 +28,9 @@ struct structure_state {
   long long chars = 0;   // what CHARS announced
   long long glyphs = 0;  // STARTCHAR lines so far
   uint64_t in_glyph = 0; // bits of the keywords a glyph has given, each allowed once
-  char message[80];      // the last error's text
+  uint64_t in_font = 0;  // bits of the keywords and properties the font has given once
+  long long properties = 0, properties_given = 0; // STARTPROPERTIES' count, and the lines
+  char message[96];                               // the last error's text
 };
 
 // Checks a line whose keyword is code and whose text is line (line end

@@ -152,7 +152,7 @@ TEST(bdf_geometry, refuses_boxes_and_advances_it_cannot_honour) {
     const std::string bdf = well_formed("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line);
     convert_text(bdf, &message, bdf_options);
     // The message names the keyword's own line, not the BITMAP after it.
-    EXPECT_EQ(message, c.message.substr(0, c.message.size() - 1) + " on line 7.") << c.line;
+    EXPECT_EQ(message, c.message.substr(0, c.message.size() - 1) + " on line 9.") << c.line;
     // Without -b these lines are no keywords, and offsets are not read.
     convert_text("FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR g\n" + c.line, &message);
     EXPECT_EQ(message, "") << c.line;

@@ -10,9 +10,9 @@
 namespace {
 
 const std::string report = "Processed [0-9]+ glyphs in [0-9]+\\.[0-9]{6} seconds\\.\n";
-const std::string glyphs = "STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nCHARS 2\n"
-                           "STARTCHAR a\nENCODING 97\nBITMAP\n80\nENDCHAR\n"
-                           "STARTCHAR b\nENCODING 98\nBITMAP\n";
+const std::string glyphs = "STARTFONT 2.1\nFONT f\nSIZE 16 75 75\nFONTBOUNDINGBOX 8 16 0 -2\n"
+                           "CHARS 2\nSTARTCHAR a\nENCODING 97\nBBX 8 16 0 -2\nBITMAP\n80\n"
+                           "ENDCHAR\nSTARTCHAR b\nENCODING 98\nBBX 8 16 0 -2\nBITMAP\n";
 const std::string font = glyphs + "40\nENDCHAR\nENDFONT\n";
 // Lists what a folder holds after the run, hidden files included.
 const std::string then_list = "; echo $?; cat d/out.sfd; ls -A d";
@@ -33,12 +33,12 @@ INSTANTIATE_TEST_SUITE_P(
                  "rm -rf d; mkdir d; echo old > d/out.sfd; \"$Q\" -b -o d/out.sfd font.bdf" +
                      then_list,
                  glyphs + "XY\nENDCHAR\n", "1\nold\nout.sfd\n",
-                 "quadsmith: Invalid bitmap row on line 12\\.\n", 0},
+                 "quadsmith: Invalid bitmap row on line 16\\.\n", 0},
         cli_case{"read_error_keeps_the_old_file",
                  "rm -rf d; mkdir d; echo old > d/out.sfd; \"$Q\" -o d/out.sfd font.bdf" +
                      then_list,
                  glyphs + std::string(max_line + 1, '0'), "1\nold\nout.sfd\n",
-                 "Can't read BDF file 'font.bdf': Line 12 is longer than 1048576 bytes\\.\n", 0},
+                 "Can't read BDF file 'font.bdf': Line 16 is longer than 1048576 bytes\\.\n", 0},
         cli_case{"missing_input_creates_nothing",
                  "rm -rf d; mkdir d; \"$Q\" -o d/out.sfd missing.bdf; echo $?; ls -A d", "", "1\n",
                  "Can't open BDF file 'missing.bdf': No such file or directory\n", 0},

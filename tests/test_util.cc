@@ -34,8 +34,9 @@ std::string convert_text(std::string_view bdf, std::string *message,
 }
 
 std::string well_formed(std::string_view snippet) {
-  std::string header = "STARTFONT 2.1\n", properties, glyphs, chars;
+  std::string header = "STARTFONT 2.1\n", properties, glyphs, chars, box = "0 0 0 0";
   int property_count = 0, glyph_count = 0;
+  bool has_encoding = false, has_box = false;
   std::istringstream lines{std::string(snippet)};
   for (std::string line; std::getline(lines, line);) {
     line += "\n";
@@ -44,6 +45,15 @@ std::string well_formed(std::string_view snippet) {
                              word == "FAMILY_NAME" || word == "COPYRIGHT" ||
                              word == "FONT_VERSION" || word.starts_with("CHARSET_");
     glyph_count += word == "STARTCHAR";
+    if (word == "FONTBOUNDINGBOX") box = line.substr(16, line.size() - 17);
+    if (word == "STARTCHAR") has_encoding = has_box = false;
+    has_encoding = has_encoding || word == "ENCODING";
+    has_box = has_box || word == "BBX";
+    // A glyph that leaves out its code or box is unencoded in the font's box.
+    if (word == "BITMAP" && glyph_count > 0) {
+      if (!has_encoding) glyphs += "ENCODING -1\n";
+      if (!has_box) glyphs += "BBX " + box + "\n";
+    }
     if (word == "CHARS")
       chars = line;
     else if (glyph_count > 0)
@@ -55,6 +65,10 @@ std::string well_formed(std::string_view snippet) {
       header += line;
   }
   if (chars.empty()) chars = "CHARS " + std::to_string(glyph_count) + "\n";
+  // The lines a font must give, where the snippet leaves them out; a FONT
+  // that is no XLFD name says nothing of the font.
+  if (header.find("\nFONT ") == std::string::npos) header += "FONT font\n";
+  if (header.find("\nSIZE ") == std::string::npos) header += "SIZE 16 75 75\n";
   return header + "STARTPROPERTIES " + std::to_string(property_count) + "\n" + properties +
          "ENDPROPERTIES\n" + chars + glyphs + "ENDFONT\n";
 }
