@@ -88,6 +88,13 @@ float pen_top(pen_grid &grid, float origin, float step, int32_t steps) {
   return grid.tops[static_cast<size_t>(pen_grid::reach + steps)];
 }
 
+// The message of a glyph whose box or advance a strike can't hold.
+const char *past_strike(const glyph_state &state, char *message, size_t size, const char *rule) {
+  std::snprintf(message, size, "Glyph %.*s does not fit a strike: %s pixels.",
+                static_cast<int>(state.names.length), state.names.name, rule);
+  return message;
+}
+
 // Starts a glyph record under -b: its name, which may be made of its
 // Unicode value, and its Encoding line.  With a strike the third number is
 // the glyph's index, by which the strike's bitmap finds its glyph.
@@ -247,10 +254,15 @@ const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t
   state.has_box = true;
   // FontForge holds coordinates in 16 bits.
   if (!box_in_font_units(state.next_box, state.ystep)) return "Invalid value for BBX.";
+  // A strike's bearings are 8 bits: the box's left and top offsets.
+  const long long top = values[3] + values[1];
+  if (state.strike != nullptr &&
+      (values[2] < -128 || values[2] > 127 || top < -128 || top > 127))
+    return past_strike(state, message, size, "BBX's offsets (left and top) must be -128 to 127");
   return nullptr;
 }
 
-const char *dwidth_action(glyph_state &state, bdf_line &line) {
+const char *dwidth_action(glyph_state &state, bdf_line &line, char *message, size_t size) {
   const char *error = nullptr;
   const long long dx = bounded_number(next_token(line, " \t\n"), -max_offset, max_offset, &error);
   if (error) return "Invalid value for DWIDTH.";
@@ -262,8 +274,10 @@ const char *dwidth_action(glyph_state &state, bdf_line &line) {
   }
   state.next_advance = static_cast<int32_t>(dx);
   state.has_advance = true;
-  // FontForge holds widths in 16 bits.
+  // FontForge holds widths in 16 bits, a strike's advances in 8.
   if (!in_font_units(static_cast<float>(dx) * state.xstep)) return "Invalid value for DWIDTH.";
+  if (state.strike != nullptr && (dx < 0 || dx > 255))
+    return past_strike(state, message, size, "DWIDTH must be 0 to 255");
   return nullptr;
 }
 
@@ -332,6 +346,9 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   state.pen_y = pen_top(state.pens, state.pen_y, state.ystep, steps);
   const int32_t advance =
       state.has_advance ? state.next_advance : static_cast<int32_t>(state.width);
+  if (state.strike != nullptr && !state.has_advance && advance > 255)
+    return "The font's width, the advance of a glyph without DWIDTH, does not fit a strike: "
+           "at most 255 pixels.";
   const long width = std::lround(static_cast<float>(advance) * state.xstep);
   // FontForge holds coordinates and widths in 16 bits.
   const float left = static_cast<float>(state.box.x) * state.xstep;

@@ -89,8 +89,9 @@ const char *font_metric_action(const glyph_state &state, std::string_view value,
 const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t size);
 
 // Takes a glyph's advance from the tokens behind DWIDTH; returns the fatal
-// message on values that can't be honoured, else nullptr.
-const char *dwidth_action(glyph_state &state, bdf_line &line);
+// message on values that can't be honoured, written into message (size
+// bytes) where it states a limit, else nullptr.
+const char *dwidth_action(glyph_state &state, bdf_line &line, char *message, size_t size);
 
 // The font's cell and its ascent and descent in pixels; the FONTBOUNDINGBOX
 // stands in for a missing FONT_ASCENT or FONT_DESCENT.

@@ -226,7 +226,8 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   // A glyph's own box and advance count before its bitmap only.
   case KW_BBX:
     return glyph.in_bitmap ? nullptr : bbx_action(glyph, line, state.limit, sizeof state.limit);
-  case KW_DWIDTH: return glyph.in_bitmap ? nullptr : dwidth_action(glyph, line);
+  case KW_DWIDTH:
+    return glyph.in_bitmap ? nullptr : dwidth_action(glyph, line, state.limit, sizeof state.limit);
   case KW_CHARSET_REGISTRY: return charset_property_action(glyph, value, 0);
   case KW_CHARSET_ENCODING: return charset_property_action(glyph, value, 1);
   // The rest of the structure is checked, and has nothing to write.
@@ -341,6 +342,11 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     if (state.glyph.charset.unnamed)
       std::fprintf(errors, "%s: No charset named: the codes are taken as Unicode.\n",
                    program_name());
+    if (state.strike.left_out > 0)
+      std::fprintf(errors,
+                   "%s: %u properties named like keywords of FontForge's strike are left out of "
+                   "it.\n",
+                   program_name(), state.strike.left_out);
     if (state.structure.glyphs < state.structure.chars)
       std::fprintf(errors, "%s: CHARS gives %lld glyphs, the file has %lld.\n", program_name(),
                    state.structure.chars, state.structure.glyphs);

@@ -22,7 +22,7 @@ struct conversion_state {
   strike_state strike;       // -s
   name_ownership owned;
   char message[160]; // a conversion error's message with its line number
-  char limit[96];    // a conversion error's message that states a limit
+  char limit[160];   // a conversion error's message that states a limit
   // The files named in read and write messages, or null where the default
   // mode's messages stand without a name.
   const char *input_name = nullptr;

@@ -85,6 +85,11 @@ namespace {
 
 constexpr size_t name_slots = 1 << 15;
 constexpr size_t name_arena = 1 << 19;
+// The longest walk from a name's slot.  Names of a real font are spread by
+// the hash and walk a few slots at most; names made to share a slot would
+// make every claim walk them all, so past this a name counts as taken and
+// its glyph gets a made name.
+constexpr size_t max_probe = 64;
 
 bool is_upper_hex(std::string_view text) {
   for (const char c : text)
@@ -126,12 +131,18 @@ bool claim(glyph_namer &namer, std::string_view name) {
   uint32_t hash = 2166136261u;
   for (const char c : name)
     hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-  for (size_t i = hash & (name_slots - 1);; i = (i + 1) & (name_slots - 1)) {
+  size_t free_slot = name_slots;
+  for (size_t probe = 0, i = hash & (name_slots - 1); probe < max_probe;
+       probe++, i = (i + 1) & (name_slots - 1)) {
     const uint32_t slot = namer.slots[i];
-    if (slot == 0) break;
+    if (slot == 0) {
+      free_slot = i;
+      break;
+    }
     const char *stored = namer.arena.get() + slot;
     if (std::string_view(stored + 1, static_cast<unsigned char>(stored[0])) == name) return false;
   }
+  if (free_slot == name_slots) return false;
   if (namer.names >= name_slots / 2 || namer.arena_used + name.size() + 2 > name_arena)
     return false;
   // Offset 0 marks an empty slot, so the arena's first byte is never used.
@@ -139,11 +150,7 @@ bool claim(glyph_namer &namer, std::string_view name) {
   char *to = namer.arena.get() + namer.arena_used;
   to[0] = static_cast<char>(name.size());
   std::memcpy(to + 1, name.data(), name.size());
-  for (size_t i = hash & (name_slots - 1);; i = (i + 1) & (name_slots - 1))
-    if (namer.slots[i] == 0) {
-      namer.slots[i] = static_cast<uint32_t>(namer.arena_used);
-      break;
-    }
+  namer.slots[free_slot] = static_cast<uint32_t>(namer.arena_used);
   namer.arena_used += name.size() + 1;
   namer.names++;
   return true;
@@ -153,7 +160,8 @@ bool claim(glyph_namer &namer, std::string_view name) {
 
 void namer_start(glyph_namer &namer, std::string_view bdf_name) {
   namer.glyphs++;
-  namer.valid = is_post_name(bdf_name) && !is_made_form(bdf_name);
+  // .notdef is the font's own glyph for a missing character, never a BDF glyph's.
+  namer.valid = is_post_name(bdf_name) && !is_made_form(bdf_name) && bdf_name != ".notdef";
   // The name is kept even where it is not used, for the Unicode value it may give.
   namer.length = std::min(bdf_name.size(), max_postscript_name);
   std::memcpy(namer.name, bdf_name.data(), namer.length);

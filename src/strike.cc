@@ -80,6 +80,11 @@ void strike_close(strike_state &strike) {
 
 void strike_property(strike_state &strike, std::string_view name, std::string_view value,
                      bool header_line) {
+  if (name.starts_with("BDF") || name.starts_with("EndBitmapFont") ||
+      name.starts_with("BitmapFont")) {
+    strike.left_out++;
+    return;
+  }
   output &out = strike.spool;
   output_write(out, name);
   if (header_line) {

@@ -16,6 +16,7 @@ struct strike_state {
   int spool_fd = -1;                               // the temporary file, or -1 for a string
   std::string spool_text;                          // the spool of an in-process run
   uint32_t properties = 0;                         // property lines spooled
+  uint32_t left_out = 0;                           // properties FontForge would misread
   int32_t resolution = 0;                          // from SIZE or RESOLUTION_Y, 0 while unknown
   int32_t pixel_size = 0, ascent = 0, descent = 0; // in pixels, known at CHARS
   uint64_t glyphs = 0;                             // glyphs spooled, each with its glyph index
@@ -37,7 +38,9 @@ bool strike_open(strike_state &strike, bool in_memory);
 void strike_close(strike_state &strike);
 
 // Keeps a header line (FONT, SIZE, FONTBOUNDINGBOX) or a property line as
-// FontForge keeps a strike's BDF properties; value is as it stands in the BDF.
+// FontForge keeps a strike's BDF properties; value is as it stands in the
+// BDF.  A property named like a keyword of FontForge's strike section is
+// left out and counted, since FontForge would end the section there.
 void strike_property(strike_state &strike, std::string_view name, std::string_view value,
                      bool header_line);
 

@@ -248,6 +248,22 @@ CASES = [
      font(A, head=HEAD.replace("2\nFONT_ASCENT", "3\nCHARSET_REGISTRY \"" + "I" * 70
                                 + "\"\nFONT_ASCENT")), 1,
      said("Invalid value for CHARSET_REGISTRY on line 4."), None),
+    # Names and numbers the fonts FontForge makes can't hold.
+    ("glyph_named_notdef", "-b", font(glyph(".notdef", 70)), 0, NO_CHARSET + report(1),
+     [("uni0046", 70)]),
+    ("strike_offset_past_8_bits", "-s", font(A + glyph("b", 98, box="1 1 200 0")), 1,
+     said("Glyph b does not fit a strike: BBX's offsets (left and top) must be -128 to 127 pixels"
+          " on line 18."), a),
+    ("strike_top_past_8_bits", "-s", font(A + glyph("b", 98, box="1 1 0 -150")), 1,
+     said("Glyph b does not fit a strike: BBX's offsets (left and top) must be -128 to 127 pixels"
+          " on line 18."), a),
+    ("strike_advance_past_8_bits", "-s", font(A + glyph("b", 98, extra="DWIDTH 300 0\n")), 1,
+     said("Glyph b does not fit a strike: DWIDTH must be 0 to 255 pixels on line 19."), a),
+    ("strike_properties_named_as_its_keywords", "-s",
+     font(A, head=HEAD.replace("2\nFONT_ASCENT", "4\nBDFEndProperties 1\nEndBitmapFont \"x\"\n"
+                                "FONT_ASCENT")), 0,
+     NO_CHARSET + said("2 properties named like keywords of FontForge's strike are left out of it.")
+     + report(1), a),
     # The options of -b.
     ("identity_values_beyond_any_font", "-b",
      font(A, head=HEAD.replace("2\nFONT_ASCENT", "3\nWEIGHT_NAME \"" + "w" * 64 + "\"\nFONT_ASCENT")),
