@@ -7,6 +7,7 @@
 
 #include "bdf.h"
 #include "compat.h"
+#include "sfd_text.h"
 
 namespace {
 
@@ -177,18 +178,27 @@ void write_header(output &out, const font_info &info) {
 void write_bdf_header(output &out, const font_info &info, const identity_record &font) {
   const long created = creation_time();
   output_write(out, "SplineFontDB: 3.0\n");
-  write_line(out, "FontName: ", font.postscript);
-  write_line(out, "FullName: ", font.full);
-  write_line(out, "FamilyName: ", font.family);
-  write_line(out, "Weight: ", font.weight);
-  if (is_set(info.copyright) || !font.notice.empty()) {
-    output_write(out, "Copyright: ");
-    if (is_set(info.copyright)) output_write(out, info.copyright);
-    if (is_set(info.copyright) && !info.copyright.empty() && !font.notice.empty())
-      output_write(out, " ");
-    write_line(out, "", font.notice);
+  const std::pair<const char *, const std::string *> names[] = {
+      {"FontName: ", &font.postscript},
+      {"FullName: ", &font.full},
+      {"FamilyName: ", &font.family},
+      {"Weight: ", &font.weight},
+  };
+  for (const auto &[label, text] : names) {
+    output_write(out, label);
+    sfd_write_text(out, SFD_LINE, *text);
+    output_write(out, "\n");
   }
-  if (is_set(info.version)) write_line(out, "Version: ", info.version);
+  if (font.has_copyright) {
+    output_write(out, "Copyright: ");
+    sfd_write_text(out, SFD_ESCAPED, font.copyright);
+    output_write(out, "\n");
+  }
+  if (!font.version.empty()) {
+    output_write(out, "Version: ");
+    sfd_write_text(out, SFD_LINE, font.version);
+    output_write(out, "\n");
+  }
   write_number_line(out, "ItalicAngle: ", font.italic_angle);
   write_number_line(out, "UnderlinePosition: ", font.underline_position);
   write_number_line(out, "UnderlineWidth: ", font.underline_width);
@@ -230,9 +240,10 @@ void write_bdf_header(output &out, const font_info &info, const identity_record 
     write_line(out, "OS2Vendor: '", font.vendor + "'");
   if (font.x_height >= 0) write_number_line(out, "OS2XHeight: ", font.x_height);
   if (font.cap_height >= 0) write_number_line(out, "OS2CapHeight: ", font.cap_height);
-  // The style is the name table's subfamily; it is plain ASCII without '+',
-  // which UTF-7 leaves as it is.
-  write_line(out, "LangName: 1033 \"\" \"\" \"", font.style + "\"");
+  // The style is the name table's subfamily.
+  output_write(out, "LangName: 1033 \"\" \"\" ");
+  sfd_write_text(out, SFD_LANG_NAME, font.style);
+  output_write(out, "\n");
   output_write(out, fixed_display);
   write_line(out, "BeginChars: 65536 ", info.chars);
   output_write(out, "\n");

@@ -8,6 +8,7 @@
 #include "compat.h"
 #include "io.h"
 #include "names.h"
+#include "sfd_text.h"
 
 namespace {
 
@@ -326,6 +327,28 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     r.postscript = (base + suffix).substr(0, max_postscript_name);
   }
   r.notice = pick(identity, TEXT_NOTICE);
+  // Text goes into the SFD as UTF-8, and only where FontForge reads it back.
+  for (std::string *text : {&r.family, &r.full, &r.style, &r.weight})
+    *text = sfd_utf8(*text);
+  const struct {
+    std::string_view text;
+    const char *message;
+  } sources[] = {
+      {weight, "Invalid value for WEIGHT_NAME."},
+      {setwidth, "Invalid value for SETWIDTH_NAME."},
+      {family, "Invalid value for -f."},
+      {pick(identity, TEXT_FAMILY), "Invalid value for FAMILY_NAME."},
+  };
+  if (!sfd_text_fits(SFD_LINE, r.family) || !sfd_text_fits(SFD_LINE, r.full) ||
+      !sfd_text_fits(SFD_LINE, r.weight) || !sfd_text_fits(SFD_LANG_NAME, r.style)) {
+    r.error = "Invalid value for the font's name.";
+    for (const auto &source : sources)
+      if (!sfd_text_fits(SFD_LINE, source.text) ||
+          !sfd_text_fits(SFD_LANG_NAME, sfd_utf8(source.text))) {
+        r.error = source.message;
+        break;
+      }
+  }
   // The vendor ID holds four characters; a longer foundry name does not fit.
   const std::string_view foundry = pick(identity, TEXT_FOUNDRY);
   if (!foundry.empty() && foundry.size() <= 4 && postscript_part(foundry) == foundry &&

@@ -55,7 +55,9 @@ constexpr int32_t min_em = 16, max_em = 16384;
 // where it is a length: a pixel is a whole number of units both ways, and
 // the em is the pixel size in pixels.
 struct identity_record {
-  std::string family, full, postscript, style, weight, notice, vendor;
+  std::string family, full, postscript, style, weight, notice, vendor; // UTF-8
+  std::string copyright, version; // the header's, as written; set by the driver
+  bool has_copyright = false, copyright_cut = false, version_cut = false;
   int32_t pixel_size = 0;
   int32_t units_per_pixel = 0, em = 0;
   int32_t em_ascent = 0, em_descent = 0;     // the em's share of the line, in pixels

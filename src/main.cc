@@ -17,6 +17,7 @@
 #include "bdf.h"
 #include "compat.h"
 #include "outfile.h"
+#include "sfd_text.h"
 
 #ifndef QUADSMITH_VERSION
 #define QUADSMITH_VERSION "0.0.0"
@@ -130,6 +131,32 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
     strike_property(state.strike, line.first, value, false);
 }
 
+// The longest version written; no real one comes near it.
+constexpr size_t max_version = 256;
+
+// The copyright (COPYRIGHT and NOTICE) and version of a -b header as UTF-8,
+// cut to what the name table holds; returns the message of a version
+// FontForge can't read back.  The long values are cut before they are
+// converted, so that no second copy of a megabyte is made.
+const char *bdf_header_texts(const font_info &info, identity_record &font) {
+  const std::string_view copyright = info.copyright, notice = font.notice;
+  font.has_copyright = copyright.data() != nullptr || !notice.empty();
+  font.copyright = sfd_utf8(copyright.substr(0, max_copyright));
+  if (!copyright.empty() && !notice.empty()) font.copyright += ' ';
+  font.copyright += sfd_utf8(notice.substr(0, max_copyright));
+  font.copyright_cut = font.copyright.size() > max_copyright;
+  font.copyright = std::string(sfd_cut(font.copyright, max_copyright));
+  const std::string_view version = info.version;
+  if (!sfd_text_fits(SFD_LINE, version)) return "Invalid value for FONT_VERSION.";
+  font.version = sfd_utf8(version.substr(0, max_version));
+  font.version_cut = font.version.size() > max_version;
+  font.version = std::string(sfd_cut(font.version, max_version));
+  // A cut may leave a backslash at the end, which would join the next line.
+  while (font.version.ends_with('\\'))
+    font.version.pop_back();
+  return nullptr;
+}
+
 // The header of a font read with -b, once every property is known: the
 // pixel becomes a whole number of units and the names and style come from
 // the font's identity, which is not needed after.
@@ -140,9 +167,12 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   char charset[charset_name_room];
   std::string_view named = charset_name(state.glyph.charset, charset);
   if (named == "-") named = {};
-  const identity_record font =
+  identity_record font =
       derive_identity(state.identity, pixels, state.info.name, state.info.psname, named);
   if (font.error != nullptr) return font.error;
+  if (const char *message = bdf_header_texts(state.info, font)) return message;
+  state.copyright_cut = font.copyright_cut;
+  state.version_cut = font.version_cut;
   state.info.ascent = bdf_font_scale(glyph, static_cast<float>(font.units_per_pixel));
   // FontForge puts a strike at the sum of its ascent and descent, so they
   // share the pixel size as the em's do.
@@ -342,6 +372,11 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     if (state.glyph.charset.unnamed)
       std::fprintf(errors, "%s: No charset named: the codes are taken as Unicode.\n",
                    program_name());
+    if (state.copyright_cut)
+      std::fprintf(errors, "%s: COPYRIGHT and NOTICE cut to %zu bytes, as much as the font's name "
+                   "table holds.\n", program_name(), max_copyright);
+    if (state.version_cut)
+      std::fprintf(errors, "%s: FONT_VERSION cut to %zu bytes.\n", program_name(), max_version);
     if (state.strike.left_out > 0)
       std::fprintf(errors,
                    "%s: %u properties named like keywords of FontForge's strike are left out of "
@@ -386,6 +421,8 @@ int quadsmith_main(int argc, char **argv) {
   if (output_path != nullptr && std::strcmp(output_path, "-") == 0) output_path = nullptr;
   if (optind >= argc) return print_and_exit_status(usage_text);
   if (!is_single_line(state.info.name.data())) fatal("Invalid value for -f.");
+  // FontForge would join the line after a name that ends in a backslash.
+  if (state.options.bdf && state.info.name.ends_with('\\')) fatal("Invalid value for -f.");
   if (!is_single_line(state.info.psname.data())) fatal("Invalid value for -p.");
   // Under -b the FontName goes into the fonts as it stands, so it must be one.
   if (state.options.bdf && state.info.psname.data() != nullptr &&

@@ -23,6 +23,7 @@ struct conversion_state {
   name_ownership owned;
   char message[160]; // a conversion error's message with its line number
   char limit[160];   // a conversion error's message that states a limit
+  bool copyright_cut = false, version_cut = false; // said on standard error at the end
   // The files named in read and write messages, or null where the default
   // mode's messages stand without a name.
   const char *input_name = nullptr;

@@ -75,7 +75,7 @@ size_t postscript_name(std::string_view name, char *to) {
   size_t n = 0;
   for (const char c : name) {
     if (n == max_postscript_name) break;
-    if (c > 0x20 && c < 0x7F && std::string_view("[](){}<>/%").find(c) == std::string_view::npos)
+    if (c > 0x20 && c < 0x7F && std::string_view("[](){}<>/%\\").find(c) == std::string_view::npos)
       to[n++] = c;
   }
   return n;
