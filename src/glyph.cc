@@ -256,8 +256,7 @@ const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t
   if (!box_in_font_units(state.next_box, state.ystep)) return "Invalid value for BBX.";
   // A strike's bearings are 8 bits: the box's left and top offsets.
   const long long top = values[3] + values[1];
-  if (state.strike != nullptr &&
-      (values[2] < -128 || values[2] > 127 || top < -128 || top > 127))
+  if (state.strike != nullptr && (values[2] < -128 || values[2] > 127 || top < -128 || top > 127))
     return past_strike(state, message, size, "BBX's offsets (left and top) must be -128 to 127");
   return nullptr;
 }

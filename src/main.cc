@@ -121,6 +121,13 @@ void file_error(const char *what, const char *name) {
   std::fprintf(stderr, "%s\n", std::strerror(error));
 }
 
+// The message of a failed write or read of the strike's spool, with its reason.
+const char *spool_error(conversion_state &state, int error) {
+  std::snprintf(state.message, sizeof state.message, "Can't write or read the strike's spool: %s.",
+                std::strerror(error));
+  return state.message;
+}
+
 // The strike keeps the header's lines and the properties as FontForge does.
 void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line,
                      std::string_view value) {
@@ -144,8 +151,8 @@ const char *bdf_header_texts(const font_info &info, identity_record &font) {
   font.copyright = sfd_utf8(copyright.substr(0, max_copyright));
   if (!copyright.empty() && !notice.empty()) font.copyright += ' ';
   font.copyright += sfd_utf8(notice.substr(0, max_copyright));
-  font.copyright_cut = copyright.size() + notice.size() > max_copyright ||
-                      font.copyright.size() > max_copyright;
+  font.copyright_cut =
+      copyright.size() + notice.size() > max_copyright || font.copyright.size() > max_copyright;
   font.copyright = std::string(sfd_cut(font.copyright, max_copyright));
   const std::string_view version = info.version;
   if (!sfd_text_fits(SFD_LINE, version)) return "Invalid value for FONT_VERSION.";
@@ -295,19 +302,21 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
   std::string_view raw;
   // Once a write has failed nothing more can reach the output, so the rest
   // of the input is not worth reading.
-  while (out.error == 0 && next_line(reader, &raw))
+  while (out.error == 0 && next_line(reader, &raw)) {
     if (const char *message = convert_line(state, out, raw)) {
       flush_outline(state.glyph, out);
       return located(state, message, reader.lines);
     }
+    // A full $TMPDIR is said when it happens, not after the whole font.
+    if (state.strike.spool.error != 0) return spool_error(state, state.strike.spool.error);
+  }
   flush_outline(state.glyph, out);
   if (reader.error != 0 || out.error != 0) return nullptr;
   if (state.options.bdf)
     if (const char *message = structure_end(state.structure))
       return located(state, message, reader.lines);
   output_write(out, "EndChars\n");
-  if (state.options.strike && !strike_write(state.strike, out))
-    return "Can't read the strike back.";
+  if (state.options.strike && !strike_write(state.strike, out)) return spool_error(state, errno);
   output_write(out, "EndSplineFont\n");
   return nullptr;
 }
@@ -374,8 +383,10 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
       std::fprintf(errors, "%s: No charset named: the codes are taken as Unicode.\n",
                    program_name());
     if (state.copyright_cut)
-      std::fprintf(errors, "%s: COPYRIGHT and NOTICE cut to %zu bytes, as much as the font's name "
-                   "table holds.\n", program_name(), max_copyright);
+      std::fprintf(errors,
+                   "%s: COPYRIGHT and NOTICE cut to %zu bytes, as much as the font's name "
+                   "table holds.\n",
+                   program_name(), max_copyright);
     if (state.version_cut)
       std::fprintf(errors, "%s: FONT_VERSION cut to %zu bytes.\n", program_name(), max_version);
     if (state.strike.left_out > 0)
@@ -446,6 +457,15 @@ int quadsmith_main(int argc, char **argv) {
     std::fclose(input);
     errno = saved;
     file_error("Can't stat BDF file", state.input_name);
+    return 1;
+  }
+  // Replacing the input with its own conversion would lose the font.
+  struct stat output_status;
+  if (output_path != nullptr && stat(output_path, &output_status) == 0 &&
+      S_ISREG(output_status.st_mode) && output_status.st_dev == input_status.st_dev &&
+      output_status.st_ino == input_status.st_ino) {
+    std::fprintf(stderr, "%s: '%s' is the input; it can't be the output too.\n", program_name(),
+                 output_path);
     return 1;
   }
   // The strike's spool, like the output file, is opened before the sandbox.

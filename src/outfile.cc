@@ -62,27 +62,70 @@ bool fail(outfile &file, int error) {
   return false;
 }
 
+// Follows a symbolic link at path to the name it stands for, which may not
+// exist yet, into target (PATH_MAX bytes); a path that is no link stays.
+bool resolve_target(const char *path, char *target) {
+  struct stat link;
+  if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
+    if (realpath(path, target) != nullptr) return true;
+    // A link to a name that does not exist yet: the name, beside the link
+    // where it is relative.
+    char named[PATH_MAX];
+    const ssize_t n = readlink(path, named, sizeof named - 1);
+    if (n < 0) return false;
+    named[n] = '\0';
+    const char *slash = std::strrchr(path, '/');
+    const int dir_length =
+        named[0] == '/' || slash == nullptr ? 0 : static_cast<int>(slash - path) + 1;
+    if (std::snprintf(target, PATH_MAX, "%.*s%s", dir_length, path, named) >= PATH_MAX) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    return true;
+  }
+  if (std::strlen(path) >= PATH_MAX) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  std::strcpy(target, path);
+  return true;
+}
+
 } // namespace
 
 bool outfile_open(outfile &file, const char *path) {
   file = outfile{};
-  file.path = path;
+  if (!resolve_target(path, file.target)) return false;
+  const char *target = file.target;
   struct stat existing;
-  if (stat(path, &existing) == 0 && S_ISDIR(existing.st_mode)) {
-    errno = EISDIR;
-    return false;
+  if (stat(target, &existing) == 0) {
+    if (S_ISDIR(existing.st_mode)) {
+      errno = EISDIR;
+      return false;
+    }
+    // A FIFO, a terminal or the null device is no file to replace.
+    if (!S_ISREG(existing.st_mode)) {
+      file.direct = true;
+      file.fd = open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+      return file.fd != -1;
+    }
   }
-  const char *slash = std::strrchr(path, '/');
-  const int dir_length = slash == nullptr ? 1 : slash == path ? 1 : static_cast<int>(slash - path);
-  const char *dir = slash == nullptr ? "." : path;
-  const char *base = slash == nullptr ? path : slash + 1;
+  const char *slash = std::strrchr(target, '/');
+  const int dir_length = slash == nullptr  ? 1
+                         : slash == target ? 1
+                                           : static_cast<int>(slash - target);
+  const char *dir = slash == nullptr ? "." : target;
+  const char *base = slash == nullptr ? target : slash + 1;
   if (*base == '\0') {
     errno = EISDIR;
     return false;
   }
   // A hidden name in the same directory, so that the rename stays on one
-  // file system and the half-written file is not taken for a font.
-  const int n = std::snprintf(pending, sizeof pending, "%.*s/.%s.XXXXXX", dir_length, dir, base);
+  // file system and the half-written file is not taken for a font; a long
+  // name is shortened so that the temporary one fits a directory entry.
+  const int base_room = NAME_MAX - static_cast<int>(sizeof ".XXXXXX");
+  const int n =
+      std::snprintf(pending, sizeof pending, "%.*s/.%.*s.XXXXXX", dir_length, dir, base_room, base);
   if (n < 0 || static_cast<size_t>(n) >= sizeof pending) {
     errno = ENAMETOOLONG;
     return false;
@@ -91,7 +134,7 @@ bool outfile_open(outfile &file, const char *path) {
   file.dir_fd = open(pending, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   pending[dir_length] = '/';
   if (file.dir_fd == -1) return false;
-  const mode_t mode = final_mode(path);
+  const mode_t mode = final_mode(target);
   install_handlers();
   file.fd = mkostemp(pending, O_CLOEXEC);
   if (file.fd == -1) return fail(file, errno);
@@ -101,11 +144,17 @@ bool outfile_open(outfile &file, const char *path) {
 }
 
 bool outfile_commit(outfile &file) {
+  if (file.direct) {
+    file.committed = true;
+    const int closed = close(file.fd);
+    file.fd = -1;
+    return closed == 0;
+  }
   if (fsync(file.fd) == -1) return fail(file, errno);
   const int closed = close(file.fd);
   file.fd = -1;
   if (closed == -1) return fail(file, errno);
-  if (rename(pending, file.path) == -1) return fail(file, errno);
+  if (rename(pending, file.target) == -1) return fail(file, errno);
   pending_set = 0;
   file.committed = true;
   // The rename itself reaches the disk with the directory.
@@ -118,7 +167,7 @@ bool outfile_commit(outfile &file) {
 }
 
 void outfile_abort(outfile &file) {
-  if (!file.committed) remove_pending();
+  if (!file.committed && !file.direct) remove_pending();
   if (file.fd != -1) close(file.fd);
   if (file.dir_fd != -1) close(file.dir_fd);
   file.fd = file.dir_fd = -1;

@@ -2,17 +2,22 @@
 // a new temporary file beside it and renamed over it only once complete.
 #pragma once
 
+#include <climits>
+
 // The temporary file and the directory of one output file.
 struct outfile {
-  const char *path = nullptr; // the final name, as given
+  char target[PATH_MAX] = {}; // the final name: the path, or the file a symbolic link names
   int fd = -1;                // the temporary file, open for writing
   int dir_fd = -1;            // the directory both names are in
+  bool direct = false;        // a FIFO or device, written to as it is
   bool committed = false;
 };
 
-// Creates the temporary file beside path and opens its directory; returns
-// false with errno set, leaving nothing behind.  While the file is open, an
-// exit or a SIGHUP, SIGINT or SIGTERM removes it.
+// Creates the temporary file beside path, or beside the file a symbolic
+// link at path names, and opens its directory; a FIFO or a device is opened
+// to be written to directly.  Returns false with errno set, leaving nothing
+// behind.  While the temporary file is open, an exit or a SIGHUP, SIGINT or
+// SIGTERM removes it.
 bool outfile_open(outfile &file, const char *path);
 
 // Makes what was written to file.fd reach the disk and renames it over the

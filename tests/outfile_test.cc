@@ -46,6 +46,37 @@ INSTANTIATE_TEST_SUITE_P(
                  "Can't create SFD file 'font.bdf/out.sfd': Not a directory\n", 1},
         cli_case{"output_that_is_a_directory", "mkdir -p d; \"$Q\" -o d font.bdf", font, "",
                  "Can't create SFD file 'd': Is a directory\n", 1},
+        // What stands at the output's name is kept for what it is: a link is
+        // followed, a FIFO or device is written to, and the input is no output.
+        cli_case{
+            "symbolic_link_is_followed",
+            "rm -rf d; mkdir d; echo old > d/real.sfd; ln -s real.sfd d/link.sfd; "
+            "\"$Q\" -o d/link.sfd font.bdf 2>/dev/null; echo $?; test -L d/link.sfd && "
+            "head -1 d/real.sfd; ln -s new.sfd d/dangling.sfd; "
+            "\"$Q\" -o d/dangling.sfd font.bdf 2>/dev/null; head -1 d/new.sfd; ls -A d",
+            font,
+            "0\nSplineFontDB: 3.0\nSplineFontDB: 3.0\ndangling.sfd\nlink.sfd\nnew.sfd\nreal.sfd\n",
+            "", 0},
+        cli_case{"fifo_is_written_to",
+                 "rm -rf d; mkdir d; mkfifo d/pipe; head -1 d/pipe > d/got & "
+                 "\"$Q\" -o d/pipe font.bdf 2>/dev/null; echo $?; wait; cat d/got; ls -A d",
+                 font, "0\nSplineFontDB: 3.0\ngot\npipe\n", "", 0},
+        // A device node of a scratch folder stands in for /dev/null, which a
+        // fault must never replace; where no node can be made, the case says
+        // what it would.
+        cli_case{"device_is_written_to",
+                 "rm -rf d; mkdir d; if mknod d/null c 1 3 2>/dev/null; then "
+                 "\"$Q\" -o d/null font.bdf 2>/dev/null; echo $?; test -c d/null && echo device; "
+                 "else echo 0; echo device; fi",
+                 font, "0\ndevice\n", "", 0},
+        cli_case{
+            "input_is_no_output",
+            "cp font.bdf copy.bdf; \"$Q\" -o copy.bdf copy.bdf; echo $?; cmp font.bdf copy.bdf",
+            font, "1\n", "quadsmith: 'copy.bdf' is the input; it can't be the output too\\.\n", 0},
+        cli_case{"long_name_gets_a_temporary_name_that_fits",
+                 "rm -rf d; mkdir d; n=$(printf '%0250d' 0).sfd; \"$Q\" -o d/$n font.bdf "
+                 "2>/dev/null; echo $?; ls -A d | wc -c",
+                 font, "0\n255\n", "", 0},
         // A signal that ends the tool removes the file it was writing.
         cli_case{"terminated_while_writing",
                  "rm -rf d; mkdir d; { cat font.bdf; yes 80 2>/dev/null; } | "
@@ -66,12 +97,26 @@ TEST(output_file, full_disk_and_read_only_directory_keep_the_old_file) {
   write_file(scratch_dir() + "/big.bdf", big + "ENDCHAR\nENDFONT\n");
   const run_result full = run_shell("echo old > small/out.sfd; \"$Q\" -o small/out.sfd big.bdf; "
                                     "echo $?; cat small/out.sfd; ls -A small");
+  // The strike's spool on the full file system says so when it happens.
+  std::string many = "STARTFONT 2.1\nFONT f\nSIZE 64 75 75\nFONTBOUNDINGBOX 32 64 0 0\nCHARS 999\n";
+  for (int g = 0; g < 999; g++) {
+    many += "STARTCHAR g\nENCODING " + std::to_string(g) + "\nBBX 32 64 0 0\nBITMAP\n";
+    for (int r = 0; r < 64; r++)
+      many += "12345678\n";
+    many += "ENDCHAR\n";
+  }
+  write_file(scratch_dir() + "/many.bdf", many + "ENDFONT\n");
+  const run_result spool = run_shell("rm -f small/out.sfd; TMPDIR=small \"$Q\" -s many.bdf "
+                                     ">/dev/null; echo $?; ls -A small");
   const run_result read_only =
-      run_shell("mount -o remount,ro small && \"$Q\" -o small/out.sfd big.bdf; echo $?; "
-                "cat small/out.sfd; ls -A small");
+      run_shell("echo old > small/out.sfd; mount -o remount,ro small && \"$Q\" -o small/out.sfd "
+                "big.bdf; echo $?; cat small/out.sfd; ls -A small");
   run_shell("umount small");
   EXPECT_EQ(full.out, "1\nold\nout.sfd\n");
   EXPECT_EQ(full.err, "Can't write SFD file 'small/out.sfd': No space left on device\n");
+  EXPECT_EQ(spool.out, "1\n");
+  EXPECT_EQ(spool.err,
+            "quadsmith: Can't write or read the strike's spool: No space left on device.\n");
   EXPECT_EQ(read_only.out, "1\nold\nout.sfd\n");
   EXPECT_EQ(read_only.err, "Can't create SFD file 'small/out.sfd': Read-only file system\n");
 }
