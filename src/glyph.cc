@@ -99,16 +99,25 @@ const char *past_strike(const glyph_state &state, char *message, size_t size, co
 // Unicode value, and its Encoding line.  With a strike the third number is
 // the glyph's index, by which the strike's bitmap finds its glyph.
 void open_record(glyph_state &state, output &out, int32_t unicode) {
-  output_write(out, "StartChar: ");
-  namer_write(state.names, out, unicode);
-  output_write(out, "\nEncoding: ");
-  output_number(out, unicode);
-  output_write(out, " ");
-  output_number(out, unicode);
-  output_write(out, " ");
-  output_number(out,
-                state.strike != nullptr ? static_cast<int64_t>(state.names.glyphs - 1) : unicode);
-  output_write(out, "\n");
+  output *to = &out;
+  uint64_t index = state.names.glyphs - 1;
+  if (state.sizes != nullptr && state.sizes->master) {
+    sizes_note(*state.sizes, unicode, index);
+  } else if (state.sizes != nullptr) {
+    // A later size's glyph finds the first size's record, or adds its own.
+    sizes_glyph(*state.sizes, unicode);
+    index = state.sizes->index;
+    if (state.sizes->is_added) to = state.sizes->records;
+  }
+  output_write(*to, "StartChar: ");
+  namer_write(state.names, *to, unicode);
+  output_write(*to, "\nEncoding: ");
+  output_number(*to, unicode);
+  output_write(*to, " ");
+  output_number(*to, unicode);
+  output_write(*to, " ");
+  output_number(*to, state.strike != nullptr ? static_cast<int64_t>(index) : unicode);
+  output_write(*to, "\n");
   state.unicode = unicode;
   state.has_encoding = true;
   if (unicode < 0) state.unencoded++;
@@ -179,6 +188,16 @@ void reset_glyph_state(glyph_state &state) {
   state.band.trace = std::move(trace);
   state.band.corners = std::move(corners);
   state.band.stamps = stamps;
+}
+
+void reset_face(glyph_state &state) {
+  glyph_namer names = std::move(state.names);
+  strike_state *strike = state.strike;
+  size_set *sizes = state.sizes;
+  reset_glyph_state(state);
+  state.names = std::move(names);
+  state.strike = strike;
+  state.sizes = sizes;
 }
 
 void flush_outline(glyph_state &state, output &out) {
@@ -363,9 +382,18 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   state.in_bitmap = true;
   state.glyphs++;
   state.rows_read = 0;
-  if (state.strike != nullptr)
-    strike_glyph(*state.strike, state.names.glyphs - 1, state.unicode, advance, state.box.x,
-                 state.box.y, state.box.width, state.box.height);
+  if (state.strike != nullptr) {
+    // FontForge gives the records without a Unicode value the slots past
+    // the 65536 of its map, one each in their order.
+    const bool later = state.sizes != nullptr && !state.sizes->master;
+    const uint64_t index = later ? state.sizes->index : state.names.glyphs - 1;
+    const int64_t slot = later                ? state.sizes->slot
+                         : state.unicode >= 0 ? state.unicode
+                                              : 65536 + static_cast<int64_t>(state.unencoded) - 1;
+    strike_glyph(*state.strike, index, slot, advance, state.box.x, state.box.y, state.box.width,
+                 state.box.height);
+    if (later && state.sizes->is_added) sizes_end_record(*state.sizes, advance);
+  }
   output_write(out, "Width: ");
   output_number(out, width);
   // No hints: FontForge would autohint every glyph when it makes an OTF,

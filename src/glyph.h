@@ -12,6 +12,7 @@
 #include "names.h"
 #include "outline.h"
 #include "rows.h"
+#include "sizes.h"
 #include "strike.h"
 
 // A glyph's box in pixels: its size and the offset of its lower left corner
@@ -67,6 +68,7 @@ struct glyph_state {
   glyph_namer names;
   int32_t unicode = -1;           // the open glyph's Unicode value
   strike_state *strike = nullptr; // -s: where each glyph's bitmap goes too
+  size_set *sizes = nullptr;      // -s with several operands: the sizes read together
   pen_grid pens;
   outline_band band; // merged outlines
 };
@@ -124,6 +126,10 @@ void release_glyph_state(glyph_state &state);
 
 // Makes the state ready for another run, keeping the buffers it has made.
 void reset_glyph_state(glyph_state &state);
+
+// Makes the state ready for the next size of the face: as reset_glyph_state,
+// but the glyph names given out, the strike and the sizes stay.
+void reset_face(glyph_state &state);
 
 // Writes the Encoding line of a glyph record.
 void encoding_action(output &out, std::string_view value);

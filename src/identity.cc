@@ -54,9 +54,8 @@ bool is_plain(std::string_view word) {
          key == "r";
 }
 
-// A property's text, else the XLFD field standing in for it.
 std::string_view pick(const font_identity &identity, identity_text which) {
-  return identity.has[which] ? identity.text[which] : identity.xlfd[which];
+  return identity_pick(identity, which);
 }
 
 int32_t xlfd_number(const std::string &field) {
@@ -119,6 +118,10 @@ std::string postscript_part(std::string_view text) {
 }
 
 } // namespace
+
+std::string_view identity_pick(const font_identity &identity, identity_text which) {
+  return identity.has[which] ? identity.text[which] : identity.xlfd[which];
+}
 
 bool is_postscript_name(std::string_view name) {
   if (name.empty() || name.size() > max_postscript_name) return false;
@@ -209,7 +212,7 @@ int32_t units_per_pixel(int32_t pixel_size) {
 
 identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
                                 std::string_view family, std::string_view postscript,
-                                std::string_view charset) {
+                                std::string_view charset, bool every_size) {
   identity_record r;
   r.pixel_size = identity_pixel_size(identity, pixels);
   const int32_t unit = r.units_per_pixel = units_per_pixel(r.pixel_size);
@@ -308,7 +311,8 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
       std::snprintf(cell, sizeof cell, "%dx%d", average / 10, r.pixel_size);
     else
       std::snprintf(cell, sizeof cell, "%d.%dx%d", average / 10, average % 10, r.pixel_size);
-    append_word(name, cell);
+    // A font of every size of the face is named for the face alone.
+    if (!every_size) append_word(name, cell);
     if (!charset.empty() && folded(charset).rfind("iso10646", 0) != 0) append_word(name, charset);
     r.family = name;
   }

@@ -91,10 +91,15 @@ int32_t units_per_pixel(int32_t pixel_size);
 
 // Derives the header record; family and postscript, where not empty, are
 // the -f and -p names, which win over the derived ones, and charset is the
-// charset the font names ("ISO8859-2"), empty where it names none.
+// charset the font names ("ISO8859-2"), empty where it names none;
+// every_size leaves the cell out of the family's name, for a font that
+// holds every size of the face.
 identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
                                 std::string_view family, std::string_view postscript,
-                                std::string_view charset = {});
+                                std::string_view charset = {}, bool every_size = false);
+
+// A property's text, else the XLFD field standing in for it.
+std::string_view identity_pick(const font_identity &identity, identity_text which);
 
 // True for a valid PostScript name: 1 to 63 printable ASCII characters other
 // than blanks and []() {}<>/%.

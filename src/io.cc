@@ -86,6 +86,7 @@ bool output_flush(output &out) {
   size_t left = out.len;
   out.len = 0;
   if (out.error != 0) return false;
+  if (out.discard) return true;
   if (out.sink != nullptr) {
     out.sink->append(p, left);
     return true;

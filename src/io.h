@@ -14,7 +14,8 @@ struct output {
   char *buf = nullptr;
   size_t len = 0;
   size_t cap = 0;
-  int error = 0; // errno of the first failed write; later output is dropped
+  int error = 0;        // errno of the first failed write; later output is dropped
+  bool discard = false; // everything written is dropped: a later size's records
 };
 
 // Makes an output that writes to fd, or to *sink when sink is not null,

@@ -13,6 +13,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "bdf.h"
 #include "compat.h"
@@ -48,7 +49,7 @@ constexpr const char *option_string = "f:o:p:bhmsv";
 // The run report; with a name, it says which input it is about, so that
 // the reports of runs side by side can be told apart.
 void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, uint64_t unencoded,
-                 const char *name) {
+                 const char *name, uint64_t added) {
   struct timespec end;
   clock_gettime(CLOCK_MONOTONIC, &end);
   time_t seconds = end.tv_sec - start.tv_sec;
@@ -64,11 +65,13 @@ void report_time(FILE *errors, const struct timespec &start, uint64_t glyphs, ui
     std::fputs(" of standard input", errors);
   else if (name != nullptr)
     std::fprintf(errors, " of '%s'", name);
-  if (unencoded == 0)
-    std::fprintf(errors, " in %f seconds.\n", elapsed);
-  else
-    std::fprintf(errors, " in %f seconds, %lu without a Unicode value.\n", elapsed,
-                 static_cast<unsigned long>(unencoded));
+  std::fprintf(errors, " in %f seconds", elapsed);
+  if (unencoded != 0)
+    std::fprintf(errors, ", %lu without a Unicode value", static_cast<unsigned long>(unencoded));
+  if (added != 0)
+    std::fprintf(errors, ", %lu not in the first size, given records of their own",
+                 static_cast<unsigned long>(added));
+  std::fputs(".\n", errors);
 }
 
 // Writes a text that ends the run, such as the usage text, and makes sure it
@@ -99,7 +102,10 @@ std::string_view bdf_value(const bdf_line &line) {
 const char *located(conversion_state &state, const char *message, unsigned long line) {
   if (!state.options.bdf) return message;
   const std::string_view text(message);
-  std::snprintf(state.message, sizeof state.message, "%.*s on line %lu.",
+  // With several operands it names the file too.
+  const bool several = state.glyph.sizes != nullptr;
+  std::snprintf(state.message, sizeof state.message, "%s%s%s%.*s on line %lu.", several ? "'" : "",
+                several ? state.input_name : "", several ? "': " : "",
                 static_cast<int>(text.size() - 1), message, line);
   return state.message;
 }
@@ -138,6 +144,9 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
     strike_property(state.strike, line.first, value, false);
 }
 
+// The most operands, sizes of one face, one run reads.
+constexpr int max_operands = 64;
+
 // The longest version written; no real one comes near it.
 constexpr size_t max_version = 256;
 
@@ -175,8 +184,22 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   char charset[charset_name_room];
   std::string_view named = charset_name(state.glyph.charset, charset);
   if (named == "-") named = {};
-  identity_record font =
-      derive_identity(state.identity, pixels, state.info.name, state.info.psname, named);
+  size_set *sizes = glyph.sizes;
+  identity_record font = derive_identity(state.identity, pixels, state.info.name, state.info.psname,
+                                         named, sizes != nullptr);
+  if (sizes != nullptr) {
+    // The sizes must be sizes of one face, each of a pixel size of its own.
+    face_names face;
+    for (int i = 0; i < 6; i++)
+      face.text[i] = identity_pick(state.identity, static_cast<identity_text>(i));
+    face.pixel_size = font.pixel_size;
+    if (sizes->master) {
+      sizes->face = face;
+      sizes->units_per_pixel = font.units_per_pixel;
+      sizes->pixel_size = font.pixel_size;
+    }
+    if (const char *message = sizes_check_face(*sizes, face, state.input_name)) return message;
+  }
   if (font.error != nullptr) return font.error;
   if (const char *message = bdf_header_texts(state.info, font)) return message;
   state.copyright_cut = font.copyright_cut;
@@ -298,14 +321,15 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   return nullptr;
 }
 
-const char *convert(conversion_state &state, line_reader &reader, output &out) {
+const char *convert_operand(conversion_state &state, line_reader &reader, output &out) {
   std::string_view raw;
   // Once a write has failed nothing more can reach the output, so the rest
   // of the input is not worth reading.
   while (out.error == 0 && next_line(reader, &raw)) {
     if (const char *message = convert_line(state, out, raw)) {
       flush_outline(state.glyph, out);
-      return located(state, message, reader.lines);
+      // A face that differs names both files, and no line.
+      return message == state.sizes.message ? message : located(state, message, reader.lines);
     }
     // A full $TMPDIR is said when it happens, not after the whole font.
     if (state.strike.spool.error != 0) return spool_error(state, state.strike.spool.error);
@@ -315,15 +339,43 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
   if (state.options.bdf)
     if (const char *message = structure_end(state.structure))
       return located(state, message, reader.lines);
+  return nullptr;
+}
+
+const char *finish_font(conversion_state &state, output &out, strike_state *later, size_t count) {
   output_write(out, "EndChars\n");
   if (state.options.strike && !strike_write(state.strike, out)) return spool_error(state, errno);
+  for (size_t i = 0; i < count; i++)
+    if (!strike_write(later[i], out)) return spool_error(state, errno);
   output_write(out, "EndSplineFont\n");
   return nullptr;
+}
+
+const char *convert(conversion_state &state, line_reader &reader, output &out) {
+  if (const char *message = convert_operand(state, reader, out)) return message;
+  if (reader.error != 0 || out.error != 0) return nullptr;
+  return finish_font(state, out, nullptr, 0);
 }
 
 bool start_strike(conversion_state &state, bool in_memory) {
   state.glyph.strike = &state.strike;
   return strike_open(state.strike, in_memory);
+}
+
+void next_size(conversion_state &state, strike_state &strike) {
+  if (state.sizes.master) state.sizes.unencoded = state.glyph.unencoded;
+  state.sizes.master = false;
+  state.sizes.added = 0;
+  reset_face(state.glyph);
+  // The names of the command line stay; what the first size's properties gave goes.
+  const std::string_view name = state.info.name, psname = state.info.psname;
+  release_font_info(state.info, state.owned);
+  state.info = font_info{};
+  state.info.name = name;
+  state.info.psname = psname;
+  state.structure = structure_state{};
+  state.identity = font_identity{};
+  std::swap(state.strike, strike);
 }
 
 void release_state(conversion_state &state) {
@@ -343,12 +395,13 @@ void reset_state(conversion_state &state) {
 }
 
 int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
-                   const char **fatal_message) {
+                   const char **fatal_message, bool finish) {
   struct timespec start;
   clock_gettime(CLOCK_MONOTONIC, &start);
   *fatal_message = nullptr;
   int status = 0;
-  if (const char *message = convert(state, reader, out)) {
+  if (const char *message =
+          finish ? convert(state, reader, out) : convert_operand(state, reader, out)) {
     output_flush(out);
     *fatal_message = message;
     status = 1;
@@ -398,7 +451,7 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
       std::fprintf(errors, "%s: CHARS gives %lld glyphs, the file has %lld.\n", program_name(),
                    state.structure.chars, state.structure.glyphs);
     report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded,
-                state.options.bdf ? state.input_name : nullptr);
+                state.options.bdf ? state.input_name : nullptr, state.sizes.added);
   }
   return status;
 }
@@ -441,35 +494,48 @@ int quadsmith_main(int argc, char **argv) {
       !is_postscript_name(state.info.psname))
     fatal("Invalid value for -p.");
 
-  const char *path = argv[optind];
+  // Under -s every operand is a size of one face; otherwise the first is read.
+  const int operands = state.options.strike ? argc - optind : 1;
+  if (operands > max_operands) fatal("At most 64 sizes are supported.");
+  for (int i = 1; i < operands; i++)
+    if (std::strcmp(argv[optind + i], "-") == 0)
+      fatal("Only the first operand can be standard input.");
   // Messages name the files once there is more than one to name.
-  if (output_path != nullptr || state.options.bdf) state.input_name = path;
+  if (output_path != nullptr || state.options.bdf) state.input_name = argv[optind];
   state.output_name = output_path;
-  const bool from_stdin = std::strcmp(path, "-") == 0;
-  FILE *input = from_stdin ? stdin : std::fopen(path, "r");
-  if (input == nullptr) {
-    file_error("Can't open BDF file", state.input_name);
-    return 1;
+  FILE *inputs[max_operands];
+  for (int i = 0; i < operands; i++) {
+    const char *path = argv[optind + i];
+    const char *named = i == 0 ? state.input_name : path;
+    inputs[i] = std::strcmp(path, "-") == 0 ? stdin : std::fopen(path, "r");
+    if (inputs[i] == nullptr) {
+      file_error("Can't open BDF file", named);
+      return 1;
+    }
+    struct stat input_status;
+    if (fstat(fileno(inputs[i]), &input_status) == -1) {
+      const int saved = errno;
+      std::fclose(inputs[i]);
+      errno = saved;
+      file_error("Can't stat BDF file", named);
+      return 1;
+    }
+    // Replacing the input with its own conversion would lose the font.
+    struct stat output_status;
+    if (output_path != nullptr && stat(output_path, &output_status) == 0 &&
+        S_ISREG(output_status.st_mode) && output_status.st_dev == input_status.st_dev &&
+        output_status.st_ino == input_status.st_ino) {
+      std::fprintf(stderr, "%s: '%s' is the input; it can't be the output too.\n", program_name(),
+                   output_path);
+      return 1;
+    }
   }
-  struct stat input_status;
-  if (fstat(fileno(input), &input_status) == -1) {
-    const int saved = errno;
-    std::fclose(input);
-    errno = saved;
-    file_error("Can't stat BDF file", state.input_name);
-    return 1;
-  }
-  // Replacing the input with its own conversion would lose the font.
-  struct stat output_status;
-  if (output_path != nullptr && stat(output_path, &output_status) == 0 &&
-      S_ISREG(output_status.st_mode) && output_status.st_dev == input_status.st_dev &&
-      output_status.st_ino == input_status.st_ino) {
-    std::fprintf(stderr, "%s: '%s' is the input; it can't be the output too.\n", program_name(),
-                 output_path);
-    return 1;
-  }
-  // The strike's spool, like the output file, is opened before the sandbox.
-  if (state.options.strike && !start_strike(state, false)) {
+  // The strikes' spools, like the output file, are opened before the sandbox.
+  std::vector<strike_state> later(static_cast<size_t>(operands - 1));
+  bool spooled = !state.options.strike || start_strike(state, false);
+  for (strike_state &strike : later)
+    spooled = spooled && strike_open(strike, false);
+  if (!spooled) {
     const char *dir = std::getenv("TMPDIR");
     file_error("Can't create the strike's spool in", dir != nullptr && *dir ? dir : "/tmp");
     return 1;
@@ -487,12 +553,35 @@ int quadsmith_main(int argc, char **argv) {
   if (sandbox(file.dir_fd) == -1) err(1, "pledge");
 
   line_reader reader;
-  output out;
-  if (!reader_open_fd(reader, fileno(input)) ||
-      !output_open(out, output_path != nullptr ? file.fd : STDOUT_FILENO, nullptr))
+  output out, discard;
+  if (!reader_open_fd(reader, fileno(inputs[0])) ||
+      !output_open(out, output_path != nullptr ? file.fd : STDOUT_FILENO, nullptr) ||
+      (operands > 1 && !output_open(discard, -1, nullptr)))
     fatal("Memory allocation error.");
+  discard.discard = true;
+  if (operands > 1) {
+    state.glyph.sizes = &state.sizes;
+    state.sizes.master_name = argv[optind];
+    state.sizes.records = &out;
+  }
   const char *message = nullptr;
-  int status = run_conversion(state, reader, out, stderr, &message);
+  int status = run_conversion(state, reader, out, stderr, &message, operands == 1);
+  // Each later size adds its strike, and records for the glyphs the first lacks.
+  for (int i = 1; i < operands && status == 0 && message == nullptr; i++) {
+    next_size(state, later[static_cast<size_t>(i - 1)]);
+    state.input_name = argv[optind + i];
+    if (!reader_open_fd(reader, fileno(inputs[i]))) fatal("Memory allocation error.");
+    status = run_conversion(state, reader, discard, stderr, &message, false);
+    std::swap(state.strike, later[static_cast<size_t>(i - 1)]);
+  }
+  if (operands > 1 && status == 0 && message == nullptr) {
+    message = finish_font(state, out, later.data(), later.size());
+    if (message == nullptr && !output_flush(out)) {
+      file_error(output_path != nullptr ? "Can't write SFD file" : "Can't write SFD output",
+                 output_path);
+      status = 1;
+    }
+  }
   if (message != nullptr) {
     outfile_abort(file);
     fatal(message);
@@ -506,7 +595,11 @@ int quadsmith_main(int argc, char **argv) {
   }
   reader_close(reader);
   output_close(out);
-  std::fclose(input);
+  output_close(discard);
+  for (int i = 0; i < operands; i++)
+    std::fclose(inputs[i]);
+  for (strike_state &strike : later)
+    strike_close(strike);
   release_state(state);
   return status;
 }

@@ -20,6 +20,7 @@ struct conversion_state {
   structure_state structure; // -b
   font_identity identity;    // -b
   strike_state strike;       // -s
+  size_set sizes;            // -s with several operands
   name_ownership owned;
   char message[160]; // a conversion error's message with its line number
   char limit[160];   // a conversion error's message that states a limit
@@ -39,6 +40,13 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
 // loop early and is left in reader.error.
 const char *convert(conversion_state &state, line_reader &reader, output &out);
 
+// Converts every line of reader, as convert does, but writes no closing lines.
+const char *convert_operand(conversion_state &state, line_reader &reader, output &out);
+
+// Writes the closing lines of the font with its strike and the count
+// strikes of later sizes; returns the message of a spool that can't be read.
+const char *finish_font(conversion_state &state, output &out, strike_state *later, size_t count);
+
 // Makes the run collect a strike (-s) in a spool, a temporary file or with
 // in_memory a string; returns false with errno set if it can't be made.
 bool start_strike(conversion_state &state, bool in_memory);
@@ -52,9 +60,14 @@ void reset_state(conversion_state &state);
 
 // Converts what reader reads to out, reports a read or write error or the
 // run report on errors, and returns the exit status; a conversion error
-// instead sets *fatal_message, after flushing the output.
+// instead sets *fatal_message, after flushing the output.  Without finish
+// it writes no closing lines, for an operand of several.
 int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
-                   const char **fatal_message);
+                   const char **fatal_message, bool finish = true);
+
+// Makes the state ready for the next operand, a later size of the face
+// whose strike is strike: what the first one named and wrote stays.
+void next_size(conversion_state &state, strike_state &strike);
 
 // Writes "name: message" to standard error and exits with status 1.
 [[noreturn]] void fatal(const char *message);

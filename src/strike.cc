@@ -133,12 +133,10 @@ void strike_metrics(strike_state &strike, int32_t pixel_size, int32_t ascent, in
   }
 }
 
-void strike_glyph(strike_state &strike, uint64_t index, int32_t unicode, int32_t advance, int32_t x,
+void strike_glyph(strike_state &strike, uint64_t index, int64_t slot, int32_t advance, int32_t x,
                   int32_t y, uint32_t width, uint32_t height) {
   strike.index = index;
-  // FontForge gives the glyphs without a Unicode value the slots past the
-  // 65536 of its map, one each in their order.
-  strike.slot = unicode >= 0 ? unicode : 65536 + static_cast<int64_t>(strike.unencoded++);
+  strike.slot = slot;
   strike.advance = advance;
   strike.x = x;
   strike.y = y;

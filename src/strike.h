@@ -20,7 +20,6 @@ struct strike_state {
   int32_t resolution = 0;                          // from SIZE or RESOLUTION_Y, 0 while unknown
   int32_t pixel_size = 0, ascent = 0, descent = 0; // in pixels, known at CHARS
   uint64_t glyphs = 0;                             // glyphs spooled, each with its glyph index
-  uint64_t unencoded = 0;                          // glyphs without a Unicode value so far
   // The open glyph: its index, encoding slot, advance and box in pixels, and
   // its rows, each as many bytes as its width needs.
   uint64_t index = 0;
@@ -47,9 +46,9 @@ void strike_property(strike_state &strike, std::string_view name, std::string_vi
 // Ends the properties once the font's pixel size, ascent and descent are known.
 void strike_metrics(strike_state &strike, int32_t pixel_size, int32_t ascent, int32_t descent);
 
-// Opens a glyph's bitmap: its index, its Unicode value (-1 for none), its
-// advance and its box in pixels.
-void strike_glyph(strike_state &strike, uint64_t index, int32_t unicode, int32_t advance, int32_t x,
+// Opens a glyph's bitmap: its index, its slot in FontForge's map (its
+// Unicode value, or past 65535 for none), its advance and its box in pixels.
+void strike_glyph(strike_state &strike, uint64_t index, int64_t slot, int32_t advance, int32_t x,
                   int32_t y, uint32_t width, uint32_t height);
 
 // Adds a row of the open glyph, pixel c at bit 31 - c.

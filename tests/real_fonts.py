@@ -969,35 +969,94 @@ def check_scaled(tool, font_name, folder):
     phase(f"strikes at {size} ppem")
 
 
-def check_fontconfig(tool, folder):
-    """On Debian's stock fontconfig, which rejects bitmap-only fonts, the
-    README's acceptfont lines make fc-match find the OTB of its example."""
+SIZES = {"terminus-n": [f"ter-u{n}n_unicode" for n in (16, 12, 14, 18, 20, 22, 24, 28, 32)],
+         "terminus-b": [f"ter-u{n}b_unicode" for n in (16, 12, 14, 18, 20, 22, 24, 28, 32)],
+         "spleen": [f"spleen-{cell}" for cell in ("8x16", "5x8", "6x12", "12x24", "16x32",
+                                                  "32x64")]}
+
+
+def readme_acceptfont():
+    """The acceptfont rule of the README's fontconfig lines, and its family."""
     readme = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "README.md")).read()
     block = re.search(r"```xml\n(.*?acceptfont.*?)```", readme, re.S).group(1)
     rule = re.search(r"<selectfont>.*</selectfont>", block, re.S).group(0)
-    family = re.search(r"<string>(.*?)</string>", rule).group(1)
-    bdf = make_bdf("terminus-16n", folder)
-    sfd = os.path.join(folder, "terminus.sfd")
-    convert(tool, bdf, sfd, ["-s", "-m"])
+    return rule, re.search(r"<string>(.*?)</string>", rule).group(1)
+
+
+def check_sizes(tool, face, folder):
+    """The sizes of a face given together make one font: FreeType finds a
+    strike at every size in the OTB and in the TrueType font, each glyph as
+    the BDF driver reads that size's BDF; fontconfig lists every size under
+    the face's family and, with the README's lines, matches each."""
+    import freetype
+
+    bdfs = []
+    for member in SIZES[face]:
+        FONTS[member] = MISC + member + ".pcf.gz"
+        bdfs.append(make_bdf(member, folder))
+    sfd = os.path.join(folder, face + ".sfd")
+    with open(sfd, "wb") as out:
+        result = subprocess.run([tool, "-s", "-m", *bdfs], stdout=out, stderr=subprocess.PIPE,
+                                env=dict(os.environ, SOURCE_DATE_EPOCH=EPOCH))
+    if result.returncode != 0:
+        raise Failure(f"{face}: status {result.returncode}: {result.stderr.decode()}")
     fonts = os.path.join(folder, "fonts")
-    os.mkdir(fonts)
-    otb = os.path.join(fonts, "terminus.otb")
-    subprocess.run(["fontforge", "-lang=ff", "-c", 'Open($1); Generate($2, "otb")', sfd, otb],
-                   capture_output=True, check=True)
-    found = {}
-    for name, extra in (("stock", ""), ("README", rule)):
-        config = os.path.join(folder, name + ".conf")
+    os.makedirs(fonts, exist_ok=True)
+    made = {kind: os.path.join(fonts, f"{face}.{kind}") for kind in ("otb", "ttf")}
+    for kind, path in made.items():
+        subprocess.run(["fontforge", "-lang=ff", "-c", "Open($1); Generate($2, $3)", sfd, path,
+                        kind], capture_output=True, check=True)
+    phase("OTB and TrueType with bitmaps generated")
+    sizes = [parse_bdf(bdf).get("pixel_size") for bdf in bdfs]
+    for kind, path in made.items():
+        face_ft = freetype.Face(path)
+        available = [s.y_ppem // 64 for s in face_ft.available_sizes]
+        if sorted(available) != sorted(sizes):
+            raise Failure(f"{face} {kind}: strikes at {available}, not {sizes}")
+        for bdf, size in zip(bdfs, sizes):
+            face_ft.select_size(available.index(size))
+            bdf_face = open_bdf_face(bdf)
+            wrong = checked = 0
+            for g in parse_bdf(bdf)["glyphs"]:
+                want, advance = freetype_glyph(bdf_face, g["encoding"])
+                if want is None:
+                    continue
+                got, got_advance = freetype_glyph(
+                    face_ft, g["encoding"], freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO)
+                checked += 1
+                if got != want or got_advance != advance:
+                    wrong += 1
+            if wrong or checked == 0:
+                raise Failure(f"{face} {kind}: {wrong} of {checked} glyphs differ at {size} px")
+        phase(f"{kind}: {len(sizes)} strikes as the BDF driver reads them")
+    family, style, pixelsizes = subprocess.run(
+        ["fc-query", "-f", "%{family}|%{style}|%{pixelsize}", made["otb"]], capture_output=True,
+        text=True).stdout.split("|")
+    if sorted(int(n) for n in pixelsizes.split(",")) != sorted(sizes):
+        raise Failure(f"{face}: fc-query lists pixel sizes {pixelsizes}")
+    print(f"{face}: {family} {style}, {os.path.getsize(made['otb'])} bytes of OTB")
+    if face == "terminus-n":
+        if (family, style) != ("Terminus", "Regular"):
+            raise Failure(f"terminus: family {family!r}, style {style!r}")
+        # Debian's own OTB of the same nine sizes.
+        if os.path.getsize(made["otb"]) > 379108:
+            raise Failure(f"terminus: {os.path.getsize(made['otb'])} bytes of OTB")
+        rule, readme_family = readme_acceptfont()
+        config = os.path.join(folder, "fonts.conf")
         open(config, "w").write(
             '<?xml version="1.0"?>\n<fontconfig>\n'
             '<include ignore_missing="no">/etc/fonts/fonts.conf</include>\n'
-            f"<dir>{fonts}</dir>\n<cachedir>{folder}/cache-{name}</cachedir>\n{extra}\n"
-            "</fontconfig>\n")
-        found[name] = subprocess.run(
-            ["fc-match", "-f", "%{file}", f"{family}:pixelsize=16"], capture_output=True,
-            text=True, env=dict(os.environ, FONTCONFIG_FILE=config)).stdout
-    if found["README"] != otb:
-        raise Failure(f"with the README's lines fc-match finds {found['README']!r}, not the OTB")
-    print(f"{family}: the stock configuration finds {found['stock']}, the README's the OTB")
+            f"<dir>{fonts}</dir>\n<cachedir>{folder}/cache</cachedir>\n{rule}\n</fontconfig>\n")
+        os.remove(made["ttf"])
+        for size in sizes:
+            found = subprocess.run(["fc-match", "-f", "%{file}", f"{readme_family}:pixelsize={size}"],
+                                   capture_output=True, text=True,
+                                   env=dict(os.environ, FONTCONFIG_FILE=config)).stdout
+            if found != made["otb"]:
+                raise Failure(f"fc-match '{readme_family}:pixelsize={size}' finds {found!r}")
+        phase("fc-match finds the OTB at every size with the README's lines")
+    elif face == "terminus-b" and (family, style) != ("Terminus", "Bold"):
+        raise Failure(f"terminus bold: family {family!r}, style {style!r}")
 
 
 LIMIT = re.compile(rb"quadsmith: BBX is \d+ pixels (wide|tall); at most 32 by 64 are supported"
@@ -1218,8 +1277,8 @@ def main():
                 check_fontenc(tool, folder)
             elif sys.argv[2] == "--distinct-names":
                 check_distinct_names(tool, folder)
-            elif sys.argv[2] == "--fontconfig":
-                check_fontconfig(tool, folder)
+            elif "--sizes" in sys.argv[3:]:
+                check_sizes(tool, sys.argv[2], folder)
             elif sys.argv[2] == "--names":
                 check_names(tool, folder)
             elif "--charset" in sys.argv[3:]:

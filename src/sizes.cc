@@ -1,0 +1,75 @@
+#include "sizes.h"
+
+#include <cstdio>
+#include <new>
+
+namespace {
+
+constexpr uint32_t no_glyph = UINT32_MAX;
+
+uint32_t *page(size_set &sizes, int32_t unicode, bool make) {
+  auto &plane = sizes.planes[unicode >> 16];
+  if (!plane && make) {
+    plane.reset(new (std::nothrow) uint32_t[65536]);
+    if (plane)
+      for (size_t i = 0; i < 65536; i++)
+        plane[i] = no_glyph;
+  }
+  return plane.get();
+}
+
+} // namespace
+
+bool sizes_note(size_set &sizes, int32_t unicode, uint64_t index) {
+  sizes.next_index = index + 1;
+  if (unicode < 0 || unicode > 0x10FFFF) return true;
+  uint32_t *entries = page(sizes, unicode, true);
+  if (entries == nullptr) return false;
+  entries[unicode & 0xFFFF] = static_cast<uint32_t>(index);
+  return true;
+}
+
+const char *sizes_check_face(size_set &sizes, const face_names &face, const char *file) {
+  for (int i = 0; i < 6; i++)
+    if (face.text[i] != sizes.face.text[i]) {
+      std::snprintf(sizes.message, sizeof sizes.message,
+                    "'%s': %.*s \"%.64s\" differs from \"%.64s\" of '%s'.", file,
+                    static_cast<int>(face_keywords[i].size()), face_keywords[i].data(),
+                    face.text[i].c_str(), sizes.face.text[i].c_str(), sizes.master_name);
+      return sizes.message;
+    }
+  for (uint32_t i = 0; i < sizes.sizes_count; i++)
+    if (sizes.sizes_seen[i] == static_cast<uint32_t>(face.pixel_size)) {
+      std::snprintf(sizes.message, sizeof sizes.message,
+                    "'%s': PIXEL_SIZE %d is the size of an earlier operand.", file,
+                    face.pixel_size);
+      return sizes.message;
+    }
+  if (sizes.sizes_count < 64) sizes.sizes_seen[sizes.sizes_count++] = face.pixel_size;
+  sizes.operand_size = face.pixel_size;
+  return nullptr;
+}
+
+void sizes_glyph(size_set &sizes, int32_t unicode) {
+  const uint32_t *entries =
+      unicode >= 0 && unicode <= 0x10FFFF ? page(sizes, unicode, false) : nullptr;
+  const uint32_t found = entries != nullptr ? entries[unicode & 0xFFFF] : no_glyph;
+  sizes.is_added = found == no_glyph;
+  sizes.index = sizes.is_added ? sizes.next_index++ : found;
+  // FontForge gives the records without a Unicode value the slots past the
+  // 65536 of its map, one each in their order.
+  sizes.slot = unicode >= 0 ? unicode : 65536 + static_cast<int64_t>(sizes.unencoded++);
+  // A later glyph of a value the first operand lacks takes it for its record.
+  if (sizes.is_added && unicode >= 0) sizes_note(sizes, unicode, sizes.index);
+}
+
+void sizes_end_record(size_set &sizes, int32_t advance) {
+  output &out = *sizes.records;
+  sizes.added++;
+  // The advance in units of the first operand's em, which is its pixel size.
+  const int64_t em = int64_t{sizes.units_per_pixel} * sizes.pixel_size;
+  const int64_t size = sizes.operand_size > 0 ? sizes.operand_size : 1;
+  output_write(out, "Width: ");
+  output_number(out, (2 * advance * em + size) / (2 * size));
+  output_write(out, "\nFlags: W\nLayerCount: 2\nEndChar\n\n");
+}

@@ -1,0 +1,61 @@
+// Several sizes of one face in one font (-s with several operands): the
+// first BDF gives the glyph records, and each later one only its strike,
+// whose glyphs find their records by Unicode value.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "io.h"
+
+// The face's identity the sizes must share: FAMILY_NAME, FOUNDRY,
+// WEIGHT_NAME, SLANT, SETWIDTH_NAME and ADD_STYLE_NAME, and the pixel size.
+struct face_names {
+  std::string text[6];
+  int32_t pixel_size = 0;
+};
+
+// What the sizes share while they are read.
+struct size_set {
+  bool master = true;           // the first operand is being read
+  const char *master_name = ""; // its file, for messages
+  face_names face;              // the first operand's face
+  // Glyph indexes by Unicode value, a page of 65,536 per plane, made on first use.
+  std::unique_ptr<uint32_t[]> planes[17];
+  uint64_t next_index = 0; // the index a record added by a later size gets
+  uint64_t unencoded = 0;  // records without a Unicode value so far, the master's first
+  uint64_t added = 0;      // records added by the open operand
+  int32_t units_per_pixel = 0, pixel_size = 0; // the first operand's
+  int32_t operand_size = 0;                    // the pixel size of the operand being read
+  // The open glyph of a later operand: its index, whether it is added, its slot.
+  uint64_t index = 0;
+  bool is_added = false;
+  int64_t slot = 0;
+  output *records = nullptr;    // where added records go
+  uint32_t sizes_seen[64] = {}; // the pixel sizes read so far, for duplicates
+  uint32_t sizes_count = 0;
+  char message[320];
+};
+
+// The six texts of the face's identity, in the order of face_names.
+constexpr std::string_view face_keywords[6] = {"FAMILY_NAME", "FOUNDRY",       "WEIGHT_NAME",
+                                               "SLANT",       "SETWIDTH_NAME", "ADD_STYLE_NAME"};
+
+// Remembers the first operand's glyph of a Unicode value; false if there
+// is no room to.
+bool sizes_note(size_set &sizes, int32_t unicode, uint64_t index);
+
+// Takes a later operand's face at its CHARS: returns the message of a face
+// that differs from the first operand's, or of a pixel size read before,
+// naming the file; else nullptr.
+const char *sizes_check_face(size_set &sizes, const face_names &face, const char *file);
+
+// Starts a glyph of a later operand: its index is the first operand's
+// glyph of the same Unicode value, else a record of its own is added.
+void sizes_glyph(size_set &sizes, int32_t unicode);
+
+// Ends the record of an added glyph, whose start the glyph actions wrote:
+// its advance in pixels of the operand's size, and no outline.
+void sizes_end_record(size_set &sizes, int32_t advance);
