@@ -3,6 +3,7 @@
 //
 // Usage: quadsmith_e2e FAST PLAIN [UNIFONT.bdf]
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -161,12 +162,62 @@ double write_pen_walk(int fd, long rows) {
 double write_far_boxes(int fd, long glyphs) {
   FILE *out = fdopen(fd, "w");
   double bytes = fprintf(out,
-                         "STARTFONT 2.1\nFONTBOUNDINGBOX 8 64 0 -2\nSTARTPROPERTIES 2\n"
+                         "STARTFONT 2.1\nFONT far\nSIZE 64 75 75\nFONTBOUNDINGBOX 8 64 0 -2\n"
+                         "STARTPROPERTIES 2\n"
                          "FONT_ASCENT 62\nFONT_DESCENT 2\nENDPROPERTIES\nCHARS %ld\n",
                          glyphs);
   for (long g = 0; g < glyphs; g++)
     bytes += fprintf(out, "STARTCHAR g%ld\nENCODING %ld\nBBX 1 1 0 %ld\nBITMAP\n80\nENDCHAR\n", g,
                      g, g % 700 - 350);
+  bytes += fprintf(out, "ENDFONT\n");
+  fclose(out);
+  return bytes;
+}
+
+// Writes a font for -b of glyphs whose names all hash to one slot of the
+// name table (FNV-1a, 32,768 slots), or with colliding false of names of
+// the same length that spread.  Returns the number of bytes written.
+double write_names(int fd, long glyphs, bool colliding) {
+  constexpr char alphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  constexpr uint32_t prime = 16777619u, mask = 32767;
+  // The low 15 bits of FNV-1a depend on the low 15 bits alone, and the
+  // prime is odd, so the steps run backwards: which three letters lead
+  // from each state to the target slot 0.
+  uint32_t inverse = prime;
+  for (int i = 0; i < 5; i++)
+    inverse *= 2 - prime * inverse;
+  static char suffix[32768][4];
+  for (const char a : std::string(alphabet))
+    for (const char b : std::string(alphabet))
+      for (const char c : std::string(alphabet)) {
+        uint32_t h = 0;
+        for (const char x : {c, b, a})
+          h = ((h * inverse) & mask) ^ static_cast<unsigned char>(x);
+        if (suffix[h][0] == 0) {
+          suffix[h][0] = a;
+          suffix[h][1] = b;
+          suffix[h][2] = c;
+        }
+      }
+  FILE *out = fdopen(fd, "w");
+  double bytes = fprintf(out,
+                         "STARTFONT 2.1\nFONT names\nSIZE 16 75 75\nFONTBOUNDINGBOX 8 16 0 -2\n"
+                         "STARTPROPERTIES 2\nFONT_ASCENT 14\nFONT_DESCENT 2\nENDPROPERTIES\n"
+                         "CHARS %ld\n",
+                         glyphs);
+  long written = 0;
+  for (long n = 0; written < glyphs; n++) {
+    char name[32];
+    std::snprintf(name, sizeof name, "n%09ld", n);
+    uint32_t h = 2166136261u;
+    for (const char *p = name; *p; p++)
+      h = (h ^ static_cast<unsigned char>(*p)) * prime;
+    const char *end = colliding ? suffix[h & mask] : "xyz";
+    if (end[0] == 0) continue;
+    bytes += fprintf(out, "STARTCHAR %s%s\nENCODING %ld\nBBX 1 1 0 0\nBITMAP\n80\nENDCHAR\n",
+                     name, end, written);
+    written++;
+  }
   bytes += fprintf(out, "ENDFONT\n");
   fclose(out);
   return bytes;
@@ -256,6 +307,23 @@ int main(int argc, char **argv) {
       if (m.seconds < far.seconds) far = m;
     }
     report("-b boxes far away", "fast", far, far_mb, 0);
+    // Names that share a slot of the name table against names that spread.
+    double name_seconds[2];
+    for (const bool colliding : {false, true}) {
+      char names_path[] = "/tmp/quadsmith-bench.XXXXXX";
+      const double names_mb = write_names(mkstemp(names_path), 100000, colliding) / 1e6;
+      measurement best;
+      best.seconds = 1e9;
+      for (int i = 0; i < 3; i++) {
+        const measurement m = run(fast, names_path, 0, 0, 0, "", false, "-b");
+        if (m.seconds < best.seconds) best = m;
+      }
+      report(colliding ? "-b names in one slot" : "-b names spread", "fast", best, names_mb, 0);
+      name_seconds[colliding] = best.seconds;
+      unlink(names_path);
+    }
+    std::printf("%-22s %.2f times the time of names that spread\n", "-b names in one slot",
+                name_seconds[1] / name_seconds[0]);
     std::printf("%-22s %.2f times the time of Unifont per MB\n", "-b boxes far away",
                 far.seconds / far_mb / (base.seconds / unifont_mb));
     unlink(far_path);

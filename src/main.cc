@@ -533,8 +533,11 @@ int quadsmith_main(int argc, char **argv) {
   // The strikes' spools, like the output file, are opened before the sandbox.
   std::vector<strike_state> later(static_cast<size_t>(operands - 1));
   bool spooled = !state.options.strike || start_strike(state, false);
-  for (strike_state &strike : later)
+  // Only the spool being written holds a buffer; the others hold their file.
+  for (strike_state &strike : later) {
     spooled = spooled && strike_open(strike, false);
+    output_close(strike.spool);
+  }
   if (!spooled) {
     const char *dir = std::getenv("TMPDIR");
     file_error("Can't create the strike's spool in", dir != nullptr && *dir ? dir : "/tmp");
@@ -568,11 +571,16 @@ int quadsmith_main(int argc, char **argv) {
   int status = run_conversion(state, reader, out, stderr, &message, operands == 1);
   // Each later size adds its strike, and records for the glyphs the first lacks.
   for (int i = 1; i < operands && status == 0 && message == nullptr; i++) {
-    next_size(state, later[static_cast<size_t>(i - 1)]);
+    strike_state &strike = later[static_cast<size_t>(i - 1)];
+    if (i == 1) strike_rest(state.strike);
+    next_size(state, strike);
     state.input_name = argv[optind + i];
-    if (!reader_open_fd(reader, fileno(inputs[i]))) fatal("Memory allocation error.");
+    if (!reader_open_fd(reader, fileno(inputs[i])) ||
+        !output_open(state.strike.spool, state.strike.spool_fd, nullptr))
+      fatal("Memory allocation error.");
     status = run_conversion(state, reader, discard, stderr, &message, false);
-    std::swap(state.strike, later[static_cast<size_t>(i - 1)]);
+    strike_rest(state.strike);
+    std::swap(state.strike, strike);
   }
   if (operands > 1 && status == 0 && message == nullptr) {
     message = finish_font(state, out, later.data(), later.size());

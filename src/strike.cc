@@ -186,6 +186,14 @@ void strike_glyph_end(strike_state &strike) {
   strike.glyphs++;
 }
 
+void strike_rest(strike_state &strike) {
+  if (strike.spool_fd == -1) return;
+  output_flush(strike.spool);
+  const int error = strike.spool.error;
+  output_close(strike.spool);
+  strike.spool.error = error;
+}
+
 bool strike_write(strike_state &strike, output &out) {
   output_write(out, "BitmapFont: ");
   for (const int64_t value : {int64_t{strike.pixel_size}, static_cast<int64_t>(strike.glyphs),

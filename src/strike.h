@@ -57,6 +57,10 @@ void strike_row(strike_state &strike, uint32_t pixels);
 // Spools the open glyph.
 void strike_glyph_end(strike_state &strike);
 
+// Writes out what the spool holds and lets its buffer go, keeping its
+// file, while other strikes are collected; an error stays in spool.error.
+void strike_rest(strike_state &strike);
+
 // Writes the BitmapFont section with everything spooled; returns false with
 // errno set if the spool can't be read back.
 bool strike_write(strike_state &strike, output &out);
