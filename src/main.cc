@@ -26,18 +26,19 @@
 
 namespace {
 
-constexpr const char *usage_text = "quadsmith [-bhmsv] [-f name] [-o file] [-p name] font.bdf\n"
-                                   "\n"
-                                   "The options are as follows:\n"
-                                   "\n"
-                                   "\t-f name\tSpecify font name.\n"
-                                   "\t-o file\tWrite the SFD to file.\n"
-                                   "\t-p name\tSpecify PostScript font name.\n"
-                                   "\t-b\tKeep the glyph geometry and text of the BDF.\n"
-                                   "\t-m\tMerge the pixels of each shape into one outline.\n"
-                                   "\t-s\tAdd the bitmaps as a strike (implies -b).\n"
-                                   "\t-h\tDisplay usage.\n"
-                                   "\t-v\tDisplay version.\n";
+constexpr const char *usage_text =
+    "quadsmith [-bhmsv] [-f name] [-o file] [-p name] font.bdf ...\n"
+    "\n"
+    "The options are as follows:\n"
+    "\n"
+    "\t-f name\tSpecify font name.\n"
+    "\t-o file\tWrite the SFD to file.\n"
+    "\t-p name\tSpecify PostScript font name.\n"
+    "\t-b\tKeep the glyph geometry and text of the BDF.\n"
+    "\t-m\tMerge the pixels of each shape into one outline.\n"
+    "\t-s\tAdd the bitmaps as a strike, one for each size given (implies -b).\n"
+    "\t-h\tDisplay usage.\n"
+    "\t-v\tDisplay version.\n";
 
 // glibc's getopt permutes the arguments unless told not to with a leading plus.
 #ifdef __GLIBC__

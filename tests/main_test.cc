@@ -9,18 +9,19 @@
 
 namespace {
 
-const std::string usage = "quadsmith [-bhmsv] [-f name] [-o file] [-p name] font.bdf\n"
-                          "\n"
-                          "The options are as follows:\n"
-                          "\n"
-                          "\t-f name\tSpecify font name.\n"
-                          "\t-o file\tWrite the SFD to file.\n"
-                          "\t-p name\tSpecify PostScript font name.\n"
-                          "\t-b\tKeep the glyph geometry and text of the BDF.\n"
-                          "\t-m\tMerge the pixels of each shape into one outline.\n"
-                          "\t-s\tAdd the bitmaps as a strike (implies -b).\n"
-                          "\t-h\tDisplay usage.\n"
-                          "\t-v\tDisplay version.\n";
+const std::string usage =
+    "quadsmith [-bhmsv] [-f name] [-o file] [-p name] font.bdf ...\n"
+    "\n"
+    "The options are as follows:\n"
+    "\n"
+    "\t-f name\tSpecify font name.\n"
+    "\t-o file\tWrite the SFD to file.\n"
+    "\t-p name\tSpecify PostScript font name.\n"
+    "\t-b\tKeep the glyph geometry and text of the BDF.\n"
+    "\t-m\tMerge the pixels of each shape into one outline.\n"
+    "\t-s\tAdd the bitmaps as a strike, one for each size given (implies -b).\n"
+    "\t-h\tDisplay usage.\n"
+    "\t-v\tDisplay version.\n";
 const std::string version = "quadsmith 1.2.0\n";
 const std::string glyph_bdf = "FONTBOUNDINGBOX 8 16 0 0\nSTARTCHAR a\nENCODING 97\nBITMAP\n"
                               "80\nENDCHAR\n";
