@@ -156,16 +156,21 @@ double write_pen_walk(int fd, long rows) {
   return bytes;
 }
 
+// Writes the head of a font for -b, up to CHARS; returns its bytes.
+double write_bdf_head(FILE *out, int height, int ascent, long glyphs) {
+  return fprintf(out,
+                 "STARTFONT 2.1\nFONT f\nSIZE %d 75 75\nFONTBOUNDINGBOX 8 %d 0 -2\n"
+                 "STARTPROPERTIES 2\nFONT_ASCENT %d\nFONT_DESCENT 2\nENDPROPERTIES\n"
+                 "CHARS %ld\n",
+                 height, height, ascent, glyphs);
+}
+
 // Writes a font for -b whose glyphs sit far above and below the baseline,
 // each at another height, so that every glyph's pen starts far from the
 // ascent: the worst case known for -b.  Returns the number of bytes written.
 double write_far_boxes(int fd, long glyphs) {
   FILE *out = fdopen(fd, "w");
-  double bytes = fprintf(out,
-                         "STARTFONT 2.1\nFONT far\nSIZE 64 75 75\nFONTBOUNDINGBOX 8 64 0 -2\n"
-                         "STARTPROPERTIES 2\n"
-                         "FONT_ASCENT 62\nFONT_DESCENT 2\nENDPROPERTIES\nCHARS %ld\n",
-                         glyphs);
+  double bytes = write_bdf_head(out, 64, 62, glyphs);
   for (long g = 0; g < glyphs; g++)
     bytes += fprintf(out, "STARTCHAR g%ld\nENCODING %ld\nBBX 1 1 0 %ld\nBITMAP\n80\nENDCHAR\n", g,
                      g, g % 700 - 350);
@@ -200,11 +205,7 @@ double write_names(int fd, long glyphs, bool colliding) {
         }
       }
   FILE *out = fdopen(fd, "w");
-  double bytes = fprintf(out,
-                         "STARTFONT 2.1\nFONT names\nSIZE 16 75 75\nFONTBOUNDINGBOX 8 16 0 -2\n"
-                         "STARTPROPERTIES 2\nFONT_ASCENT 14\nFONT_DESCENT 2\nENDPROPERTIES\n"
-                         "CHARS %ld\n",
-                         glyphs);
+  double bytes = write_bdf_head(out, 16, 14, glyphs);
   long written = 0;
   for (long n = 0; written < glyphs; n++) {
     char name[32];

@@ -299,23 +299,40 @@ def opened_glyphs(sfd_path):
         f.close()
 
 
+def run_case(tool, args, data, status, stderr, folder):
+    """Runs the tool on data (bytes as they stand, or text) into an SFD in
+    folder; returns the SFD's path and how the status and standard error
+    differ from those wanted."""
+    bdf, sfd = os.path.join(folder, "in.bdf"), os.path.join(folder, "out.sfd")
+    with open(bdf, "wb") as out:
+        out.write(data if isinstance(data, bytes)
+                  else data.encode("latin-1") if "\xe9" in data else data.encode())
+    with open(sfd, "wb") as out:
+        run = subprocess.run([tool, *args, bdf], stdout=out, stderr=subprocess.PIPE,
+                             env={"SOURCE_DATE_EPOCH": "0"})
+    err = run.stderr.decode("latin-1")
+    problems = []
+    if run.returncode != status:
+        problems.append(f"status {run.returncode}, not {status}")
+    if not re.fullmatch(stderr, err):
+        problems.append(f"standard error {err!r}")
+    return sfd, problems
+
+
+def summary(failures, cases):
+    """Prints the failures and the count; returns the exit status."""
+    for failure in failures:
+        print(failure)
+    print(f"{cases - len(failures)} passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
 def main():
     tool = sys.argv[1]
     failures = []
     with tempfile.TemporaryDirectory() as scratch:
-        bdf, sfd = os.path.join(scratch, "in.bdf"), os.path.join(scratch, "out.sfd")
         for name, options, text, status, stderr, glyphs in CASES:
-            with open(bdf, "wb") as out:
-                out.write(text.encode("latin-1") if "\xe9" in text else text.encode())
-            with open(sfd, "wb") as out:
-                run = subprocess.run([tool, *options.split(), bdf], stdout=out,
-                                     stderr=subprocess.PIPE, env={"SOURCE_DATE_EPOCH": "0"})
-            err = run.stderr.decode("latin-1")
-            problems = []
-            if run.returncode != status:
-                problems.append(f"status {run.returncode}, not {status}")
-            if not re.fullmatch(stderr, err):
-                problems.append(f"standard error {err!r}")
+            sfd, problems = run_case(tool, options.split(), text, status, stderr, scratch)
             if glyphs is not None:
                 found = opened_glyphs(sfd) if os.path.getsize(sfd) else None
                 if found != sorted(glyphs):
@@ -323,6 +340,7 @@ def main():
             if problems:
                 failures.append(f"{name}: " + "; ".join(problems))
         # SOURCE_DATE_EPOCH of 20 digits is ignored, as any out-of-range value.
+        bdf = os.path.join(scratch, "in.bdf")
         with open(bdf, "w") as out:
             out.write("CHARS 0\n")
         run = subprocess.run([tool, bdf], capture_output=True, text=True,
@@ -330,10 +348,7 @@ def main():
         created = re.search(r"CreationTime: (\d+)", run.stdout)
         if not created or int(created.group(1)) < 1700000000:
             failures.append(f"source_date_epoch_of_20_digits: {created and created.group(0)}")
-    for failure in failures:
-        print(failure)
-    print(f"{len(CASES) + 1 - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return summary(failures, len(CASES) + 1)
 
 
 if __name__ == "__main__":

@@ -9,7 +9,6 @@ found mapped, and fc-query must give the family and style.
 Run as: values_table.py path/to/quadsmith
 """
 import os
-import re
 import subprocess
 import sys
 import tempfile
@@ -17,7 +16,7 @@ import tempfile
 import fontforge
 from fontTools.ttLib import TTFont
 
-from strict_table import A, HEAD, NO_CHARSET, font, report, said
+from strict_table import A, HEAD, NO_CHARSET, font, report, run_case, said, summary
 
 
 def props(*lines):
@@ -119,19 +118,8 @@ def main():
     tool = sys.argv[1]
     failures = []
     with tempfile.TemporaryDirectory() as scratch:
-        bdf, sfd = os.path.join(scratch, "in.bdf"), os.path.join(scratch, "out.sfd")
-        for name, options, text, status, stderr, values in CASES:
-            with open(bdf, "wb") as out:
-                out.write(text if isinstance(text, bytes) else text.encode())
-            with open(sfd, "wb") as out:
-                run = subprocess.run([tool, *options, bdf], stdout=out, stderr=subprocess.PIPE,
-                                     env={"SOURCE_DATE_EPOCH": "0"})
-            err = run.stderr.decode("latin-1")
-            problems = []
-            if run.returncode != status:
-                problems.append(f"status {run.returncode}, not {status}")
-            if not re.fullmatch(stderr, err):
-                problems.append(f"standard error {err!r}")
+        for name, options, data, status, stderr, values in CASES:
+            sfd, problems = run_case(tool, options, data, status, stderr, scratch)
             if status == 0 and not problems:
                 found, glyphs = read_back(sfd)
                 for key, want in values.items():
@@ -142,10 +130,7 @@ def main():
                 problems += check_fonts(sfd, "-s" in options, scratch)
             if problems:
                 failures.append(f"{name}: " + "; ".join(problems))
-    for failure in failures:
-        print(failure)
-    print(f"{len(CASES) - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return summary(failures, len(CASES))
 
 
 if __name__ == "__main__":
