@@ -591,8 +591,9 @@ def check_bdf_geometry(tool, font_name, folder, options):
     bdf, info, sfd = check_conversion(tool, font_name, folder, options)
     check_line_ends(tool, bdf, sfd, folder, options)
     header = header_values(sfd)
+    # The family holds FAMILY_NAME, behind the foundry of a Fixed font other than X.Org's.
     if (not POSTSCRIPT_NAME.fullmatch(header["FontName"])
-            or not header["FamilyName"].startswith((info["family"] or "").strip('"'))
+            or (info["family"] or "").strip('"').lower() not in header["FamilyName"].lower()
             or not header["FullName"].startswith(header["FamilyName"])):
         raise Failure(f"{font_name}: names {header['FontName']!r}, {header['FullName']!r}")
     step = units_per_pixel(info.get("pixel_size", info["height"]))
