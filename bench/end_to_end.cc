@@ -215,8 +215,8 @@ double write_names(int fd, long glyphs, bool colliding) {
       h = (h ^ static_cast<unsigned char>(*p)) * prime;
     const char *end = colliding ? suffix[h & mask] : "xyz";
     if (end[0] == 0) continue;
-    bytes += fprintf(out, "STARTCHAR %s%s\nENCODING %ld\nBBX 1 1 0 0\nBITMAP\n80\nENDCHAR\n",
-                     name, end, written);
+    bytes += fprintf(out, "STARTCHAR %s%s\nENCODING %ld\nBBX 1 1 0 0\nBITMAP\n80\nENDCHAR\n", name,
+                     end, written);
     written++;
   }
   bytes += fprintf(out, "ENDFONT\n");
