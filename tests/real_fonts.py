@@ -1067,7 +1067,8 @@ LIMIT = re.compile(rb"quadsmith: BBX is \d+ pixels (wide|tall); at most 32 by 64
 def convert_pcf(job):
     """Converts one PCF with -b -m; returns its path and the tool's status and errors."""
     tool, pcf = job
-    bdf = subprocess.run(["pcf2bdf"], input=gzip.open(pcf).read(), capture_output=True).stdout
+    data = gzip.open(pcf).read() if pcf.endswith(".gz") else open(pcf, "rb").read()
+    bdf = subprocess.run(["pcf2bdf"], input=data, capture_output=True).stdout
     result = subprocess.run([tool, "-b", "-m", "-"], input=bdf, stdout=subprocess.DEVNULL,
                             stderr=subprocess.PIPE)
     return pcf, result.returncode, result.stderr
@@ -1079,7 +1080,9 @@ def check_every_x11_font(tool, folder):
     import glob
     import multiprocessing
 
-    fonts = sorted(glob.glob("/usr/share/fonts/X11/*/*.pcf.gz"))
+    # xfonts-wqy installs its fonts uncompressed.
+    fonts = sorted(glob.glob("/usr/share/fonts/X11/*/*.pcf.gz")
+                   + glob.glob("/usr/share/fonts/X11/*/*.pcf"))
     with multiprocessing.Pool(os.cpu_count()) as pool:
         results = pool.map(convert_pcf, [(tool, f) for f in fonts], chunksize=8)
     refused = [(pcf, err) for pcf, status, err in results if status != 0]
@@ -1088,9 +1091,11 @@ def check_every_x11_font(tool, folder):
         raise Failure(f"refused for another reason: {wrong[:5]}")
     names = {pcf[len("/usr/share/fonts/X11/"):] for pcf, _ in refused}
     # Fonts whose box is past the limit while every glyph is within it.
-    must = {"misc/wenquanyi_12pt.pcf.gz", "75dpi/lubB24.pcf.gz", "75dpi/luBIS24.pcf.gz"}
-    if len(fonts) < 100 or names & must:
-        raise Failure(f"{len(fonts)} fonts; refused: {sorted(names & must)}")
+    must = {"misc/wenquanyi_12pt.pcf", "75dpi/lubB24.pcf.gz", "75dpi/luBIS24.pcf.gz"}
+    present = {pcf[len("/usr/share/fonts/X11/"):] for pcf in fonts}
+    if len(fonts) < 100 or names & must or not must <= present:
+        raise Failure(f"{len(fonts)} fonts; refused: {sorted(names & must)}; "
+                      f"missing: {sorted(must - present)}")
     print(f"{len(fonts) - len(refused)} of {len(fonts)} X11 fonts convert; {len(refused)} have a"
           f" glyph past 32 by 64: {sorted(names)[:20]}")
 
