@@ -119,7 +119,6 @@ void open_record(glyph_state &state, output &out, int32_t unicode) {
   output_number(*to, state.strike != nullptr ? static_cast<int64_t>(index) : unicode);
   output_write(*to, "\n");
   state.unicode = unicode;
-  state.has_encoding = true;
   if (unicode < 0) state.unencoded++;
 }
 
@@ -134,13 +133,6 @@ void draw_row(glyph_state &state, output &out, uint32_t pixels, int32_t first_co
     draw_pixels(out, state.texts, pixels, first_column, columns, state.pen_y, state.xstep,
                 state.ystep);
   state.pen_y = state.pen_y - state.ystep;
-}
-
-// A glyph record needs its Encoding line before anything else; a glyph
-// whose BDF gives none is written without a Unicode value.
-void encode_if_missing(glyph_state &state, output &out) {
-  if (!state.in_glyph || state.has_encoding) return;
-  open_record(state, out, -1);
 }
 
 } // namespace
@@ -315,17 +307,13 @@ int32_t bdf_font_scale(glyph_state &state, float step) {
 
 void startchar_action(glyph_state &state, output &out, std::string_view name,
                       const conversion_options &options) {
+  state.has_box = false;
+  state.has_advance = false;
   if (options.bdf) {
-    state.in_glyph = true;
-    state.has_encoding = false;
-    state.has_box = false;
-    state.has_advance = false;
     // The record starts once the Unicode value is known, which its name may need.
     namer_start(state.names, name);
     return;
   }
-  state.has_box = false;
-  state.has_advance = false;
   output_write(out, "StartChar: ");
   if (name.empty()) {
     // FontForge stops reading at a record without a name; this one is
@@ -356,7 +344,8 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
     output_write(out, "Width: 512\nFlags: HW\nLayerCount: 2\nFore\nSplineSet\n");
     return nullptr;
   }
-  state.box = state.has_box ? state.next_box : state.font_box;
+  // Every glyph has its BBX, which the structure makes sure of.
+  state.box = state.next_box;
   // The top of the box lies on the pen grid that starts at the ascent, so
   // that its rows meet the rows of every other glyph edge to edge.
   const int32_t steps =
@@ -368,28 +357,18 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
     return "The font's width, the advance of a glyph without DWIDTH, does not fit a strike: "
            "at most 255 pixels.";
   const long width = std::lround(static_cast<float>(advance) * state.xstep);
-  // FontForge holds coordinates and widths in 16 bits.
-  const float left = static_cast<float>(state.box.x) * state.xstep;
-  const float right =
-      static_cast<float>(state.box.x + static_cast<int32_t>(state.box.width)) * state.xstep;
-  const float bottom = state.pen_y - static_cast<float>(state.box.height) * state.ystep;
-  // A glyph's own box and advance were checked on their lines.
+  // The box and a DWIDTH were held to FontForge's 16 bits on their lines;
+  // the cell's width stands in for a missing DWIDTH.
   if (width < -32768 || width > 32767) return "Invalid value for FONTBOUNDINGBOX.";
-  if (!in_font_units(left) || !in_font_units(right) || !in_font_units(state.pen_y) ||
-      !in_font_units(bottom))
-    return "Invalid value for FONTBOUNDINGBOX.";
-  encode_if_missing(state, out);
   state.in_bitmap = true;
   state.glyphs++;
   state.rows_read = 0;
   if (state.strike != nullptr) {
-    // FontForge gives the records without a Unicode value the slots past
-    // the 65536 of its map, one each in their order.
     const bool later = state.sizes != nullptr && !state.sizes->master;
     const uint64_t index = later ? state.sizes->index : state.names.glyphs - 1;
-    const int64_t slot = later                ? state.sizes->slot
-                         : state.unicode >= 0 ? state.unicode
-                                              : 65536 + static_cast<int64_t>(state.unencoded) - 1;
+    // This record is counted among those without a Unicode value already.
+    const int64_t slot =
+        later ? state.sizes->slot : strike_slot(state.unicode, state.unencoded - 1);
     strike_glyph(*state.strike, index, slot, advance, state.box.x, state.box.y, state.box.width,
                  state.box.height);
     if (later && state.sizes->is_added) sizes_end_record(*state.sizes, advance);
@@ -403,11 +382,7 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
 }
 
 void endchar_action(glyph_state &state, output &out, const conversion_options &options) {
-  if (options.bdf) {
-    encode_if_missing(state, out);
-    if (state.strike != nullptr && state.in_bitmap) strike_glyph_end(*state.strike);
-    state.in_glyph = false;
-  }
+  if (options.bdf && state.strike != nullptr && state.in_bitmap) strike_glyph_end(*state.strike);
   output_write(out, "EndSplineSet\nEndChar\n\n");
   state.in_bitmap = false;
 }

@@ -57,11 +57,8 @@ struct glyph_state {
   bool has_box = false;
   bool has_advance = false;
   glyph_box box;
-  // The BDF's glyphs and charset (-b): whether a glyph is open, whether it
-  // had its ENCODING, the rows of its bitmap so far, the glyphs written
-  // without a Unicode value, and the font's charset.
-  bool in_glyph = false;
-  bool has_encoding = false;
+  // The BDF's glyphs and charset (-b): the rows of the open bitmap so far,
+  // the glyphs written without a Unicode value, and the font's charset.
   uint32_t rows_read = 0;
   uint64_t unencoded = 0;
   font_charset charset;

@@ -258,3 +258,23 @@ void release_font_info(font_info &info, name_ownership &owned) {
   release(&info.copyright);
   release(&info.version);
 }
+
+const char *bdf_header_texts(const font_info &info, identity_record &font) {
+  const std::string_view copyright = info.copyright, notice = font.notice;
+  font.has_copyright = copyright.data() != nullptr || !notice.empty();
+  font.copyright = sfd_utf8(copyright.substr(0, max_copyright));
+  if (!copyright.empty() && !notice.empty()) font.copyright += ' ';
+  font.copyright += sfd_utf8(notice.substr(0, max_copyright));
+  font.copyright_cut =
+      copyright.size() + notice.size() > max_copyright || font.copyright.size() > max_copyright;
+  font.copyright = std::string(sfd_cut(font.copyright, max_copyright));
+  const std::string_view version = info.version;
+  if (!sfd_text_fits(SFD_LINE, version)) return "Invalid value for FONT_VERSION.";
+  font.version = sfd_utf8(version.substr(0, max_version));
+  font.version_cut = version.size() > max_version || font.version.size() > max_version;
+  font.version = std::string(sfd_cut(font.version, max_version));
+  // A cut may leave a backslash at the end, which would join the next line.
+  while (font.version.ends_with('\\'))
+    font.version.pop_back();
+  return nullptr;
+}

@@ -45,5 +45,14 @@ void write_header(output &out, const font_info &info);
 // metrics from its identity.
 void write_bdf_header(output &out, const font_info &info, const identity_record &font);
 
+// The longest version written; no real one comes near it.
+constexpr size_t max_version = 256;
+
+// Sets the copyright (COPYRIGHT and NOTICE) and version of a -b header as
+// UTF-8, cut to what the name table holds; returns the message of a version
+// FontForge can't read back.  The long values are cut before they are
+// converted, so that no second copy of a megabyte is made.
+const char *bdf_header_texts(const font_info &info, identity_record &font);
+
 // Releases the owned texts of info and marks them unset.
 void release_font_info(font_info &info, name_ownership &owned);

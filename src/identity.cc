@@ -54,10 +54,6 @@ bool is_plain(std::string_view word) {
          key == "r";
 }
 
-std::string_view pick(const font_identity &identity, identity_text which) {
-  return identity_pick(identity, which);
-}
-
 int32_t xlfd_number(const std::string &field) {
   const char *error = nullptr;
   const long long n = bounded_number(field, 1, 4096, &error);
@@ -74,35 +70,26 @@ std::string capitalised(std::string_view text) {
   return words;
 }
 
-// The words of text that name does not already say, compared without case.
-std::string words_not_in(std::string_view text, std::string_view name) {
-  std::string rest;
-  size_t from = 0;
-  while (from < text.size()) {
-    size_t end = text.find(' ', from);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view word = text.substr(from, end - from);
-    bool said = false;
-    size_t at = 0;
-    while (!said && at < name.size()) {
-      size_t stop = name.find(' ', at);
-      if (stop == std::string_view::npos) stop = name.size();
-      said = folded(name.substr(at, stop - at)) == folded(word);
-      at = stop + 1;
-    }
-    if (!said && !word.empty()) {
-      if (!rest.empty()) rest += ' ';
-      rest += word;
-    }
-    from = end + 1;
-  }
-  return rest;
-}
-
 void append_word(std::string &text, std::string_view word) {
   if (word.empty()) return;
   if (!text.empty()) text += ' ';
   text += word;
+}
+
+// The words of text that name does not already say, compared without case.
+std::string words_not_in(std::string_view text, std::string_view name) {
+  std::string rest;
+  bdf_line words{text, {}, 0};
+  for (std::string_view word = next_token(words, " "); !word.empty();
+       word = next_token(words, " ")) {
+    bool said = false;
+    bdf_line named{name, {}, 0};
+    for (std::string_view other = next_token(named, " "); !other.empty() && !said;
+         other = next_token(named, " "))
+      said = folded(other) == folded(word);
+    if (!said) append_word(rest, word);
+  }
+  return rest;
 }
 
 const char *invalid(font_identity &identity, keyword code) {
@@ -253,14 +240,14 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     r.underline_position = -std::min(below * unit, 16384) - r.underline_width / 2;
   }
 
-  const std::string_view weight = pick(identity, TEXT_WEIGHT);
-  const std::string_view slant = pick(identity, TEXT_SLANT);
-  const std::string_view setwidth = pick(identity, TEXT_SETWIDTH);
-  const std::string_view add_style = pick(identity, TEXT_ADD_STYLE);
+  const std::string_view weight = identity_pick(identity, TEXT_WEIGHT);
+  const std::string_view slant = identity_pick(identity, TEXT_SLANT);
+  const std::string_view setwidth = identity_pick(identity, TEXT_SETWIDTH);
+  const std::string_view add_style = identity_pick(identity, TEXT_ADD_STYLE);
   r.ttf_weight = lookup(weights, weight, 500);
   r.ttf_width = lookup(widths, setwidth, 5);
   // FontForge reads the weight as one word.
-  r.weight = weight.empty() ? "Medium" : words_not_in(capitalised(weight), "");
+  r.weight = weight.empty() ? "Medium" : capitalised(weight);
   r.weight.erase(std::remove(r.weight.begin(), r.weight.end(), ' '), r.weight.end());
   const std::string slant_key = folded(slant);
   const bool italic = slant_key == "i" || slant_key == "ri";
@@ -268,7 +255,7 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (italic || oblique) r.italic_angle = slant_key[0] == 'r' ? 12 : -12;
   r.style_map = (italic ? 0x1 : 0) | (oblique ? 0x200 : 0) | (r.ttf_weight >= 600 ? 0x20 : 0);
   if (r.style_map == 0) r.style_map = 0x40;
-  const std::string_view spacing = pick(identity, TEXT_SPACING);
+  const std::string_view spacing = identity_pick(identity, TEXT_SPACING);
   r.monospaced = folded(spacing) == "c" || folded(spacing) == "m";
 
   // The style says what sets the font apart within its family: weight,
@@ -294,9 +281,9 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (!family.empty()) {
     r.family = std::string(family);
   } else {
-    std::string name(pick(identity, TEXT_FAMILY));
+    std::string name(identity_pick(identity, TEXT_FAMILY));
     if (name.empty()) name = "Untitled";
-    const std::string_view foundry = pick(identity, TEXT_FOUNDRY);
+    const std::string_view foundry = identity_pick(identity, TEXT_FOUNDRY);
     if (folded(name) == "fixed" && !foundry.empty() && folded(foundry) != "misc")
       name = capitalised(foundry) + " " + name;
     if (folded(add_style) != "" && folded(add_style)[0] != 'n')
@@ -330,7 +317,7 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     base.resize(std::min(base.size(), max_postscript_name - std::min<size_t>(suffix.size(), 31)));
     r.postscript = (base + suffix).substr(0, max_postscript_name);
   }
-  r.notice = pick(identity, TEXT_NOTICE);
+  r.notice = identity_pick(identity, TEXT_NOTICE);
   // Text goes into the SFD as UTF-8, and only where FontForge reads it back.
   for (std::string *text : {&r.family, &r.full, &r.style, &r.weight})
     *text = sfd_utf8(*text);
@@ -341,7 +328,7 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
       {weight, "Invalid value for WEIGHT_NAME."},
       {setwidth, "Invalid value for SETWIDTH_NAME."},
       {family, "Invalid value for -f."},
-      {pick(identity, TEXT_FAMILY), "Invalid value for FAMILY_NAME."},
+      {identity_pick(identity, TEXT_FAMILY), "Invalid value for FAMILY_NAME."},
   };
   if (!sfd_text_fits(SFD_LINE, r.family) || !sfd_text_fits(SFD_LINE, r.full) ||
       !sfd_text_fits(SFD_LINE, r.weight) || !sfd_text_fits(SFD_LANG_NAME, r.style)) {
@@ -354,7 +341,7 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
       }
   }
   // The vendor ID holds four characters; a longer foundry name does not fit.
-  const std::string_view foundry = pick(identity, TEXT_FOUNDRY);
+  const std::string_view foundry = identity_pick(identity, TEXT_FOUNDRY);
   if (!foundry.empty() && foundry.size() <= 4 && postscript_part(foundry) == foundry &&
       foundry.find('\'') == std::string_view::npos)
     r.vendor = std::string(foundry) + std::string(4 - foundry.size(), ' ');

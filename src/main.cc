@@ -148,33 +148,6 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
 // The most operands, sizes of one face, one run reads.
 constexpr int max_operands = 64;
 
-// The longest version written; no real one comes near it.
-constexpr size_t max_version = 256;
-
-// The copyright (COPYRIGHT and NOTICE) and version of a -b header as UTF-8,
-// cut to what the name table holds; returns the message of a version
-// FontForge can't read back.  The long values are cut before they are
-// converted, so that no second copy of a megabyte is made.
-const char *bdf_header_texts(const font_info &info, identity_record &font) {
-  const std::string_view copyright = info.copyright, notice = font.notice;
-  font.has_copyright = copyright.data() != nullptr || !notice.empty();
-  font.copyright = sfd_utf8(copyright.substr(0, max_copyright));
-  if (!copyright.empty() && !notice.empty()) font.copyright += ' ';
-  font.copyright += sfd_utf8(notice.substr(0, max_copyright));
-  font.copyright_cut =
-      copyright.size() + notice.size() > max_copyright || font.copyright.size() > max_copyright;
-  font.copyright = std::string(sfd_cut(font.copyright, max_copyright));
-  const std::string_view version = info.version;
-  if (!sfd_text_fits(SFD_LINE, version)) return "Invalid value for FONT_VERSION.";
-  font.version = sfd_utf8(version.substr(0, max_version));
-  font.version_cut = version.size() > max_version || font.version.size() > max_version;
-  font.version = std::string(sfd_cut(font.version, max_version));
-  // A cut may leave a backslash at the end, which would join the next line.
-  while (font.version.ends_with('\\'))
-    font.version.pop_back();
-  return nullptr;
-}
-
 // The header of a font read with -b, once every property is known: the
 // pixel becomes a whole number of units and the names and style come from
 // the font's identity, which is not needed after.

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <new>
 
+#include "strike.h"
+
 namespace {
 
 constexpr uint32_t no_glyph = UINT32_MAX;
@@ -34,8 +36,9 @@ const char *sizes_check_face(size_set &sizes, const face_names &face, const char
     if (face.text[i] != sizes.face.text[i]) {
       std::snprintf(sizes.message, sizeof sizes.message,
                     "'%s': %.*s \"%.64s\" differs from \"%.64s\" of '%s'.", file,
-                    static_cast<int>(face_keywords[i].size()), face_keywords[i].data(),
-                    face.text[i].c_str(), sizes.face.text[i].c_str(), sizes.master_name);
+                    static_cast<int>(keyword_name(face_keywords[i]).size()),
+                    keyword_name(face_keywords[i]).data(), face.text[i].c_str(),
+                    sizes.face.text[i].c_str(), sizes.master_name);
       return sizes.message;
     }
   for (uint32_t i = 0; i < sizes.sizes_count; i++)
@@ -56,9 +59,8 @@ void sizes_glyph(size_set &sizes, int32_t unicode) {
   const uint32_t found = entries != nullptr ? entries[unicode & 0xFFFF] : no_glyph;
   sizes.is_added = found == no_glyph;
   sizes.index = sizes.is_added ? sizes.next_index++ : found;
-  // FontForge gives the records without a Unicode value the slots past the
-  // 65536 of its map, one each in their order.
-  sizes.slot = unicode >= 0 ? unicode : 65536 + static_cast<int64_t>(sizes.unencoded++);
+  sizes.slot = strike_slot(unicode, sizes.unencoded);
+  if (unicode < 0) sizes.unencoded++;
   // A later glyph of a value the first operand lacks takes it for its record.
   if (sizes.is_added && unicode >= 0) sizes_note(sizes, unicode, sizes.index);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "bdf.h"
 #include "io.h"
 
 // The face's identity the sizes must share: FAMILY_NAME, FOUNDRY,
@@ -39,9 +40,9 @@ struct size_set {
   char message[320];
 };
 
-// The six texts of the face's identity, in the order of face_names.
-constexpr std::string_view face_keywords[6] = {"FAMILY_NAME", "FOUNDRY",       "WEIGHT_NAME",
-                                               "SLANT",       "SETWIDTH_NAME", "ADD_STYLE_NAME"};
+// The properties of the six texts of the face's identity, in their order.
+constexpr keyword face_keywords[6] = {KW_FAMILY_NAME, KW_FOUNDRY,       KW_WEIGHT_NAME,
+                                      KW_SLANT,       KW_SETWIDTH_NAME, KW_ADD_STYLE_NAME};
 
 // Remembers the first operand's glyph of a Unicode value; false if there
 // is no room to.

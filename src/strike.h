@@ -46,6 +46,12 @@ void strike_property(strike_state &strike, std::string_view name, std::string_vi
 // Ends the properties once the font's pixel size, ascent and descent are known.
 void strike_metrics(strike_state &strike, int32_t pixel_size, int32_t ascent, int32_t descent);
 
+// A glyph's slot in FontForge's map: its Unicode value, or for the record
+// that is the nth without one (from 0), the nth slot past the 65536 of the map.
+inline int64_t strike_slot(int32_t unicode, uint64_t unencoded_before) {
+  return unicode >= 0 ? unicode : 65536 + static_cast<int64_t>(unencoded_before);
+}
+
 // Opens a glyph's bitmap: its index, its slot in FontForge's map (its
 // Unicode value, or past 65535 for none), its advance and its box in pixels.
 void strike_glyph(strike_state &strike, uint64_t index, int64_t slot, int32_t advance, int32_t x,
