@@ -172,11 +172,16 @@ int named_parts(const font_charset &charset) {
 
 bool charset_property(font_charset &charset, std::string_view value, int which) {
   charset.ready = false;
-  if (value.size() >= charset_part_room) {
+  // The limit is the text's, without the quotes and doubled quotes of a
+  // BDF string.
+  char text[2 * charset_part_room + 2];
+  const size_t length = value.size() > sizeof text ? sizeof text : read_bdf_string(value, text);
+  if (length >= charset_part_room) {
     charset.too_long = true;
     return false;
   }
-  charset.lengths[which] = static_cast<uint8_t>(read_bdf_string(value, charset.parts[which]));
+  std::memcpy(charset.parts[which], text, length);
+  charset.lengths[which] = static_cast<uint8_t>(length);
   return true;
 }
 
@@ -184,7 +189,10 @@ void charset_from_xlfd(font_charset &charset, std::string_view name) {
   std::string_view fields[14];
   if (!xlfd_fields(name, fields)) return;
   const std::string_view registry = fields[12], encoding = fields[13];
-  if (registry.size() >= charset_part_room || encoding.size() >= charset_part_room) return;
+  if (registry.size() >= charset_part_room || encoding.size() >= charset_part_room) {
+    charset.xlfd_too_long = true;
+    return;
+  }
   charset.ready = false;
   std::memcpy(charset.parts[2], registry.data(), registry.size());
   std::memcpy(charset.parts[3], encoding.data(), encoding.size());
@@ -192,8 +200,8 @@ void charset_from_xlfd(font_charset &charset, std::string_view name) {
   charset.lengths[3] = static_cast<uint8_t>(encoding.size());
 }
 
-std::string_view charset_name(const font_charset &charset, char *buffer) {
-  const int first = named_parts(charset);
+std::string_view charset_name(const font_charset &charset, char *buffer, int parts) {
+  const int first = parts >= 0 ? parts : charset.ready ? charset.used : named_parts(charset);
   size_t n = charset.lengths[first];
   std::memcpy(buffer, charset.parts[first], n);
   buffer[n++] = '-';
@@ -201,21 +209,42 @@ std::string_view charset_name(const font_charset &charset, char *buffer) {
   return std::string_view(buffer, n + charset.lengths[first + 1]);
 }
 
-int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_view name) {
-  if (!charset.ready) {
-    const int first = named_parts(charset);
-    const std::string_view registry(charset.parts[first], charset.lengths[first]);
-    const std::string_view encoding(charset.parts[first + 1], charset.lengths[first + 1]);
-    charset.known = !charset.too_long && charset_open(charset.map, registry, encoding);
-    charset.unnamed = !charset.too_long && registry.empty() && encoding.empty();
-    charset.ready = true;
+void charset_resolve(font_charset &charset) {
+  if (charset.ready) return;
+  charset.ready = true;
+  charset.from_xlfd = false;
+  charset.used = named_parts(charset);
+  const auto part = [&](int i) { return std::string_view(charset.parts[i], charset.lengths[i]); };
+  // A FONT name's charset too long to keep is no charset the tool knows.
+  if (charset.too_long || (charset.used == 2 && charset.xlfd_too_long)) {
+    charset_close(charset.map);
+    charset.map.kind = CHARSET_UNKNOWN;
+    charset.known = charset.unnamed = false;
+    return;
   }
+  charset.known = charset_open(charset.map, part(charset.used), part(charset.used + 1));
+  charset.unnamed = part(charset.used).empty() && part(charset.used + 1).empty();
+  if (!charset.known && charset.used == 0 && charset.lengths[2] + charset.lengths[3] != 0 &&
+      charset_open(charset.map, part(2), part(3))) {
+    charset.known = charset.from_xlfd = true;
+    charset.used = 2;
+  }
+}
+
+int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_view name) {
+  charset_resolve(charset);
   int32_t unicode = code < 0 ? -1 : charset_to_unicode(charset.map, code);
   // Fonts of a charset no table knows often name their glyphs by the Adobe
-  // Glyph List or by their Unicode values, as the 3270 fonts do.
+  // Glyph List or by their Unicode values, as the 3270 fonts do; the rest
+  // are put where they can be reached, at their code in a private use area.
   if (charset.map.kind == CHARSET_UNKNOWN) {
     unicode = agl_unicode(name);
-    if (unicode >= 0) charset.by_name++;
+    if (unicode >= 0)
+      charset.by_name++;
+    else if (code >= 0 && code <= private_use_last) {
+      unicode = private_use_base + static_cast<int32_t>(code);
+      charset.private_use++;
+    }
   }
   if (unicode < 0) return -1;
   if (!charset.taken) {

@@ -49,10 +49,14 @@ struct font_charset {
   char parts[4][charset_part_room];
   uint8_t lengths[4] = {};
   bool too_long = false;
-  bool ready = false;   // the map is open for the names as they stand
-  bool known = true;    // the map is one the system has
-  bool unnamed = false; // neither the properties nor the FONT name a charset
-  uint64_t by_name = 0; // glyphs of an unknown charset mapped by their names
+  bool xlfd_too_long = false; // the FONT name's charset is longer than 63 bytes
+  bool ready = false;         // the map is open for the names as they stand
+  bool known = true;          // the map is one the system has
+  bool unnamed = false;       // neither the properties nor the FONT name a charset
+  bool from_xlfd = false;     // the properties' charset is unknown, the FONT name's is used
+  int used = 0;               // the parts the map was opened for: 0 or 2
+  uint64_t by_name = 0;       // glyphs of an unknown charset mapped by their names
+  uint64_t private_use = 0;   // glyphs of an unknown charset put at U+F0000 + code
   charset_map map;
   std::unique_ptr<uint64_t[]> taken; // a bit per Unicode value given to a glyph
 };
@@ -67,17 +71,29 @@ bool charset_property(font_charset &charset, std::string_view value, int which);
 // properties, where given, win.
 void charset_from_xlfd(font_charset &charset, std::string_view name);
 
-// The Unicode value of a glyph's code, opening the map on first use, or in
-// a charset no table knows the value its name stands for: -1 for a code the
-// charset can't map, and for a value an earlier glyph has taken.
+// Opens the map for the charset the properties name, else the FONT name's;
+// where the properties' is unknown and the FONT name's is known, the FONT
+// name's, as X takes it.
+void charset_resolve(font_charset &charset);
+
+// The first code of the private use area where an unknown charset's codes
+// are put, and the last code it holds.
+constexpr int32_t private_use_base = 0xF0000;
+constexpr int64_t private_use_last = 0xFFFD;
+
+// The Unicode value of a glyph's code, opening the map on first use; in a
+// charset no table knows, the value its name stands for, else
+// private_use_base + code.  -1 for a code the charset can't map, and for a
+// value an earlier glyph has taken.
 int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_view name);
 
 // The longest charset name charset_name writes.
 constexpr size_t charset_name_room = 2 * charset_part_room;
 
-// The charset the font names, as "REGISTRY-ENCODING", in buffer, which has
-// room for charset_name_room bytes.
-std::string_view charset_name(const font_charset &charset, char *buffer);
+// The charset the font's map is for, as "REGISTRY-ENCODING", in buffer,
+// which has room for charset_name_room bytes; with parts 0 the properties'
+// and 2 the FONT name's.
+std::string_view charset_name(const font_charset &charset, char *buffer, int parts = -1);
 
 // Closes the map and forgets the values taken.
 void charset_release(font_charset &charset);

@@ -1,5 +1,6 @@
 #include "header.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -243,6 +244,14 @@ void write_bdf_header(output &out, const font_info &info, const identity_record 
   // The style is the name table's subfamily.
   output_write(out, "LangName: 1033 \"\" \"\" ");
   sfd_write_text(out, SFD_LANG_NAME, font.style);
+  // FontForge makes the name table's version of the first 20 bytes of the
+  // version; where that would cut a character, the record is given whole.
+  const std::string version_name = "Version " + font.version;
+  if (sfd_cut(font.version, 20).size() < std::min<size_t>(font.version.size(), 20) &&
+      sfd_text_fits(SFD_LANG_NAME, version_name)) {
+    output_write(out, " \"\" \"\" ");
+    sfd_write_text(out, SFD_LANG_NAME, version_name);
+  }
   output_write(out, "\n");
   output_write(out, fixed_display);
   write_line(out, "BeginChars: 65536 ", info.chars);
@@ -259,22 +268,21 @@ void release_font_info(font_info &info, name_ownership &owned) {
   release(&info.version);
 }
 
-const char *bdf_header_texts(const font_info &info, identity_record &font) {
+void bdf_header_texts(const font_info &info, identity_record &font) {
   const std::string_view copyright = info.copyright, notice = font.notice;
   font.has_copyright = copyright.data() != nullptr || !notice.empty();
-  font.copyright = sfd_utf8(copyright.substr(0, max_copyright));
+  font.copyright = sfd_utf8(copyright, max_copyright);
   if (!copyright.empty() && !notice.empty()) font.copyright += ' ';
-  font.copyright += sfd_utf8(notice.substr(0, max_copyright));
-  font.copyright_cut =
-      copyright.size() + notice.size() > max_copyright || font.copyright.size() > max_copyright;
-  font.copyright = std::string(sfd_cut(font.copyright, max_copyright));
+  // Each text is read as UTF-8 or Latin-1 on its own.
+  font.copyright +=
+      sfd_utf8(notice, max_copyright - std::min(font.copyright.size(), max_copyright));
+  const size_t whole = sfd_utf8_length(copyright) + sfd_utf8_length(notice) +
+                       (copyright.empty() || notice.empty() ? 0 : 1);
+  font.copyright_cut = font.copyright.size() < whole;
   const std::string_view version = info.version;
-  if (!sfd_text_fits(SFD_LINE, version)) return "Invalid value for FONT_VERSION.";
-  font.version = sfd_utf8(version.substr(0, max_version));
-  font.version_cut = version.size() > max_version || font.version.size() > max_version;
-  font.version = std::string(sfd_cut(font.version, max_version));
+  font.version = sfd_utf8(version, max_version);
+  font.version_cut = font.version.size() < sfd_utf8_length(version);
   // A cut may leave a backslash at the end, which would join the next line.
   while (font.version.ends_with('\\'))
     font.version.pop_back();
-  return nullptr;
 }

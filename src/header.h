@@ -49,10 +49,10 @@ void write_bdf_header(output &out, const font_info &info, const identity_record 
 constexpr size_t max_version = 256;
 
 // Sets the copyright (COPYRIGHT and NOTICE) and version of a -b header as
-// UTF-8, cut to what the name table holds; returns the message of a version
-// FontForge can't read back.  The long values are cut before they are
+// UTF-8, each text read as UTF-8 or Latin-1 on its own, cut at a character
+// to what the name table holds.  The long values are cut as they are
 // converted, so that no second copy of a megabyte is made.
-const char *bdf_header_texts(const font_info &info, identity_record &font);
+void bdf_header_texts(const font_info &info, identity_record &font);
 
 // Releases the owned texts of info and marks them unset.
 void release_font_info(font_info &info, name_ownership &owned);

@@ -99,6 +99,17 @@ const char *invalid(font_identity &identity, keyword code) {
   return identity.message;
 }
 
+// The weight as FontForge reads it back: one token of at most 98 bytes,
+// which ends at a blank or at any of %<>{}[]() and the slash; a backslash
+// at its end would join the next line.
+std::string weight_token(std::string_view text) {
+  std::string token;
+  for (const char c : text)
+    if (std::string_view(" \t%<>{}[]()/\\").find(c) == std::string_view::npos) token += c;
+  token = std::string(sfd_cut(token, max_weight_token));
+  return token.empty() ? "Medium" : token;
+}
+
 std::string postscript_part(std::string_view text) {
   char name[max_postscript_name];
   return std::string(name, postscript_name(text, name));
@@ -116,8 +127,8 @@ bool is_postscript_name(std::string_view name) {
   return postscript_name(name, copy) == name.size();
 }
 
-const char *identity_property_action(font_identity &identity, keyword code,
-                                     std::string_view value) {
+const char *identity_property_action(font_identity &identity, keyword code, std::string_view value,
+                                     unsigned long line) {
   // The texts in their order, and the numbers with their ranges; X fonts
   // say -1, or 0, where they leave a metric unknown.
   const struct {
@@ -162,6 +173,7 @@ const char *identity_property_action(font_identity &identity, keyword code,
     text.resize(value.size());
     text.resize(read_bdf_string(value, text.data()));
     identity.has[index] = true;
+    identity.line[index] = line;
     return text.size() > limit ? invalid(identity, code) : nullptr;
   }
   return nullptr;
@@ -240,15 +252,18 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     r.underline_position = -std::min(below * unit, 16384) - r.underline_width / 2;
   }
 
-  const std::string_view weight = identity_pick(identity, TEXT_WEIGHT);
-  const std::string_view slant = identity_pick(identity, TEXT_SLANT);
-  const std::string_view setwidth = identity_pick(identity, TEXT_SETWIDTH);
-  const std::string_view add_style = identity_pick(identity, TEXT_ADD_STYLE);
-  r.ttf_weight = lookup(weights, weight, 500);
+  // Each text is read as UTF-8 or Latin-1 on its own before any is joined
+  // to another.
+  const std::string weight = sfd_utf8(identity_pick(identity, TEXT_WEIGHT));
+  const std::string slant = sfd_utf8(identity_pick(identity, TEXT_SLANT));
+  const std::string setwidth = sfd_utf8(identity_pick(identity, TEXT_SETWIDTH));
+  const std::string add_style = sfd_utf8(identity_pick(identity, TEXT_ADD_STYLE));
+  const std::string foundry = sfd_utf8(identity_pick(identity, TEXT_FOUNDRY));
+  // A word that names no weight ("Gallant", "Screen") is no heavier than
+  // regular: fontconfig reads such a bitmap font as Regular.
+  r.ttf_weight = lookup(weights, weight, weight.empty() ? 500 : 400);
   r.ttf_width = lookup(widths, setwidth, 5);
-  // FontForge reads the weight as one word.
-  r.weight = weight.empty() ? "Medium" : capitalised(weight);
-  r.weight.erase(std::remove(r.weight.begin(), r.weight.end(), ' '), r.weight.end());
+  r.weight = weight.empty() ? "Medium" : weight_token(capitalised(weight));
   const std::string slant_key = folded(slant);
   const bool italic = slant_key == "i" || slant_key == "ri";
   const bool oblique = slant_key == "o" || slant_key == "ro";
@@ -279,11 +294,10 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   // name, and so are a foundry of the Fixed fonts other than X.Org's own
   // and a charset other than Unicode.
   if (!family.empty()) {
-    r.family = std::string(family);
+    r.family = sfd_utf8(family);
   } else {
-    std::string name(identity_pick(identity, TEXT_FAMILY));
+    std::string name = sfd_utf8(identity_pick(identity, TEXT_FAMILY));
     if (name.empty()) name = "Untitled";
-    const std::string_view foundry = identity_pick(identity, TEXT_FOUNDRY);
     if (folded(name) == "fixed" && !foundry.empty() && folded(foundry) != "misc")
       name = capitalised(foundry) + " " + name;
     if (folded(add_style) != "" && folded(add_style)[0] != 'n')
@@ -311,37 +325,46 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (!postscript.empty()) {
     r.postscript = std::string(postscript);
   } else {
-    std::string suffix = "-" + postscript_part(rest.empty() ? "Regular" : rest);
+    // The part after the hyphen is the style, as the name table's subfamily.
+    std::string suffix = "-" + postscript_part(r.style);
     std::string base = postscript_part(r.family);
     if (base.empty()) base = "Untitled";
     base.resize(std::min(base.size(), max_postscript_name - std::min<size_t>(suffix.size(), 31)));
     r.postscript = (base + suffix).substr(0, max_postscript_name);
   }
   r.notice = identity_pick(identity, TEXT_NOTICE);
-  // Text goes into the SFD as UTF-8, and only where FontForge reads it back.
-  for (std::string *text : {&r.family, &r.full, &r.style, &r.weight})
-    *text = sfd_utf8(*text);
+  // FontForge reads the names back whole only below its line buffer, and
+  // the name table's records only as UTF-16 of the Basic Multilingual
+  // Plane, as the style's LangName is.
+  const std::string family_text = sfd_utf8(family),
+                    family_name = sfd_utf8(identity_pick(identity, TEXT_FAMILY));
   const struct {
     std::string_view text;
     const char *message;
+    int which; // the property, or -1 for -f
   } sources[] = {
-      {weight, "Invalid value for WEIGHT_NAME."},
-      {setwidth, "Invalid value for SETWIDTH_NAME."},
-      {family, "Invalid value for -f."},
-      {identity_pick(identity, TEXT_FAMILY), "Invalid value for FAMILY_NAME."},
+      {weight, "Invalid value for WEIGHT_NAME.", TEXT_WEIGHT},
+      {setwidth, "Invalid value for SETWIDTH_NAME.", TEXT_SETWIDTH},
+      {add_style, "Invalid value for ADD_STYLE_NAME.", TEXT_ADD_STYLE},
+      {foundry, "Invalid value for FOUNDRY.", TEXT_FOUNDRY},
+      {family_text, "Invalid value for -f.", -1},
+      {family_name, "Invalid value for FAMILY_NAME.", TEXT_FAMILY},
   };
-  if (!sfd_text_fits(SFD_LINE, r.family) || !sfd_text_fits(SFD_LINE, r.full) ||
-      !sfd_text_fits(SFD_LINE, r.weight) || !sfd_text_fits(SFD_LANG_NAME, r.style)) {
+  const auto fits = [](std::string_view text, size_t limit) {
+    return text.size() <= limit && sfd_text_fits(SFD_LINE, text) &&
+           sfd_text_fits(SFD_LANG_NAME, text);
+  };
+  if (!fits(r.family, max_name) || !fits(r.full, max_name) || r.style.size() > max_name ||
+      !sfd_text_fits(SFD_LANG_NAME, r.style)) {
     r.error = "Invalid value for the font's name.";
     for (const auto &source : sources)
-      if (!sfd_text_fits(SFD_LINE, source.text) ||
-          !sfd_text_fits(SFD_LANG_NAME, sfd_utf8(source.text))) {
+      if (!fits(source.text, max_family_name)) {
         r.error = source.message;
+        if (source.which >= 0) r.error_line = identity.line[source.which];
         break;
       }
   }
   // The vendor ID holds four characters; a longer foundry name does not fit.
-  const std::string_view foundry = identity_pick(identity, TEXT_FOUNDRY);
   if (!foundry.empty() && foundry.size() <= 4 && postscript_part(foundry) == foundry &&
       foundry.find('\'') == std::string_view::npos)
     r.vendor = std::string(foundry) + std::string(4 - foundry.size(), ' ');

@@ -14,6 +14,16 @@
 constexpr size_t max_style_word = 63;
 constexpr size_t max_family_name = 1024;
 
+// The longest family, full name and style written, in bytes of UTF-8: well
+// below the 1998 bytes FontForge reads of a header line, with room for the
+// cell, the charset and the style words behind a FAMILY_NAME of
+// max_family_name bytes.  A FAMILY_NAME or -f longer than max_family_name
+// as UTF-8 is refused.
+constexpr size_t max_name = 1536;
+
+// The longest weight FontForge reads back whole: one token of 98 bytes.
+constexpr size_t max_weight_token = 98;
+
 // The identity's string properties: FAMILY_NAME, FOUNDRY, WEIGHT_NAME,
 // SLANT, SETWIDTH_NAME, ADD_STYLE_NAME, SPACING and NOTICE.
 enum identity_text {
@@ -32,7 +42,8 @@ enum identity_text {
 // number is -1 (UNDERLINE_POSITION: INT32_MIN) while unset.
 struct font_identity {
   std::string text[identity_texts];
-  bool has[identity_texts] = {}; // which of the texts were given
+  bool has[identity_texts] = {};           // which of the texts were given
+  unsigned long line[identity_texts] = {}; // the line each was given on
   int32_t pixel_size = -1, average_width = -1, x_height = -1, cap_height = -1;
   int32_t underline_thickness = -1, underline_position = INT32_MIN;
   // The fields of the XLFD name that stand in for the texts (none for
@@ -69,12 +80,15 @@ struct identity_record {
   int32_t italic_angle = 0;
   uint32_t style_map = 0; // OS/2 fsSelection: italic 0x1, bold 0x20, regular 0x40, oblique 0x200
   bool monospaced = false;
-  const char *error = nullptr; // why the font can't be made, else nullptr
+  const char *error = nullptr;  // why the font can't be made, else nullptr
+  unsigned long error_line = 0; // the line of the property the error is about, or 0
 };
 
-// Takes an identity property; value is the rest of the line, blanks around
-// it removed.  Returns the message of a value that can't be taken, else nullptr.
-const char *identity_property_action(font_identity &identity, keyword code, std::string_view value);
+// Takes an identity property given on line; value is the rest of the line,
+// blanks around it removed.  Returns the message of a value that can't be
+// taken, else nullptr.
+const char *identity_property_action(font_identity &identity, keyword code, std::string_view value,
+                                     unsigned long line = 0);
 
 // Takes the fields of an XLFD FONT name.
 void identity_xlfd_action(font_identity &identity, std::string_view value);

@@ -1,6 +1,7 @@
 #include "main.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,13 +99,18 @@ std::string_view bdf_value(const bdf_line &line) {
                                         : std::string_view{};
 }
 
+// True when the run reads several operands, whose messages name their file.
+bool several_sizes(const conversion_state &state) {
+  return state.glyph.sizes != nullptr;
+}
+
 // With the BDF's own reading a message names the line it is about:
 // "Invalid value for ENCODING on line 12.".
 const char *located(conversion_state &state, const char *message, unsigned long line) {
   if (!state.options.bdf) return message;
   const std::string_view text(message);
   // With several operands it names the file too.
-  const bool several = state.glyph.sizes != nullptr;
+  const bool several = several_sizes(state);
   std::snprintf(state.message, sizeof state.message, "%s%s%s%.*s on line %lu.", several ? "'" : "",
                 several ? state.input_name : "", several ? "': " : "",
                 static_cast<int>(text.size() - 1), message, line);
@@ -128,11 +134,36 @@ void file_error(const char *what, const char *name) {
   std::fprintf(stderr, "%s\n", std::strerror(error));
 }
 
-// The message of a failed write or read of the strike's spool, with its reason.
+// Writes a charset's name, bytes of the file, with what is not printable
+// ASCII shown as \xHH.
+void write_charset_name(FILE *to, std::string_view name) {
+  for (const char c : name)
+    if (c >= 0x20 && c < 0x7F)
+      std::fputc(c, to);
+    else
+      std::fprintf(to, "\\x%02X", static_cast<unsigned char>(c));
+}
+
+// The message of a failed write or read of the strike's spool, with its
+// reason, and with several operands the file it was reading.
 const char *spool_error(conversion_state &state, int error) {
-  std::snprintf(state.message, sizeof state.message, "Can't write or read the strike's spool: %s.",
-                std::strerror(error));
+  const bool several = several_sizes(state);
+  std::snprintf(state.message, sizeof state.message,
+                "%s%s%sCan't write or read the strike's spool: %s.", several ? "'" : "",
+                several ? state.input_name : "", several ? "': " : "", std::strerror(error));
   return state.message;
+}
+
+// Starts a note on standard error, "quadsmith: ", with several operands
+// followed by the file it is about, and writes the printf text behind it.
+__attribute__((format(printf, 3, 4))) void note(FILE *to, const conversion_state &state,
+                                                const char *format, ...) {
+  std::fprintf(to, "%s: ", program_name());
+  if (several_sizes(state)) std::fprintf(to, "'%s': ", state.input_name);
+  va_list arguments;
+  va_start(arguments, format);
+  std::vfprintf(to, format, arguments);
+  va_end(arguments);
 }
 
 // The strike keeps the header's lines and the properties as FontForge does.
@@ -143,6 +174,12 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
   else if (state.structure.section == SECTION_PROPERTIES && code != KW_STARTPROPERTIES &&
            code != KW_COMMENT && !line.first.empty())
     strike_property(state.strike, line.first, value, false);
+}
+
+// True while the run reads its first operand, the one whose header and
+// records are written.
+bool is_first_size(const conversion_state &state) {
+  return state.glyph.sizes == nullptr || state.sizes.master;
 }
 
 // The most operands, sizes of one face, one run reads.
@@ -156,6 +193,8 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   glyph_state &glyph = state.glyph;
   const font_pixels pixels = bdf_font_pixels(glyph);
   char charset[charset_name_room];
+  // The family names the charset the glyphs are mapped with.
+  charset_resolve(state.glyph.charset);
   std::string_view named = charset_name(state.glyph.charset, charset);
   if (named == "-") named = {};
   size_set *sizes = glyph.sizes;
@@ -174,10 +213,22 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
     }
     if (const char *message = sizes_check_face(*sizes, face, state.input_name)) return message;
   }
-  if (font.error != nullptr) return font.error;
-  if (const char *message = bdf_header_texts(state.info, font)) return message;
-  state.copyright_cut = font.copyright_cut;
-  state.version_cut = font.version_cut;
+  if (font.error != nullptr) {
+    if (font.error_line != 0) state.error_line = font.error_line;
+    return font.error;
+  }
+  // A strike's size is one byte.
+  if (state.options.strike && font.pixel_size > 255) {
+    std::snprintf(state.limit, sizeof state.limit, "A pixel size of %d is past a strike's 255.",
+                  font.pixel_size);
+    return state.limit;
+  }
+  // Only the first size's texts are written.
+  if (is_first_size(state)) {
+    bdf_header_texts(state.info, font);
+    state.copyright_cut = font.copyright_cut;
+    state.version_cut = font.version_cut;
+  }
   state.info.ascent = bdf_font_scale(glyph, static_cast<float>(font.units_per_pixel));
   // FontForge puts a strike at the sum of its ascent and descent, so they
   // share the pixel size as the em's do.
@@ -236,10 +287,16 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     }
     return nullptr;
   case KW_FAMILY_NAME:
-    if (bdf) return identity_property_action(state.identity, code, value);
+    if (bdf) return identity_property_action(state.identity, code, value, state.line);
     return family_name_action(info, state.owned, value);
   case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, bdf);
-  case KW_FONT_VERSION: return owned_property_action(&info.version, value, bdf);
+  case KW_FONT_VERSION:
+    if (const char *message = owned_property_action(&info.version, value, bdf)) return message;
+    // FontForge would join the next line to a version that ends in a
+    // backslash; only the first size's is written.
+    if (bdf && is_first_size(state) && !sfd_text_fits(SFD_LINE, info.version))
+      return "Invalid value for FONT_VERSION.";
+    return nullptr;
   case KW_CHARS:
     if (bdf) return bdf_chars_action(state, out, value);
     chars_action(info, out, value);
@@ -290,7 +347,8 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_X_HEIGHT:
   case KW_CAP_HEIGHT:
   case KW_UNDERLINE_POSITION:
-  case KW_UNDERLINE_THICKNESS: return identity_property_action(state.identity, code, value);
+  case KW_UNDERLINE_THICKNESS:
+    return identity_property_action(state.identity, code, value, state.line);
   }
   return nullptr;
 }
@@ -300,10 +358,13 @@ const char *convert_operand(conversion_state &state, line_reader &reader, output
   // Once a write has failed nothing more can reach the output, so the rest
   // of the input is not worth reading.
   while (out.error == 0 && next_line(reader, &raw)) {
+    state.line = reader.lines;
     if (const char *message = convert_line(state, out, raw)) {
       flush_outline(state.glyph, out);
-      // A face that differs names both files, and no line.
-      return message == state.sizes.message ? message : located(state, message, reader.lines);
+      // A face that differs names both files, and no line; a message
+      // about a property named earlier names that property's line.
+      const unsigned long line = state.error_line != 0 ? state.error_line : reader.lines;
+      return message == state.sizes.message ? message : located(state, message, line);
     }
     // A full $TMPDIR is said when it happens, not after the whole font.
     if (state.strike.spool.error != 0) return spool_error(state, state.strike.spool.error);
@@ -318,9 +379,11 @@ const char *convert_operand(conversion_state &state, line_reader &reader, output
 
 const char *finish_font(conversion_state &state, output &out, strike_state *later, size_t count) {
   output_write(out, "EndChars\n");
-  if (state.options.strike && !strike_write(state.strike, out)) return spool_error(state, errno);
+  // A size of no glyph has no strike: FontForge can't write one.
+  if (state.options.strike && state.strike.glyphs > 0 && !strike_write(state.strike, out))
+    return spool_error(state, errno);
   for (size_t i = 0; i < count; i++)
-    if (!strike_write(later[i], out)) return spool_error(state, errno);
+    if (later[i].glyphs > 0 && !strike_write(later[i], out)) return spool_error(state, errno);
   output_write(out, "EndSplineFont\n");
   return nullptr;
 }
@@ -349,6 +412,7 @@ void next_size(conversion_state &state, strike_state &strike) {
   state.info.psname = psname;
   state.structure = structure_state{};
   state.identity = font_identity{};
+  state.line = state.error_line = 0;
   std::swap(state.strike, strike);
 }
 
@@ -366,6 +430,7 @@ void reset_state(conversion_state &state) {
   state.info = font_info{};
   state.structure = structure_state{};
   state.identity = font_identity{};
+  state.line = state.error_line = 0;
 }
 
 int run_conversion(conversion_state &state, line_reader &reader, output &out, FILE *errors,
@@ -393,37 +458,49 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     std::fprintf(errors, "%s\n", std::strerror(out.error));
     status = 1;
   } else {
-    if (!state.glyph.charset.known) {
-      char name[charset_name_room];
-      std::fprintf(errors, "%s: Unknown charset ", program_name());
-      // The name is bytes of the file; what is not printable ASCII is shown as \xHH.
-      for (const char c : charset_name(state.glyph.charset, name))
-        if (c >= 0x20 && c < 0x7F)
-          std::fputc(c, errors);
-        else
-          std::fprintf(errors, "\\x%02X", static_cast<unsigned char>(c));
-      std::fputs(state.glyph.charset.by_name > 0 ? ": its glyphs are mapped by their names.\n"
-                                                 : ": its glyphs have no Unicode value.\n",
+    const font_charset &charset = state.glyph.charset;
+    char name[charset_name_room];
+    if (charset.from_xlfd) {
+      note(errors, state, "Unknown charset ");
+      write_charset_name(errors, charset_name(charset, name, 0));
+      std::fputs(" in the properties: the FONT name's ", errors);
+      write_charset_name(errors, charset_name(charset, name));
+      std::fputs(" is used.\n", errors);
+    }
+    if (!charset.known) {
+      // The name is bytes of the file, which a too long one has not kept.
+      if (charset.used == 2 && charset.xlfd_too_long) {
+        note(errors, state, "The FONT name's charset is longer than 63 bytes, so it is unknown");
+      } else {
+        note(errors, state, "Unknown charset ");
+        write_charset_name(errors, charset_name(charset, name));
+      }
+      std::fputs(charset.by_name > 0 && charset.private_use > 0
+                     ? ": its glyphs are mapped by their names, the others at U+F0000 + their "
+                       "code.\n"
+                 : charset.by_name > 0     ? ": its glyphs are mapped by their names.\n"
+                 : charset.private_use > 0 ? ": its glyphs are at U+F0000 + their code.\n"
+                                           : ": its glyphs have no Unicode value.\n",
                  errors);
     }
-    if (state.glyph.charset.unnamed)
-      std::fprintf(errors, "%s: No charset named: the codes are taken as Unicode.\n",
-                   program_name());
+    if (state.glyph.charset.unnamed) {
+      note(errors, state, "No charset named: the codes are taken as Unicode.\n");
+    }
     if (state.copyright_cut)
-      std::fprintf(errors,
-                   "%s: COPYRIGHT and NOTICE cut to %zu bytes, as much as the font's name "
-                   "table holds.\n",
-                   program_name(), max_copyright);
-    if (state.version_cut)
-      std::fprintf(errors, "%s: FONT_VERSION cut to %zu bytes.\n", program_name(), max_version);
+      note(errors, state,
+           "COPYRIGHT and NOTICE cut to %zu bytes, as much as the font's name table holds.\n",
+           max_copyright);
+    if (state.version_cut) note(errors, state, "FONT_VERSION cut to %zu bytes.\n", max_version);
     if (state.strike.left_out > 0)
-      std::fprintf(errors,
-                   "%s: %u properties named like keywords of FontForge's strike are left out of "
-                   "it.\n",
-                   program_name(), state.strike.left_out);
+      note(errors, state,
+           "%u properties named like keywords of FontForge's strike are left out of it.\n",
+           state.strike.left_out);
     if (state.structure.glyphs < state.structure.chars)
-      std::fprintf(errors, "%s: CHARS gives %lld glyphs, the file has %lld.\n", program_name(),
-                   state.structure.chars, state.structure.glyphs);
+      note(errors, state, "CHARS gives %lld glyphs, the file has %lld.\n", state.structure.chars,
+           state.structure.glyphs);
+    // FontForge can't write a strike of no glyph.
+    if (state.options.strike && state.strike.glyphs == 0)
+      note(errors, state, "No glyphs, so no strike of this size.\n");
     report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded,
                 state.options.bdf ? state.input_name : nullptr, state.sizes.added);
   }
@@ -494,10 +571,15 @@ int quadsmith_main(int argc, char **argv) {
       file_error("Can't stat BDF file", named);
       return 1;
     }
-    // Replacing the input with its own conversion would lose the font.
+    // Replacing the input with its own conversion would lose the font, and
+    // writing into the pipe it is read from would wait for an end that
+    // can't come: the same file by any name, /dev/stdin and
+    // /proc/self/fd/N among them.  A terminal or device is read and written
+    // as two streams.
     struct stat output_status;
     if (output_path != nullptr && stat(output_path, &output_status) == 0 &&
-        S_ISREG(output_status.st_mode) && output_status.st_dev == input_status.st_dev &&
+        !S_ISCHR(output_status.st_mode) && !S_ISBLK(output_status.st_mode) &&
+        output_status.st_dev == input_status.st_dev &&
         output_status.st_ino == input_status.st_ino) {
       std::fprintf(stderr, "%s: '%s' is the input; it can't be the output too.\n", program_name(),
                    output_path);
@@ -522,7 +604,12 @@ int quadsmith_main(int argc, char **argv) {
   outfile file;
   if (output_path != nullptr) {
     if (!outfile_open(file, output_path)) {
-      file_error("Can't create SFD file", output_path);
+      if (errno == ENXIO) {
+        file_message(stderr, "Can't create SFD file", output_path);
+        std::fputs("No process reads the FIFO.\n", stderr);
+      } else {
+        file_error("Can't create SFD file", output_path);
+      }
       return 1;
     }
   }

@@ -22,8 +22,10 @@ struct conversion_state {
   strike_state strike;       // -s
   size_set sizes;            // -s with several operands
   name_ownership owned;
-  char message[160]; // a conversion error's message with its line number
-  char limit[160];   // a conversion error's message that states a limit
+  unsigned long line = 0;       // the line being read
+  unsigned long error_line = 0; // the line an error is about where it is not the one read
+  char message[160];            // a conversion error's message with its line number
+  char limit[160];              // a conversion error's message that states a limit
   bool copyright_cut = false, version_cut = false; // said on standard error at the end
   // The files named in read and write messages, or null where the default
   // mode's messages stand without a name.

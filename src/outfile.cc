@@ -35,7 +35,9 @@ void install_handlers() {
   if (handlers_installed) return;
   handlers_installed = true;
   std::atexit(remove_pending);
-  for (const int signal_number : {SIGHUP, SIGINT, SIGTERM}) {
+  // Every signal whose default ends the process, short of SIGKILL, which
+  // can't be caught.
+  for (const int signal_number : {SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGQUIT, SIGXFSZ}) {
     // A signal the caller chose to ignore stays ignored.
     struct sigaction old;
     if (sigaction(signal_number, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
@@ -62,33 +64,37 @@ bool fail(outfile &file, int error) {
   return false;
 }
 
-// Follows a symbolic link at path to the name it stands for, which may not
-// exist yet, into target (PATH_MAX bytes); a path that is no link stays.
+// Follows the symbolic links at path, one at a time, to the name they end
+// at, which may not exist yet, into target (PATH_MAX bytes); a path that is
+// no link stays.  Links that end in a loop are refused with ELOOP, as the
+// kernel refuses them, so that no link of the loop is replaced.
 bool resolve_target(const char *path, char *target) {
-  struct stat link;
-  if (lstat(path, &link) == 0 && S_ISLNK(link.st_mode)) {
-    if (realpath(path, target) != nullptr) return true;
-    // A link to a name that does not exist yet: the name, beside the link
-    // where it is relative.
-    char named[PATH_MAX];
-    const ssize_t n = readlink(path, named, sizeof named - 1);
-    if (n < 0) return false;
-    named[n] = '\0';
-    const char *slash = std::strrchr(path, '/');
-    const int dir_length =
-        named[0] == '/' || slash == nullptr ? 0 : static_cast<int>(slash - path) + 1;
-    if (std::snprintf(target, PATH_MAX, "%.*s%s", dir_length, path, named) >= PATH_MAX) {
-      errno = ENAMETOOLONG;
-      return false;
-    }
-    return true;
-  }
   if (std::strlen(path) >= PATH_MAX) {
     errno = ENAMETOOLONG;
     return false;
   }
   std::strcpy(target, path);
-  return true;
+  // As many links as Linux follows in one path.
+  for (int hops = 0; hops <= 40; hops++) {
+    struct stat link;
+    if (lstat(target, &link) != 0 || !S_ISLNK(link.st_mode)) return true;
+    char named[PATH_MAX];
+    const ssize_t n = readlink(target, named, sizeof named - 1);
+    if (n < 0) return false;
+    named[n] = '\0';
+    // A relative link names a file beside the link.
+    const char *slash = std::strrchr(target, '/');
+    const int dir_length =
+        named[0] == '/' || slash == nullptr ? 0 : static_cast<int>(slash - target) + 1;
+    char next[PATH_MAX];
+    if (std::snprintf(next, sizeof next, "%.*s%s", dir_length, target, named) >= PATH_MAX) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    std::strcpy(target, next);
+  }
+  errno = ELOOP;
+  return false;
 }
 
 } // namespace
@@ -106,8 +112,19 @@ bool outfile_open(outfile &file, const char *path) {
     // A FIFO, a terminal or the null device is no file to replace.
     if (!S_ISREG(existing.st_mode)) {
       file.direct = true;
-      file.fd = open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY);
-      return file.fd != -1;
+      // A FIFO nobody reads would hold open() forever; without blocking it
+      // fails at once with ENXIO, and the writes that follow block as usual.
+      file.fd = open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+      if (file.fd == -1) return false;
+      const int flags = fcntl(file.fd, F_GETFL);
+      if (flags == -1 || fcntl(file.fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+        const int error = errno;
+        close(file.fd);
+        file.fd = -1;
+        errno = error;
+        return false;
+      }
+      return true;
     }
   }
   const char *slash = std::strrchr(target, '/');

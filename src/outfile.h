@@ -13,11 +13,12 @@ struct outfile {
   bool committed = false;
 };
 
-// Creates the temporary file beside path, or beside the file a symbolic
-// link at path names, and opens its directory; a FIFO or a device is opened
-// to be written to directly.  Returns false with errno set, leaving nothing
-// behind.  While the temporary file is open, an exit or a SIGHUP, SIGINT or
-// SIGTERM removes it.
+// Creates the temporary file beside path, or beside the file the symbolic
+// links at path end at, and opens its directory; a FIFO or a device is
+// opened to be written to directly.  Returns false with errno set, leaving
+// nothing behind: ELOOP for links in a loop, ENXIO for a FIFO nobody reads.
+// While the temporary file is open, an exit or a signal that would end the
+// process (SIGHUP, SIGINT, SIGTERM, SIGPIPE, SIGQUIT, SIGXFSZ) removes it.
 bool outfile_open(outfile &file, const char *path);
 
 // Makes what was written to file.fd reach the disk and renames it over the

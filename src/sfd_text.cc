@@ -4,17 +4,34 @@
 
 #include "names.h"
 
-std::string sfd_utf8(std::string_view text) {
-  bool well_formed = true;
-  for (size_t i = 0; i < text.size() && well_formed;) {
+namespace {
+
+bool is_utf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
     const size_t n = utf8_sequence_length(text.substr(i));
-    well_formed = n > 0;
+    if (n == 0) return false;
     i += n;
   }
-  if (well_formed) return std::string(text);
+  return true;
+}
+
+} // namespace
+
+size_t sfd_utf8_length(std::string_view text) {
+  if (is_utf8(text)) return text.size();
+  size_t n = text.size();
+  for (const char c : text)
+    n += static_cast<unsigned char>(c) >= 0x80;
+  return n;
+}
+
+std::string sfd_utf8(std::string_view text, size_t limit) {
+  // The whole value is judged, so that a cut never turns UTF-8 into Latin-1.
+  if (is_utf8(text)) return std::string(sfd_cut(text, limit));
   std::string utf8;
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
+    if (utf8.size() + (byte < 0x80 ? 1 : 2) > limit) break;
     if (byte < 0x80) {
       utf8 += c;
     } else {

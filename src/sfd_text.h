@@ -3,6 +3,7 @@
 // escapes each kind of field, or refused where FontForge has no escape.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,11 @@ enum sfd_text_kind {
 constexpr size_t max_copyright = 8192;
 
 // The text as UTF-8: well-formed UTF-8 as it stands, anything else read as
-// ISO 8859-1.
-std::string sfd_utf8(std::string_view text);
+// ISO 8859-1; cut at a character boundary to at most limit bytes.
+std::string sfd_utf8(std::string_view text, size_t limit = SIZE_MAX);
+
+// The length of sfd_utf8(text), made without a copy.
+size_t sfd_utf8_length(std::string_view text);
 
 // True if FontForge reads UTF-8 text back unchanged from a field of kind: no
 // line end in any, no backslash at the end of a plain line, no character

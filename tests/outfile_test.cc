@@ -58,7 +58,7 @@ INSTANTIATE_TEST_SUITE_P(
             "0\nSplineFontDB: 3.0\nSplineFontDB: 3.0\ndangling.sfd\nlink.sfd\nnew.sfd\nreal.sfd\n",
             "", 0},
         cli_case{"fifo_is_written_to",
-                 "rm -rf d; mkdir d; mkfifo d/pipe; head -1 d/pipe > d/got & "
+                 "rm -rf d; mkdir d; mkfifo d/pipe; exec 3<>d/pipe; head -1 <&3 > d/got & "
                  "\"$Q\" -o d/pipe font.bdf 2>/dev/null; echo $?; wait; cat d/got; ls -A d",
                  font, "0\nSplineFontDB: 3.0\ngot\npipe\n", "", 0},
         // A device node of a scratch folder stands in for /dev/null, which a

@@ -29,8 +29,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "0\nFamilyName: T\nStartChar: a\nEncoding: 97 97 0\nWidth: 512\n"
                  "StartChar: b\nEncoding: 98 98 1\nWidth: 1024\n"
                  "BitmapFont: 16 1 14 2 1\nBitmapFont: 8 1 7 1 1\n",
-                 "quadsmith: No charset named: the codes are taken as Unicode\\.\n" + report +
-                     "\\.\nquadsmith: No charset named: the codes are taken as Unicode\\.\n" +
+                 "quadsmith: 'font.bdf': No charset named: the codes are taken as Unicode\\.\n" +
+                     report +
+                     "\\.\nquadsmith: 'small.bdf': No charset named: the codes are taken as "
+                     "Unicode\\.\n" +
                      report + ", 1 not in the first size, given records of their own\\.\n",
                  0},
         cli_case{"refuse_another_weight",

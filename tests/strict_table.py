@@ -202,17 +202,19 @@ CASES = [
      font(glyph("a", 65) + glyph("b!", 66),
           head="STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
                "CHARSET_REGISTRY \"N\xe9\"\nCHARSET_ENCODING \"9\"\nENDPROPERTIES\n"), 0,
-     said("Unknown charset N\\xE9-9: its glyphs are mapped by their names.") + report(2, 1),
-     [("a", 97), ("glyph1", -1)]),
+     said("Unknown charset N\\xE9-9: its glyphs are mapped by their names, the others at "
+          "U+F0000 + their code.") + report(2),
+     [("a", 97), ("uF0042", 0xF0042)]),
     # Where no table knows the charset, glyph names give the Unicode values.
     ("unknown_charset_maps_by_names", "-b",
      font(glyph("uni0416", 1) + glyph("u1F600", 2) + glyph("Zhebrevecyrillic", 3) + glyph("uni0416", 4)
           + glyph("uniD800", 5) + glyph("u110000", 6) + glyph("notaname", 7),
           head="STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
                "CHARSET_REGISTRY \"3270cg\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"), 0,
-     said("Unknown charset 3270cg-1: its glyphs are mapped by their names.") + report(7, 4),
+     said("Unknown charset 3270cg-1: its glyphs are mapped by their names, the others at "
+          "U+F0000 + their code.") + report(7, 1),
      [("uni0416", 0x416), ("u1F600", 0x1F600), ("Zhebrevecyrillic", 0x4C1), ("glyph3", -1),
-      ("glyph4", -1), ("glyph5", -1), ("notaname", -1)]),
+      ("uF0005", 0xF0005), ("uF0006", 0xF0006), ("notaname", 0xF0007)]),
     # A glyph of no width has rows of no digits, empty lines (hline10 has one).
     ("zero_width_glyph_has_empty_rows", "-b", font(glyph("z", 122, "\n\n", "0 2 0 0")), 0,
      NO_CHARSET + report(1), [("z", 122)]),

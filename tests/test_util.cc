@@ -77,6 +77,12 @@ const std::string &scratch_dir() {
   static const std::string dir = [] {
     char pattern[] = "/tmp/quadsmith-test.XXXXXX";
     const char *made = mkdtemp(pattern);
+    // The folder goes with the test binary, whatever the tests left in it.
+    if (made != nullptr)
+      std::atexit([] {
+        const std::string remove = "rm -rf '" + scratch_dir() + "'";
+        if (std::system(remove.c_str()) != 0) std::perror("rm");
+      });
     return std::string(made ? made : "/tmp");
   }();
   return dir;
@@ -116,8 +122,9 @@ run_result run_shell(const std::string &command, std::string_view stdin_text) {
   std::string quoted;
   for (const char c : command)
     quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  // Nothing may hang a test run: a case that waits on itself is ended.
   const std::string line = "cd '" + dir + "' && Q='" + tool_path() +
-                           "' DATA='" QUADSMITH_DATA "' sh -c '" + quoted +
+                           "' DATA='" QUADSMITH_DATA "' timeout -k 5 300 sh -c '" + quoted +
                            "' < stdin > stdout 2> stderr";
   const int raw = std::system(line.c_str());
   run_result result;

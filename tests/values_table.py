@@ -32,12 +32,12 @@ CASES = [
     ("quotes_in_a_weight", ["-b"], font(A, head=props('WEIGHT_NAME "Bo""ld"')), 0, OK,
      {"weight": 'Bo"ld', "SubFamily": 'Bo"ld', "fullname": 'Untitled 8x16 Bo"ld'}),
     ("version_ending_in_a_backslash", ["-b"], font(A, head=props('FONT_VERSION "1.0\\"')), 1,
-     said("Invalid value for FONT_VERSION on line 10."), None),
+     said("Invalid value for FONT_VERSION on line 4."), None),
     ("copyright_ending_in_a_backslash", ["-b"],
      font(A, head=props('COPYRIGHT "a\\"', 'NOTICE "b\\"', "SLANT \"I\"")), 0, OK,
      {"copyright": "a\\ b\\", "italicangle": -12.0}),
     ("weight_ending_in_a_backslash", ["-b"], font(A, head=props('WEIGHT_NAME "Bold\\"')), 1,
-     said("Invalid value for WEIGHT_NAME on line 10."), None),
+     said("Invalid value for WEIGHT_NAME on line 4."), None),
     # The width word stands inside the family's name, where a backslash does no harm.
     ("setwidth_ending_in_a_backslash", ["-b"], font(A, head=props('SETWIDTH_NAME "Wide\\"')), 0,
      OK, {"familyname": "Untitled Wide\\ 8x16", "SubFamily": "Wide\\"}),
@@ -65,6 +65,32 @@ CASES = [
     ("box_far_above_the_baseline", ["-s"],
      font(A, head="STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 100\n"), 0, OK,
      {"ascent": 1024, "descent": 0, "bitmapSizes": (16,)}),
+    # Cuts fall between characters, each text is read as UTF-8 or Latin-1
+    # on its own, and the weight is one token FontForge reads whole.
+    ("version_cut_between_characters", ["-b"], font(A, head=props('FONT_VERSION "v' + "é" * 200 + '"')),
+     0, NO_CHARSET + said("FONT_VERSION cut to 256 bytes.") + report(1), {"version": "v" + "é" * 127}),
+    ("latin1_family_utf8_style", ["-b"],
+     font(A, head=props('FAMILY_NAME "Caf\xe9"')).encode("latin-1").replace(
+         b"ENDPROPERTIES", b'ADD_STYLE_NAME "\xc3\x84rger"\nENDPROPERTIES').replace(
+         b"PROPERTIES 3", b"PROPERTIES 4"), 0, OK,
+     {"familyname": "Café Ärger 8x16"}),
+    ("weight_of_postscript_delimiters", ["-b"], font(A, head=props('WEIGHT_NAME "Bo%l(d)"')), 0, OK,
+     {"weight": "Bold", "SubFamily": "Bo%l(d)"}),
+    ("weight_with_a_tab", ["-b"], font(A, head=props('WEIGHT_NAME "Semi\tBold"')), 0, OK,
+     {"weight": "SemiBold"}),
+    ("latin1_weight_of_63_bytes", ["-b"], font(A, head=props('WEIGHT_NAME "' + "\xe9" * 63 + '"')).encode(
+        "latin-1"), 0, OK, {"weight": "é" * 49, "SubFamily": "é" * 63}),
+    ("long_latin1_family", ["-b"], font(A, head=props('FAMILY_NAME "' + "\xe9" * 1024 + '"')).encode(
+        "latin-1"), 1, said("Invalid value for FAMILY_NAME on line 4."), None),
+    ("long_font_name", ["-b", "-f", "F" * 5000], font(A), 1, said("Invalid value for -f on line 9."),
+     None),
+    ("family_past_the_bmp", ["-b"], font(A, head=props('FAMILY_NAME "Fo\U0001F600o"')), 1,
+     said("Invalid value for FAMILY_NAME on line 4."), None),
+    ("unknown_weight_word", ["-b"], font(A, head=props('WEIGHT_NAME "Gallant"')), 0, OK,
+     {"weight": "Gallant", "SubFamily": "Gallant", "os2_weight": 400,
+      "fontname": "Untitled8x16-Gallant"}),
+    ("strike_past_255_pixels", ["-s"], font(A, head=props("PIXEL_SIZE 300")), 1,
+     said("A pixel size of 300 is past a strike's 255 on line 10."), None),
     ("names_for_every_option", ["-s", "-f", "My \"Font\"", "-p", "MyFont"],
      font(A, head=props('WEIGHT_NAME "bold"')), 0, OK,
      {"familyname": 'My "Font"', "fullname": 'My "Font" Bold', "fontname": "MyFont",
@@ -78,7 +104,7 @@ def read_back(sfd):
     try:
         values = {key: getattr(f, key) for key in ("fontname", "fullname", "familyname", "weight",
                                                    "copyright", "version", "italicangle",
-                                                   "ascent", "descent", "os2_xheight",
+                                                   "ascent", "descent", "os2_xheight", "os2_weight",
                                                    "bitmapSizes")}
         values.update({kind: text for _, kind, text in f.sfnt_names})
         glyphs = [(g.glyphname, g.unicode) for g in f.glyphs()]
