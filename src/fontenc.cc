@@ -36,7 +36,19 @@ int32_t fontenc_to_unicode(const fontenc_map &map, int64_t code) {
   const auto mapping = static_cast<FontMapPtr>(map.map);
   // The library maps a code its table leaves undefined to 0, which is no
   // glyph's value in a font's charset.
-  const unsigned unicode = FontEncRecode(static_cast<unsigned>(code), mapping);
+  unsigned unicode = FontEncRecode(static_cast<unsigned>(code), mapping);
+  // The library refuses the columns below a matrix encoding's FIRSTINDEX,
+  // though the CNS 11643 files map column 0x21 below their 0x22; the
+  // file's own table is asked for those.  Past the table it answers with
+  // the code itself, which is no mapping.
+  const FontEncPtr encoding = mapping->encoding;
+  const unsigned row = static_cast<unsigned>(code) >> 8, column = code & 0xFF;
+  if (unicode == 0 && encoding != nullptr && mapping->recode != nullptr &&
+      encoding->row_size > 0 && static_cast<int>(column) < encoding->first_col &&
+      static_cast<int>(row) >= encoding->first && static_cast<int>(row) < encoding->size) {
+    unicode = mapping->recode(static_cast<unsigned>(code), mapping->client_data);
+    if (unicode == code) unicode = 0;
+  }
   if (unicode == 0 || unicode > 0x10FFFF || (unicode >= 0xD800 && unicode <= 0xDFFF)) return -1;
   return static_cast<int32_t>(unicode);
 #else

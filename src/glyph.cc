@@ -322,6 +322,15 @@ void startchar_action(glyph_state &state, output &out, std::string_view name,
     output_number(out, static_cast<int64_t>(state.unnamed++));
     return;
   }
+  // FontForge cuts a longer name, so that two glyphs could get one: such a
+  // name keeps what fits beside a number of its own.
+  const size_t whole = glyph_name_fitting(name, max_sfd_glyph_name);
+  if (whole < name.size()) {
+    write_glyph_name(out, name.substr(0, glyph_name_fitting(name, max_sfd_glyph_name - 21)));
+    output_write(out, ".");
+    output_number(out, static_cast<int64_t>(state.unnamed++));
+    return;
+  }
   write_glyph_name(out, name);
 }
 

@@ -35,9 +35,14 @@ void release(std::string_view *text) {
 }
 
 // The first of the texts that is set, else "Untitled", so that no header
-// line is left without a name.
+// line is left without a name.  FontForge would join the next line to a
+// name that ends in a backslash, so those are left out.
 std::string_view first_set(std::string_view a, std::string_view b) {
-  return is_set(a) ? a : is_set(b) ? b : "Untitled";
+  std::string_view name = is_set(a) ? a : is_set(b) ? b : "Untitled";
+  if (!name.ends_with('\\')) return name;
+  while (name.ends_with('\\'))
+    name.remove_suffix(1);
+  return name.empty() ? "Untitled" : name;
 }
 
 long creation_time() {

@@ -47,28 +47,49 @@ size_t utf8_sequence_length(std::string_view text) {
   return length;
 }
 
+namespace {
+
+// The bytes of the character at the start of name and the bytes it takes
+// written: a plain byte or well-formed UTF-8 as it stands, else '_' and two
+// hexadecimal digits.
+std::pair<size_t, size_t> name_character(std::string_view name) {
+  const auto c = static_cast<unsigned char>(name[0]);
+  if (plain_bytes[c]) return {1, 1};
+  if (c >= 0x80)
+    if (const size_t n = utf8_sequence_length(name)) return {n, n};
+  return {1, 3};
+}
+
+} // namespace
+
 void write_glyph_name(output &out, std::string_view name) {
   static constexpr char hex[] = "0123456789ABCDEF";
   size_t plain_from = 0;
   size_t i = 0;
   while (i < name.size()) {
-    const auto c = static_cast<unsigned char>(name[i]);
-    if (plain_bytes[c]) {
-      i++;
+    const auto [bytes, written] = name_character(name.substr(i));
+    if (bytes == written) {
+      i += bytes;
       continue;
     }
-    if (c >= 0x80) {
-      if (const size_t n = utf8_sequence_length(name.substr(i))) {
-        i += n;
-        continue;
-      }
-    }
+    const auto c = static_cast<unsigned char>(name[i]);
     output_write(out, name.substr(plain_from, i - plain_from));
     const char escaped[3] = {'_', hex[c >> 4], hex[c & 15]};
     output_write(out, std::string_view(escaped, 3));
     plain_from = ++i;
   }
   output_write(out, name.substr(plain_from));
+}
+
+size_t glyph_name_fitting(std::string_view name, size_t room) {
+  size_t i = 0, written = 0;
+  while (i < name.size()) {
+    const auto [bytes, width] = name_character(name.substr(i));
+    if (written + width > room) break;
+    i += bytes;
+    written += width;
+  }
+  return i;
 }
 
 size_t postscript_name(std::string_view name, char *to) {

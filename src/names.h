@@ -13,6 +13,13 @@
 // 0x80 or more outside well-formed UTF-8.
 void write_glyph_name(output &out, std::string_view name);
 
+// The longest glyph name FontForge reads back whole.
+constexpr size_t max_sfd_glyph_name = 98;
+
+// The bytes of the longest start of name that write_glyph_name writes in
+// at most room bytes.
+size_t glyph_name_fitting(std::string_view name, size_t room);
+
 // The length of the well-formed UTF-8 sequence at the start of text, or 0.
 size_t utf8_sequence_length(std::string_view text);
 

@@ -1128,11 +1128,11 @@ def enc_table(name):
             low, high, start = (int(w, 0) for w in words)
             for code in range(low, high + 1):
                 table[code] = start + code - low
-    # The library knows the codes inside the encoding's size alone, from its
-    # first index on: rows and columns of a two-byte set each.
+    # The codes inside the encoding's size map, from its first row on: every
+    # column the file lists, those below its first index too (CNS 11643
+    # lists column 0x21 below a FIRSTINDEX of 0x22).
     if len(size) == 2:
-        inside = lambda code: (first[0] <= code >> 8 < size[0]
-                               and (first[1] if len(first) > 1 else 0) <= code & 0xFF < size[1])
+        inside = lambda code: first[0] <= code >> 8 < size[0] and code & 0xFF < size[1]
     else:
         inside = lambda code: first[0] <= code < size[0]
     return {code: value for code, value in table.items() if inside(code)}

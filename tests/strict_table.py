@@ -284,6 +284,11 @@ CASES = [
     ("default_glyph_without_a_name", "", "FONTBOUNDINGBOX 8 16 0 -2\nCHARS 2\n"
      "STARTCHAR\nENCODING 97\nBITMAP\n80\nENDCHAR\nSTARTCHAR b\nENCODING 98\nBITMAP\n80\n"
      "ENDCHAR\n", 0, report(2, named=False), [("_unnamed.0", 97), ("b", 98)]),
+    # FontForge reads 98 bytes of a glyph name: longer ones stay apart.
+    ("default_glyph_names_past_98_bytes", "", "FONTBOUNDINGBOX 8 16 0 -2\nCHARS 2\n"
+     + "".join(f"STARTCHAR {'b' * 100}{x}\nENCODING {97 + i}\nBITMAP\n80\nENDCHAR\n"
+               for i, x in enumerate(("", "x"))), 0, report(2, named=False),
+     [("b" * 77 + ".0", 97), ("b" * 77 + ".1", 98)]),
     ("default_font_box_of_20_digits", "",
      f"FONTBOUNDINGBOX {TWENTY[:-1]}8 {TWENTY[:-1]}0 0 -2\n", 1,
      said("Invalid value for FONTBOUNDINGBOX."), None),

@@ -91,6 +91,11 @@ CASES = [
       "fontname": "Untitled8x16-Gallant"}),
     ("strike_past_255_pixels", ["-s"], font(A, head=props("PIXEL_SIZE 300")), 1,
      said("A pixel size of 300 is past a strike's 255 on line 10."), None),
+    # The default mode leaves out the backslash that would join the next line.
+    ("default_family_ending_in_a_backslash", [], font(A, head=props("FAMILY_NAME Foo\\")), 0,
+     report(1, named=False), {"familyname": "Foo", "fontname": "Foo", "weight": "Medium"}),
+    ("default_names_ending_in_a_backslash", ["-f", "My\\", "-p", "Ps\\"], font(A), 0,
+     report(1, named=False), {"familyname": "My", "fontname": "Ps", "weight": "Medium"}),
     ("names_for_every_option", ["-s", "-f", "My \"Font\"", "-p", "MyFont"],
      font(A, head=props('WEIGHT_NAME "bold"')), 0, OK,
      {"familyname": 'My "Font"', "fullname": 'My "Font" Bold', "fontname": "MyFont",
