@@ -289,8 +289,13 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_FAMILY_NAME:
     if (bdf) return identity_property_action(state.identity, code, value, state.line);
     return family_name_action(info, state.owned, value);
-  case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, bdf);
+  // A later size's copyright, version and notice are never written, so
+  // they are not held either: memory stays what one size needs.
+  case KW_COPYRIGHT:
+    if (!is_first_size(state)) return nullptr;
+    return owned_property_action(&info.copyright, value, bdf);
   case KW_FONT_VERSION:
+    if (!is_first_size(state)) return nullptr;
     if (const char *message = owned_property_action(&info.version, value, bdf)) return message;
     // FontForge would join the next line to a version that ends in a
     // backslash; only the first size's is written.
@@ -344,6 +349,8 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_SPACING:
   case KW_AVERAGE_WIDTH:
   case KW_NOTICE:
+    if (!is_first_size(state)) return nullptr;
+    return identity_property_action(state.identity, code, value, state.line);
   case KW_X_HEIGHT:
   case KW_CAP_HEIGHT:
   case KW_UNDERLINE_POSITION:

@@ -190,6 +190,24 @@ TEST(hostile, memory_stays_bounded) {
     for (const char *operand : {"font.bdf", "- < font.bdf", "-b font.bdf", "-b -m - < font.bdf"})
       EXPECT_LT(peak_kib(operand), bound) << operand << " " << input.substr(0, 20);
   }
+  // A later size holds no more than the first: the three properties behind
+  // a first size of glyphs in every plane, which adds 256 KiB a plane.
+  const std::string face = "STARTFONT 2.1\nFONT -a-b-medium-r-normal--";
+  std::string planes = face + "16-160-75-75-c-80-iso10646-1\nSIZE 16 75 75\n"
+                              "FONTBOUNDINGBOX 8 16 0 -2\nCHARS 17\n";
+  for (int plane = 0; plane < 17; plane++) {
+    planes += "STARTCHAR p" + std::to_string(plane) + "\nENCODING " +
+              std::to_string(plane * 65536 + 65) + "\nBBX 8 16 0 -2\nBITMAP\n";
+    for (int row = 0; row < 16; row++)
+      planes += "FF\n";
+    planes += "ENDCHAR\n";
+  }
+  write_file(scratch_dir() + "/first.bdf", planes + "ENDFONT\n");
+  write_file(scratch_dir() + "/late.bdf",
+             worst.replace(0, 14, face + "8-80-75-75-c-80-iso10646-1\nSIZE 8 75 75\n") +
+                 "ENDPROPERTIES\nCHARS 0\nENDFONT\n");
+  for (const char *options : {"-s first.bdf late.bdf", "-s -m first.bdf late.bdf"})
+    EXPECT_LT(peak_kib(options), bound + 17 * 256) << options;
 }
 
 } // namespace

@@ -218,7 +218,10 @@ def convert(tool, bdf, sfd, options=()):
     if result.returncode != 0:
         raise Failure(f"{bdf}: status {result.returncode}: {result.stderr.decode()}")
     report = re.fullmatch(
-        rb"(?:quadsmith: Unknown charset [^\n]*: its glyphs are mapped by their names\.\n)?"
+        rb"(?:quadsmith: (?:Unknown charset [^\n]*: its glyphs are mapped by their names|"
+        rb"Unknown charset [^\n]*: its glyphs are at U\+F0000 \+ their code|"
+        rb"Unknown charset [^\n]* in the properties: the FONT name's [^\n]* is used)"
+        rb"(?:, the others at U\+F0000 \+ their code)?\.\n)*"
         rb"Processed (\d+) glyphs(?: of '[^']*')? in \d+\.\d{6} seconds"
         rb"(, \d+ without a Unicode value)?\.\n",
         result.stderr)
