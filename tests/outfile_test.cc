@@ -73,6 +73,31 @@ INSTANTIATE_TEST_SUITE_P(
             "input_is_no_output",
             "cp font.bdf copy.bdf; \"$Q\" -o copy.bdf copy.bdf; echo $?; cmp font.bdf copy.bdf",
             font, "1\n", "quadsmith: 'copy.bdf' is the input; it can't be the output too\\.\n", 0},
+        // Nothing waits on itself or on nobody, and links that end nowhere
+        // stay as they were.
+        cli_case{"input_pipe_is_no_output",
+                 "cat font.bdf | \"$Q\" -b -o /dev/stdin -; echo $?; "
+                 "\"$Q\" -o /proc/self/fd/0 - < font.bdf; echo $?",
+                 font, "1\n1\n",
+                 "quadsmith: '/dev/stdin' is the input; it can't be the output too\\.\n"
+                 "quadsmith: '/proc/self/fd/0' is the input; it can't be the output too\\.\n",
+                 0},
+        cli_case{"fifo_without_a_reader",
+                 "rm -rf d; mkdir d; mkfifo d/pipe; \"$Q\" -o d/pipe font.bdf; echo $?; ls -A d",
+                 font, "1\npipe\n", "Can't create SFD file 'd/pipe': No process reads the FIFO\\.\n",
+                 0},
+        cli_case{"links_in_a_loop_stay",
+                 "rm -rf d; mkdir d; ln -s a d/b; ln -s b d/a; ln -s s d/s; "
+                 "for l in a s; do \"$Q\" -o d/$l font.bdf; echo $?; done; "
+                 "readlink d/a d/b d/s; ls -A d",
+                 font, "1\n1\nb\na\ns\na\nb\ns\n",
+                 "Can't create SFD file 'd/a': Too many levels of symbolic links\n"
+                 "Can't create SFD file 'd/s': Too many levels of symbolic links\n",
+                 0},
+        cli_case{"chain_into_a_missing_file_makes_it",
+                 "rm -rf d; mkdir d; ln -s b d/a; ln -s c d/b; \"$Q\" -o d/a font.bdf "
+                 "2>/dev/null; echo $?; readlink d/a d/b; head -1 d/c; ls -A d",
+                 font, "0\nb\nc\nSplineFontDB: 3.0\na\nb\nc\n", "", 0},
         cli_case{"long_name_gets_a_temporary_name_that_fits",
                  "rm -rf d; mkdir d; n=$(printf '%0250d' 0).sfd; \"$Q\" -o d/$n font.bdf "
                  "2>/dev/null; echo $?; ls -A d | wc -c",
@@ -82,7 +107,15 @@ INSTANTIATE_TEST_SUITE_P(
                  "rm -rf d; mkdir d; { cat font.bdf; yes 80 2>/dev/null; } | "
                  "\"$Q\" -o d/out.sfd - & sleep 1; kill $!; wait $!; echo $?; ls -A d",
                  "STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nCHARS 1\nSTARTCHAR a\nBITMAP\n",
-                 "143\n", "[\\s\\S]*", 0, false}),
+                 "143\n", "[\\s\\S]*", 0, false},
+        cli_case{"other_ending_signals_while_writing",
+                 "rm -rf d; mkdir d; for s in QUIT PIPE; do { cat font.bdf; yes 80 2>/dev/null; } "
+                 "| timeout --preserve-status -s $s 1 \"$Q\" -o d/out.sfd -; echo $?; done; "
+                 "{ cat font.bdf; yes 'STARTCHAR a\nENCODING 97\nBITMAP\nFF\nENDCHAR' | "
+                 "head -n 100000; } | (ulimit -c 0; ulimit -f 64; \"$Q\" -o d/out.sfd -); "
+                 "echo $?; ls -A d",
+                 "STARTFONT 2.1\nFONTBOUNDINGBOX 8 16 0 -2\nCHARS 1\nSTARTCHAR a\nBITMAP\n",
+                 "131\n141\n153\n", "[\\s\\S]*", 0, false}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
 
 // A full disk and a read-only directory, on a small file system of their own

@@ -250,6 +250,23 @@ CASES = [
      font(A, head=HEAD.replace("2\nFONT_ASCENT", "3\nCHARSET_REGISTRY \"" + "I" * 70
                                 + "\"\nFONT_ASCENT")), 1,
      said("Invalid value for CHARSET_REGISTRY on line 4."), None),
+    ("charset_registry_of_63_characters_quoted", "-b",
+     font(glyph("x1", 97), head=HEAD.replace("2\nFONT_ASCENT", "4\nCHARSET_REGISTRY \"" + "I" * 63
+                                + "\"\nCHARSET_ENCODING \"1\"\nFONT_ASCENT")), 0,
+     said(f"Unknown charset {'I' * 63}-1: its glyphs are at U+F0000 + their code.") + report(1),
+     [("x1", 0xF0061)]),
+    ("font_name_charset_past_63_bytes", "-b",
+     font(glyph("x1", 97), head="STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-" + "I" * 64
+          + "-1\nFONTBOUNDINGBOX 8 16 0 -2\n"), 0,
+     said("The FONT name's charset is longer than 63 bytes, so it is unknown: its glyphs are at "
+          "U+F0000 + their code.") + report(1), [("x1", 0xF0061)]),
+    ("properties_charset_unknown_font_name_known", "-b",
+     font(glyph("be", 0xC2),
+          head="STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-KOI8-R\n"
+               "FONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
+               "CHARSET_REGISTRY \"GOST19768.74\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"), 0,
+     said("Unknown charset GOST19768.74-1 in the properties: the FONT name's KOI8-R is used.")
+     + report(1), [("be", 0x431)]),
     # Names and numbers the fonts FontForge makes can't hold.
     ("glyph_named_notdef", "-b", font(glyph(".notdef", 70)), 0, NO_CHARSET + report(1),
      [("uni0046", 70)]),
