@@ -1,5 +1,6 @@
 #include "charset.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -168,6 +169,19 @@ int named_parts(const font_charset &charset) {
   return charset.lengths[0] + charset.lengths[1] != 0 ? 0 : 2;
 }
 
+// Whether the properties and the FONT name name one charset, compared
+// without case.
+bool same_charset(const font_charset &charset) {
+  for (int i = 0; i < 2; i++) {
+    if (charset.lengths[i] != charset.lengths[i + 2]) return false;
+    for (size_t k = 0; k < charset.lengths[i]; k++)
+      if (std::tolower(static_cast<unsigned char>(charset.parts[i][k])) !=
+          std::tolower(static_cast<unsigned char>(charset.parts[i + 2][k])))
+        return false;
+  }
+  return true;
+}
+
 } // namespace
 
 bool charset_property(font_charset &charset, std::string_view value, int which) {
@@ -212,23 +226,30 @@ std::string_view charset_name(const font_charset &charset, char *buffer, int par
 void charset_resolve(font_charset &charset) {
   if (charset.ready) return;
   charset.ready = true;
-  charset.from_xlfd = false;
-  charset.used = named_parts(charset);
+  charset.from_xlfd = charset.unnamed = false;
   const auto part = [&](int i) { return std::string_view(charset.parts[i], charset.lengths[i]); };
-  // A FONT name's charset too long to keep is no charset the tool knows.
-  if (charset.too_long || (charset.used == 2 && charset.xlfd_too_long)) {
+  const bool in_properties = charset.lengths[0] + charset.lengths[1] != 0;
+  const bool in_name = charset.lengths[2] + charset.lengths[3] != 0 && !charset.xlfd_too_long;
+  // X takes the charset of the FONT name, which some fonts give right where
+  // their properties do not (Thai fonts that say ISO-8859-1, euro variants
+  // that say ISO8859-1 for ISO8859-15); the properties' serve where the
+  // name's is unknown.
+  if (in_name && charset_open(charset.map, part(2), part(3))) {
+    charset.used = 2;
+    charset.known = true;
+    charset.from_xlfd = in_properties && !same_charset(charset);
+    return;
+  }
+  charset.used = in_properties || charset.xlfd_too_long ? 0 : 2;
+  if (charset.too_long || (!in_properties && charset.xlfd_too_long)) {
     charset_close(charset.map);
     charset.map.kind = CHARSET_UNKNOWN;
-    charset.known = charset.unnamed = false;
+    charset.known = false;
+    charset.used = 2;
     return;
   }
   charset.known = charset_open(charset.map, part(charset.used), part(charset.used + 1));
-  charset.unnamed = part(charset.used).empty() && part(charset.used + 1).empty();
-  if (!charset.known && charset.used == 0 && charset.lengths[2] + charset.lengths[3] != 0 &&
-      charset_open(charset.map, part(2), part(3))) {
-    charset.known = charset.from_xlfd = true;
-    charset.used = 2;
-  }
+  charset.unnamed = !in_properties && !in_name;
 }
 
 int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_view name) {

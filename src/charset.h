@@ -53,7 +53,7 @@ struct font_charset {
   bool ready = false;         // the map is open for the names as they stand
   bool known = true;          // the map is one the system has
   bool unnamed = false;       // neither the properties nor the FONT name a charset
-  bool from_xlfd = false;     // the properties' charset is unknown, the FONT name's is used
+  bool from_xlfd = false;     // the FONT name's charset is used, the properties' another
   int used = 0;               // the parts the map was opened for: 0 or 2
   uint64_t by_name = 0;       // glyphs of an unknown charset mapped by their names
   uint64_t private_use = 0;   // glyphs of an unknown charset put at U+F0000 + code
@@ -67,13 +67,11 @@ struct font_charset {
 bool charset_property(font_charset &charset, std::string_view value, int which);
 
 // Takes the registry and encoding from the last two fields of an XLFD font
-// name such as -misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1; the
-// properties, where given, win.
+// name such as -misc-fixed-medium-r-normal--13-120-75-75-c-70-iso8859-1.
 void charset_from_xlfd(font_charset &charset, std::string_view name);
 
-// Opens the map for the charset the properties name, else the FONT name's;
-// where the properties' is unknown and the FONT name's is known, the FONT
-// name's, as X takes it.
+// Opens the map for the charset the FONT name names where it is known, as
+// X takes it, else for the properties' charset.
 void charset_resolve(font_charset &charset);
 
 // The first code of the private use area where an unknown charset's codes

@@ -43,9 +43,9 @@ int32_t fontenc_to_unicode(const fontenc_map &map, int64_t code) {
   // the code itself, which is no mapping.
   const FontEncPtr encoding = mapping->encoding;
   const unsigned row = static_cast<unsigned>(code) >> 8, column = code & 0xFF;
-  if (unicode == 0 && encoding != nullptr && mapping->recode != nullptr &&
-      encoding->row_size > 0 && static_cast<int>(column) < encoding->first_col &&
-      static_cast<int>(row) >= encoding->first && static_cast<int>(row) < encoding->size) {
+  if (unicode == 0 && encoding != nullptr && mapping->recode != nullptr && encoding->row_size > 0 &&
+      static_cast<int>(column) < encoding->first_col && static_cast<int>(row) >= encoding->first &&
+      static_cast<int>(row) < encoding->size) {
     unicode = mapping->recode(static_cast<unsigned>(code), mapping->client_data);
     if (unicode == code) unicode = 0;
   }

@@ -16,9 +16,6 @@ constexpr const char *bbox_message = "Invalid value for FONTBOUNDINGBOX.";
 // nothing real comes near it, and it keeps the pen's walk to a glyph's box
 // short.
 constexpr long long max_offset = 1024;
-// The largest glyph box drawn: a row is read into 32 bits, and the texts of
-// a row's pixels and the strike's rows are made for at most these.
-constexpr long long max_box_width = 32, max_box_height = 64;
 
 // The value of each byte as a hexadecimal digit, or 16 for any other byte.
 constexpr auto hex_digits = [] {
@@ -135,6 +132,19 @@ void draw_row(glyph_state &state, output &out, uint32_t pixels, int32_t first_co
   state.pen_y = state.pen_y - state.ystep;
 }
 
+// Draws the rows of a wide glyph a slab of columns at a time, each from the
+// glyph's top, and writes what merge has collected before the record ends.
+void draw_wide(glyph_state &state, output &out, const conversion_options &options) {
+  const wide_rows &wide = *state.wide;
+  for (uint32_t k = 0; k < slabs_of(state.box.width); k++) {
+    state.pen_y = wide.top;
+    const int32_t first_column = state.box.x + static_cast<int32_t>(k * slab_columns);
+    for (uint32_t r = 0; r < wide.count; r++)
+      draw_row(state, out, wide.words[r][k], first_column, slab_width(state.box.width, k), options);
+  }
+  outline_flush(state.band, state.texts, out);
+}
+
 } // namespace
 
 const char *bdf_encoding_action(glyph_state &state, output &out, std::string_view value) {
@@ -171,6 +181,7 @@ void reset_glyph_state(glyph_state &state) {
   std::unique_ptr<char[]> arena = std::move(state.texts.arena);
   std::unique_ptr<trace_result> trace = std::move(state.band.trace);
   std::unique_ptr<corner_texts> corners = std::move(state.band.corners);
+  std::unique_ptr<wide_rows> wide = std::move(state.wide);
   // The corner texts are tagged with these counters, so they must not start over.
   const uint32_t generation = state.texts.generation;
   const uint32_t stamps = state.band.stamps;
@@ -179,6 +190,7 @@ void reset_glyph_state(glyph_state &state) {
   state.texts.generation = generation;
   state.band.trace = std::move(trace);
   state.band.corners = std::move(corners);
+  state.wide = std::move(wide);
   state.band.stamps = stamps;
 }
 
@@ -246,6 +258,7 @@ const char *font_metric_action(const glyph_state &state, std::string_view value,
 }
 
 const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t size) {
+  constexpr long long max_width = max_glyph_width, max_height = max_glyph_height;
   const long long limits[4][2] = {
       {0, INT32_MAX}, {0, INT32_MAX}, {-max_offset, max_offset}, {-max_offset, max_offset}};
   long long values[4];
@@ -255,9 +268,9 @@ const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t
     if (error) return "Invalid value for BBX.";
   }
   for (int i = 0; i < 2; i++)
-    if (values[i] > (i == 0 ? max_box_width : max_box_height)) {
+    if (values[i] > (i == 0 ? max_width : max_height)) {
       std::snprintf(message, size, "BBX is %lld pixels %s; at most %lld by %lld are supported.",
-                    values[i], i == 0 ? "wide" : "tall", max_box_width, max_box_height);
+                    values[i], i == 0 ? "wide" : "tall", max_width, max_height);
       return message;
     }
   state.next_box = {static_cast<uint32_t>(values[0]), static_cast<uint32_t>(values[1]),
@@ -372,6 +385,12 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   state.in_bitmap = true;
   state.glyphs++;
   state.rows_read = 0;
+  if (state.sizes != nullptr) sizes_count_advance(*state.sizes, advance);
+  if (state.box.width > slab_columns) {
+    if (!state.wide) state.wide = std::make_unique<wide_rows>();
+    state.wide->count = 0;
+    state.wide->top = state.pen_y;
+  }
   if (state.strike != nullptr) {
     const bool later = state.sizes != nullptr && !state.sizes->master;
     const uint64_t index = later ? state.sizes->index : state.names.glyphs - 1;
@@ -391,6 +410,8 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
 }
 
 void endchar_action(glyph_state &state, output &out, const conversion_options &options) {
+  if (options.bdf && state.in_bitmap && state.box.width > slab_columns)
+    draw_wide(state, out, options);
   if (options.bdf && state.strike != nullptr && state.in_bitmap) strike_glyph_end(*state.strike);
   output_write(out, "EndSplineSet\nEndChar\n\n");
   state.in_bitmap = false;
@@ -438,6 +459,12 @@ const char *hex_row_action(glyph_state &state, output &out, std::string_view row
                            const conversion_options &options) {
   if (row.size() > 2 * ((state.box.width + 7) / 8)) return "Invalid bitmap row.";
   if (state.rows_read++ == state.box.height) return "More bitmap rows than the glyph's height.";
+  if (state.box.width > slab_columns) {
+    wide_add_row(*state.wide, row, state.box.width);
+    if (state.strike != nullptr)
+      strike_wide_row(*state.strike, state.wide->words[state.wide->count - 1]);
+    return nullptr;
+  }
   const uint32_t pixels = read_bdf_row(row, state.box.width);
   if (state.strike != nullptr) strike_row(*state.strike, pixels);
   draw_row(state, out, pixels, state.box.x, state.box.width, options);

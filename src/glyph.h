@@ -14,6 +14,7 @@
 #include "rows.h"
 #include "sizes.h"
 #include "strike.h"
+#include "wide.h"
 
 // A glyph's box in pixels: its size and the offset of its lower left corner
 // from the origin.
@@ -63,9 +64,10 @@ struct glyph_state {
   uint64_t unencoded = 0;
   font_charset charset;
   glyph_namer names;
-  int32_t unicode = -1;           // the open glyph's Unicode value
-  strike_state *strike = nullptr; // -s: where each glyph's bitmap goes too
-  size_set *sizes = nullptr;      // -s with several operands: the sizes read together
+  int32_t unicode = -1;            // the open glyph's Unicode value
+  strike_state *strike = nullptr;  // -s: where each glyph's bitmap goes too
+  size_set *sizes = nullptr;       // -s with several operands: the sizes read together
+  std::unique_ptr<wide_rows> wide; // -b: the rows of a glyph wider than 32 columns, made once
   pen_grid pens;
   outline_band band; // merged outlines
 };
@@ -84,7 +86,8 @@ const char *font_metric_action(const glyph_state &state, std::string_view value,
 
 // Takes a glyph's box from the tokens behind BBX; returns the fatal message
 // on values that can't be honoured, written into message (size bytes)
-// where it states a limit, else nullptr.
+// where it states a limit, else nullptr.  A box is at most max_glyph_width
+// by max_glyph_height pixels.
 const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t size);
 
 // Takes a glyph's advance from the tokens behind DWIDTH; returns the fatal
@@ -139,7 +142,8 @@ void encoding_action(output &out, std::string_view value);
 const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
                           const conversion_options &options);
 
-// Closes the bitmap block and the glyph record.
+// Closes the bitmap block and the glyph record; a wide glyph's rows are
+// drawn first.
 void endchar_action(glyph_state &state, output &out, const conversion_options &options);
 
 // Draws one row line of an open bitmap block from its first token, or with

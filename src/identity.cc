@@ -76,6 +76,20 @@ void append_word(std::string &text, std::string_view word) {
   text += word;
 }
 
+// Whether a family is named for its foundry alone: the foundry is none or
+// Misc, X.Org's word for none, or the family says it already, or the family
+// is one of the foundries' own that no other uses.  Any other family, such
+// as Fixed, Gothic or Courier, which many foundries make, takes the
+// foundry in front.
+bool is_own_family(std::string_view foundry, std::string_view family) {
+  const std::string key = folded(foundry), name = folded(family);
+  constexpr std::pair<const char *, const char *> own[] = {{"xos4", "terminus"},
+                                                           {"gnu", "unifont"}};
+  for (const auto &[maker, face] : own)
+    if (key == maker && name.rfind(face, 0) == 0) return true;
+  return key.empty() || key == "misc" || name.find(key) != std::string::npos;
+}
+
 // The words of text that name does not already say, compared without case.
 std::string words_not_in(std::string_view text, std::string_view name) {
   std::string rest;
@@ -118,7 +132,13 @@ std::string postscript_part(std::string_view text) {
 } // namespace
 
 std::string_view identity_pick(const font_identity &identity, identity_text which) {
-  return identity.has[which] ? identity.text[which] : identity.xlfd[which];
+  // The FONT name is the font's name in X, where no two fonts share one; a
+  // property that says otherwise gives way to it, one that says the same
+  // gives its own capitals.
+  const std::string &named = identity.xlfd[which];
+  if (!identity.has[which]) return named;
+  const std::string &text = identity.text[which];
+  return named.empty() || folded(text) == folded(named) ? std::string_view(text) : named;
 }
 
 bool is_postscript_name(std::string_view name) {
@@ -188,6 +208,7 @@ void identity_xlfd_action(font_identity &identity, std::string_view value) {
     if (field_of[i] >= 0) identity.xlfd[i] = fields[field_of[i]].substr(0, max_style_word);
   identity.xlfd_pixel_size = fields[6].substr(0, max_style_word);
   identity.xlfd_average_width = fields[11].substr(0, max_style_word);
+  identity.xlfd_resolution = fields[9].substr(0, max_style_word);
 }
 
 int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pixels) {
@@ -298,22 +319,41 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   } else {
     std::string name = sfd_utf8(identity_pick(identity, TEXT_FAMILY));
     if (name.empty()) name = "Untitled";
-    if (folded(name) == "fixed" && !foundry.empty() && folded(foundry) != "misc")
-      name = capitalised(foundry) + " " + name;
+    if (!is_own_family(foundry, name)) name = capitalised(foundry) + " " + name;
     if (folded(add_style) != "" && folded(add_style)[0] != 'n')
       append_word(name, capitalised(add_style));
     if (!is_plain(setwidth)) append_word(name, capitalised(setwidth));
-    const int32_t average = identity.average_width > 0 ? identity.average_width
-                                                       : xlfd_number(identity.xlfd_average_width);
+    const int32_t named_average = xlfd_number(identity.xlfd_average_width);
+    const int32_t average = named_average > 0 ? named_average : identity.average_width;
+    // The cell is the one the FONT name gives, where it gives one: a few
+    // fonts say another PIXEL_SIZE than their name and their line.
+    const int32_t named_size = xlfd_number(identity.xlfd_pixel_size);
+    const int32_t size = named_size > 0 ? named_size : r.pixel_size;
+    // A proportional font's average is given in tenths, even when whole,
+    // so that it never reads as a charcell font of the same cell.
+    const bool proportional = folded(spacing) == "p";
     char cell[32];
     if (average <= 0)
-      std::snprintf(cell, sizeof cell, "%dx%d", pixels.cell_width, r.pixel_size);
-    else if (average % 10 == 0)
-      std::snprintf(cell, sizeof cell, "%dx%d", average / 10, r.pixel_size);
+      std::snprintf(cell, sizeof cell, "%dx%d", pixels.cell_width, size);
+    else if (average % 10 == 0 && !proportional)
+      std::snprintf(cell, sizeof cell, "%dx%d", average / 10, size);
     else
-      std::snprintf(cell, sizeof cell, "%d.%dx%d", average / 10, average % 10, r.pixel_size);
-    // A font of every size of the face is named for the face alone.
+      std::snprintf(cell, sizeof cell, "%d.%dx%d", average / 10, average % 10, size);
+    // A font of every size of the face is named for the face alone, a
+    // proportional one marked as such.
     if (!every_size) append_word(name, cell);
+    if (every_size && proportional) append_word(name, "Proportional");
+    // A spacing of no usual kind, such as a vertical charcell's VC, is said.
+    const std::string spacing_key = folded(spacing);
+    if (!spacing_key.empty() && spacing_key != "p" && spacing_key != "m" && spacing_key != "c")
+      append_word(name, capitalised(spacing));
+    // Fonts of one pixel size made for 100 dpi and for the usual 72 or 75 differ.
+    const int32_t resolution = xlfd_number(identity.xlfd_resolution);
+    if (resolution > 0 && resolution != 72 && resolution != 75) {
+      char dpi[32];
+      std::snprintf(dpi, sizeof dpi, "%ddpi", resolution);
+      append_word(name, dpi);
+    }
     if (!charset.empty() && folded(charset).rfind("iso10646", 0) != 0) append_word(name, charset);
     r.family = name;
   }

@@ -49,7 +49,7 @@ struct font_identity {
   // The fields of the XLFD name that stand in for the texts (none for
   // NOTICE), and for PIXEL_SIZE and AVERAGE_WIDTH.
   std::string xlfd[identity_texts];
-  std::string xlfd_pixel_size, xlfd_average_width;
+  std::string xlfd_pixel_size, xlfd_average_width, xlfd_resolution;
   char message[64]; // the last error's text
 };
 

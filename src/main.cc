@@ -1,5 +1,6 @@
 #include "main.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -340,6 +341,9 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_SWIDTH1:
   case KW_DWIDTH1:
   case KW_VVECTOR: return nullptr;
+  case KW_NOTICE:
+    if (!is_first_size(state)) return nullptr;
+    return identity_property_action(state.identity, code, value, state.line);
   case KW_PIXEL_SIZE:
   case KW_FOUNDRY:
   case KW_WEIGHT_NAME:
@@ -348,9 +352,6 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
   case KW_ADD_STYLE_NAME:
   case KW_SPACING:
   case KW_AVERAGE_WIDTH:
-  case KW_NOTICE:
-    if (!is_first_size(state)) return nullptr;
-    return identity_property_action(state.identity, code, value, state.line);
   case KW_X_HEIGHT:
   case KW_CAP_HEIGHT:
   case KW_UNDERLINE_POSITION:
@@ -431,6 +432,7 @@ void release_state(conversion_state &state) {
 
 void reset_state(conversion_state &state) {
   release_font_info(state.info, state.owned);
+  state.sizes = size_set{};
   reset_glyph_state(state.glyph);
   // The spool of the last run starts over empty, of the same kind.
   if (state.options.strike) start_strike(state, state.strike.spool_fd == -1);
@@ -468,11 +470,11 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     const font_charset &charset = state.glyph.charset;
     char name[charset_name_room];
     if (charset.from_xlfd) {
-      note(errors, state, "Unknown charset ");
-      write_charset_name(errors, charset_name(charset, name, 0));
-      std::fputs(" in the properties: the FONT name's ", errors);
+      note(errors, state, "The FONT name's charset ");
       write_charset_name(errors, charset_name(charset, name));
-      std::fputs(" is used.\n", errors);
+      std::fputs(" is used, not the properties' ", errors);
+      write_charset_name(errors, charset_name(charset, name, 0));
+      std::fputs(".\n", errors);
     }
     if (!charset.known) {
       // The name is bytes of the file, which a too long one has not kept.
@@ -505,12 +507,58 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
     if (state.structure.glyphs < state.structure.chars)
       note(errors, state, "CHARS gives %lld glyphs, the file has %lld.\n", state.structure.chars,
            state.structure.glyphs);
+    // HarfBuzz and Pango scale the first size's advances and line to every
+    // other size; FreeType's own strikes are exact.
+    size_metrics scaled, own;
+    const font_pixels pixels = bdf_font_pixels(state.glyph);
+    if (several_sizes(state) && !sizes_end_operand(state.sizes, std::max(pixels.ascent, 0),
+                                                   std::max(pixels.descent, 0), &scaled, &own))
+      note(errors, state,
+           "Its advance of %d and line of %d pixels are not the first size's scaled to its size "
+           "(%d and %d): Pango and HarfBuzz lay it out with those.\n",
+           own.advance, own.ascent + own.descent, scaled.advance, scaled.ascent + scaled.descent);
     // FontForge can't write a strike of no glyph.
     if (state.options.strike && state.strike.glyphs == 0)
       note(errors, state, "No glyphs, so no strike of this size.\n");
     report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded,
                 state.options.bdf ? state.input_name : nullptr, state.sizes.added);
   }
+  return status;
+}
+
+int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
+                  const char *const *names, strike_state *later, int count, output &out,
+                  FILE *errors, const char **fatal_message) {
+  output discard;
+  if (!reader_open_fd(reader, fds[0]) || (count > 1 && !output_open(discard, -1, nullptr))) {
+    *fatal_message = "Memory allocation error.";
+    return 1;
+  }
+  discard.discard = true;
+  if (count > 1) {
+    state.glyph.sizes = &state.sizes;
+    state.sizes.master_name = names[0];
+    state.sizes.records = &out;
+  }
+  int status = run_conversion(state, reader, out, errors, fatal_message, count == 1);
+  // Each later size adds its strike, and records for the glyphs the first lacks.
+  for (int i = 1; i < count && status == 0 && *fatal_message == nullptr; i++) {
+    strike_state &strike = later[i - 1];
+    if (i == 1) strike_rest(state.strike);
+    next_size(state, strike);
+    state.input_name = names[i];
+    if (!reader_open_fd(reader, fds[i]) || !strike_resume(state.strike)) {
+      *fatal_message = "Memory allocation error.";
+      status = 1;
+      break;
+    }
+    status = run_conversion(state, reader, discard, errors, fatal_message, false);
+    strike_rest(state.strike);
+    std::swap(state.strike, strike);
+  }
+  if (count > 1 && status == 0 && *fatal_message == nullptr)
+    *fatal_message = finish_font(state, out, later, static_cast<size_t>(count - 1));
+  output_close(discard);
   return status;
 }
 
@@ -543,6 +591,14 @@ int quadsmith_main(int argc, char **argv) {
   }
   if (output_path != nullptr && std::strcmp(output_path, "-") == 0) output_path = nullptr;
   if (optind >= argc) return print_and_exit_status(usage_text);
+  // The option parser stops at the first font file, so an option behind it
+  // would be taken for a file, or ignored with the operands past the first.
+  if (state.options.bdf)
+    for (int i = optind + 1; i < argc; i++)
+      if (argv[i][0] == '-' && argv[i][1] != '\0' &&
+          std::strchr(option_string, argv[i][1]) != nullptr && argv[i][1] != ':' &&
+          argv[i][1] != '+')
+        fatal("options go before the font files");
   if (!is_single_line(state.info.name.data())) fatal("Invalid value for -f.");
   // FontForge would join the line after a name that ends in a backslash.
   if (state.options.bdf && state.info.name.ends_with('\\')) fatal("Invalid value for -f.");
@@ -624,39 +680,22 @@ int quadsmith_main(int argc, char **argv) {
   if (sandbox(file.dir_fd) == -1) err(1, "pledge");
 
   line_reader reader;
-  output out, discard;
-  if (!reader_open_fd(reader, fileno(inputs[0])) ||
-      !output_open(out, output_path != nullptr ? file.fd : STDOUT_FILENO, nullptr) ||
-      (operands > 1 && !output_open(discard, -1, nullptr)))
+  output out;
+  if (!output_open(out, output_path != nullptr ? file.fd : STDOUT_FILENO, nullptr))
     fatal("Memory allocation error.");
-  discard.discard = true;
-  if (operands > 1) {
-    state.glyph.sizes = &state.sizes;
-    state.sizes.master_name = argv[optind];
-    state.sizes.records = &out;
+  int fds[max_operands];
+  const char *names[max_operands];
+  for (int i = 0; i < operands; i++) {
+    fds[i] = fileno(inputs[i]);
+    names[i] = i == 0 ? state.input_name : argv[optind + i];
   }
   const char *message = nullptr;
-  int status = run_conversion(state, reader, out, stderr, &message, operands == 1);
-  // Each later size adds its strike, and records for the glyphs the first lacks.
-  for (int i = 1; i < operands && status == 0 && message == nullptr; i++) {
-    strike_state &strike = later[static_cast<size_t>(i - 1)];
-    if (i == 1) strike_rest(state.strike);
-    next_size(state, strike);
-    state.input_name = argv[optind + i];
-    if (!reader_open_fd(reader, fileno(inputs[i])) ||
-        !output_open(state.strike.spool, state.strike.spool_fd, nullptr))
-      fatal("Memory allocation error.");
-    status = run_conversion(state, reader, discard, stderr, &message, false);
-    strike_rest(state.strike);
-    std::swap(state.strike, strike);
-  }
-  if (operands > 1 && status == 0 && message == nullptr) {
-    message = finish_font(state, out, later.data(), later.size());
-    if (message == nullptr && !output_flush(out)) {
-      file_error(output_path != nullptr ? "Can't write SFD file" : "Can't write SFD output",
-                 output_path);
-      status = 1;
-    }
+  int status =
+      convert_sizes(state, reader, fds, names, later.data(), operands, out, stderr, &message);
+  if (operands > 1 && status == 0 && message == nullptr && !output_flush(out)) {
+    file_error(output_path != nullptr ? "Can't write SFD file" : "Can't write SFD output",
+               output_path);
+    status = 1;
   }
   if (message != nullptr) {
     outfile_abort(file);
@@ -671,7 +710,6 @@ int quadsmith_main(int argc, char **argv) {
   }
   reader_close(reader);
   output_close(out);
-  output_close(discard);
   for (int i = 0; i < operands; i++)
     std::fclose(inputs[i]);
   for (strike_state &strike : later)

@@ -71,6 +71,15 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
 // whose strike is strike: what the first one named and wrote stays.
 void next_size(conversion_state &state, strike_state &strike);
 
+// Converts count operands read from fds, the sizes of one face named names
+// in messages, into one font on out: the first gives the records, each later
+// one its strike, into later[i - 1], opened and put to rest with
+// strike_rest.  One operand is converted as run_conversion does.  Returns
+// the exit status, or sets *fatal_message on a conversion error.
+int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
+                  const char *const *names, strike_state *later, int count, output &out,
+                  FILE *errors, const char **fatal_message);
+
 // Writes "name: message" to standard error and exits with status 1.
 [[noreturn]] void fatal(const char *message);
 

@@ -75,3 +75,28 @@ void sizes_end_record(size_set &sizes, int32_t advance) {
   output_number(out, (2 * advance * em + size) / (2 * size));
   output_write(out, "\nFlags: W\nLayerCount: 2\nEndChar\n\n");
 }
+
+void sizes_count_advance(size_set &sizes, int32_t advance) {
+  if (advance >= 0 && advance < 1024) sizes.advances[advance]++;
+}
+
+bool sizes_end_operand(size_set &sizes, int32_t ascent, int32_t descent, size_metrics *scaled,
+                       size_metrics *own) {
+  own->ascent = ascent;
+  own->descent = descent;
+  own->advance = 0;
+  for (int32_t a = 1; a < 1024; a++)
+    if (sizes.advances[a] > sizes.advances[own->advance]) own->advance = a;
+  for (uint32_t &count : sizes.advances)
+    count = 0;
+  if (sizes.master) {
+    sizes.first = *own;
+    return true;
+  }
+  const int64_t from = sizes.pixel_size > 0 ? sizes.pixel_size : 1, to = sizes.operand_size;
+  scaled->advance = static_cast<int32_t>((2 * sizes.first.advance * to + from) / (2 * from));
+  scaled->ascent = static_cast<int32_t>((sizes.first.ascent * to + from - 1) / from);
+  scaled->descent = static_cast<int32_t>((sizes.first.descent * to + from - 1) / from);
+  return scaled->advance == own->advance &&
+         scaled->ascent + scaled->descent == own->ascent + own->descent;
+}

@@ -18,6 +18,12 @@ struct face_names {
   int32_t pixel_size = 0;
 };
 
+// A size's usual advance (its most common DWIDTH) and its ascent and
+// descent, in pixels.
+struct size_metrics {
+  int32_t advance = 0, ascent = 0, descent = 0;
+};
+
 // What the sizes share while they are read.
 struct size_set {
   bool master = true;           // the first operand is being read
@@ -38,6 +44,11 @@ struct size_set {
   uint32_t sizes_seen[64] = {}; // the pixel sizes read so far, for duplicates
   uint32_t sizes_count = 0;
   char message[320];
+  // The metrics HarfBuzz and Pango lay every size out with, the first
+  // operand's, and the open operand's: its advances counted (0 to 1023
+  // pixels) and its ascent and descent in pixels.
+  size_metrics first, open;
+  uint32_t advances[1024] = {};
 };
 
 // The properties of the six texts of the face's identity, in their order.
@@ -56,6 +67,17 @@ const char *sizes_check_face(size_set &sizes, const face_names &face, const char
 // Starts a glyph of a later operand: its index is the first operand's
 // glyph of the same Unicode value, else a record of its own is added.
 void sizes_glyph(size_set &sizes, int32_t unicode);
+
+// Counts a glyph's advance in pixels toward its operand's usual one.
+void sizes_count_advance(size_set &sizes, int32_t advance);
+
+// Ends the open operand, whose ascent and descent are given in pixels:
+// returns false where the first operand's metrics scaled to its pixel size
+// as FreeType and HarfBuzz scale them (the usual advance rounded, ascent and
+// descent each rounded up) are not its own, with those in *scaled and its
+// own in *own; the first operand's metrics are kept for the later ones.
+bool sizes_end_operand(size_set &sizes, int32_t ascent, int32_t descent, size_metrics *scaled,
+                       size_metrics *own);
 
 // Ends the record of an added glyph, whose start the glyph actions wrote:
 // its advance in pixels of the operand's size, and no outline.

@@ -146,11 +146,15 @@ void strike_glyph(strike_state &strike, uint64_t index, int64_t slot, int32_t ad
 }
 
 void strike_row(strike_state &strike, uint32_t pixels) {
-  if (strike.rows >= strike.height || strike.rows >= 64) return;
+  strike_wide_row(strike, &pixels);
+}
+
+void strike_wide_row(strike_state &strike, const uint32_t *words) {
+  if (strike.rows >= strike.height || strike.rows >= 128) return;
   const uint32_t bytes = (strike.width + 7) / 8;
   uint8_t *row = strike.bytes + strike.rows * bytes;
   for (uint32_t b = 0; b < bytes; b++)
-    row[b] = static_cast<uint8_t>(pixels >> (24 - 8 * b));
+    row[b] = static_cast<uint8_t>(words[b / 4] >> (24 - 8 * (b % 4)));
   strike.rows++;
 }
 
@@ -192,6 +196,11 @@ void strike_rest(strike_state &strike) {
   const int error = strike.spool.error;
   output_close(strike.spool);
   strike.spool.error = error;
+}
+
+bool strike_resume(strike_state &strike) {
+  if (strike.spool_fd == -1) return true;
+  return output_open(strike.spool, strike.spool_fd, nullptr);
 }
 
 bool strike_write(strike_state &strike, output &out) {

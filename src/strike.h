@@ -26,7 +26,7 @@ struct strike_state {
   int64_t slot = 0;
   int32_t advance = 0, x = 0, y = 0;
   uint32_t width = 0, height = 0, rows = 0;
-  uint8_t bytes[64 * 4];
+  uint8_t bytes[128 * 16];
 };
 
 // Opens the spool: an unnamed file in $TMPDIR or /tmp when in_memory is
@@ -60,12 +60,19 @@ void strike_glyph(strike_state &strike, uint64_t index, int64_t slot, int32_t ad
 // Adds a row of the open glyph, pixel c at bit 31 - c.
 void strike_row(strike_state &strike, uint32_t pixels);
 
+// Adds a row of the open glyph given as words of 32 pixels, pixel c of
+// word k at bit 31 - c, for a glyph up to 128 pixels wide.
+void strike_wide_row(strike_state &strike, const uint32_t *words);
+
 // Spools the open glyph.
 void strike_glyph_end(strike_state &strike);
 
 // Writes out what the spool holds and lets its buffer go, keeping its
 // file, while other strikes are collected; an error stays in spool.error.
 void strike_rest(strike_state &strike);
+
+// Gives a strike put to rest its buffer again; false if it can't be had.
+bool strike_resume(strike_state &strike);
 
 // Writes the BitmapFont section with everything spooled; returns false with
 // errno set if the spool can't be read back.

@@ -40,8 +40,8 @@ TEST(identity, names_and_style_follow_the_xlfd) {
       {fixed + "WEIGHT_NAME \"Medium\"\nSLANT \"R\"\nSETWIDTH_NAME \"Normal\"\n", "Fixed 6x13",
        "Fixed 6x13", "Fixed6x13-Regular", "Regular", 400, 5, 0x40},
       {fixed + "WEIGHT_NAME \"Bold\"\nSLANT \"R\"\nSETWIDTH_NAME \"SemiCondensed\"\n",
-       "Fixed SemiCondensed 6x13", "Fixed SemiCondensed 6x13 Bold", "FixedSemiCondensed6x13-Bold",
-       "Bold SemiCondensed", 700, 4, 0x20},
+       "Fixed SemiCondensed 6x13", "Fixed SemiCondensed 6x13 Bold",
+       "FixedSemiCondensed6x13-BoldSemiCondensed", "Bold SemiCondensed", 700, 4, 0x20},
       // Lower-case words are capitalised as FreeType names the style.
       {fixed + "WEIGHT_NAME \"bold\"\nSLANT \"i\"\n", "Fixed 6x13", "Fixed 6x13 Bold Italic",
        "Fixed6x13-BoldItalic", "Bold Italic", 700, 5, 0x21},
@@ -81,7 +81,21 @@ TEST(identity, names_and_style_follow_the_xlfd) {
        "Fixed 6x13 ISO8859-2|Fixed 6x13 ISO8859-2 Bold|Fixed6x13ISO8859-2-Bold"},
       {fixed, "", "", "ISO10646-1", "Fixed 6x13|Fixed 6x13|Fixed6x13-Regular"},
       {"FONT -Sony-Fixed-Medium-R-Normal--16-120-100-100-C-80-ISO8859-1\n", "", "", "ISO8859-1",
-       "Sony Fixed 8x16 ISO8859-1|Sony Fixed 8x16 ISO8859-1|SonyFixed8x16ISO8859-1-Regular"},
+       "Sony Fixed 8x16 100dpi ISO8859-1|Sony Fixed 8x16 100dpi ISO8859-1|"
+       "SonyFixed8x16100dpiISO8859-1-Regular"},
+      // What tells apart fonts X11 names alike: the foundry of a family many
+      // make, a proportional font's average in tenths, a spacing of no
+      // usual kind, and the FONT name where a property says otherwise.
+      {"FONT -Mona-Gothic-Medium-R-Normal--16-150-75-75-P-80-JISX0201.1976-0\n", "", "",
+       "JISX0201.1976-0",
+       "Mona Gothic 8.0x16 JISX0201.1976-0|Mona Gothic 8.0x16 "
+       "JISX0201.1976-0|MonaGothic8.0x16JISX0201.1976-0-Regular"},
+      {"FONT -Kappa-Mincho-Medium-R-Normal--20-190-75-75-VC-200-ISO10646-1\n", "", "", "",
+       "Kappa Mincho 20x20 VC|Kappa Mincho 20x20 VC|KappaMincho20x20VC-Regular"},
+      {"FONT -Poonlap-Emacs-Medium-R-Normal--8-140-100-100-C-8-TIS620-0\nFAMILY_NAME \"fixed\"\n",
+       "", "", "",
+       "Poonlap Emacs 0.8x8 100dpi|Poonlap Emacs 0.8x8 100dpi|"
+       "PoonlapEmacs0.8x8100dpi-Regular"},
       {"FONT -xos4-Terminus-Medium-R-Normal--16-160-72-72-C-80-ISO10646-1\n", "", "", "",
        "Terminus 8x16|Terminus 8x16|Terminus8x16-Regular"},
   };

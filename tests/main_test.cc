@@ -57,6 +57,12 @@ INSTANTIATE_TEST_SUITE_P(
         cli_case{"help_reads_no_file", "\"$Q\" -f x -h missing.bdf", "", usage, "", 0},
         cli_case{"option_after_operand_is_ignored", "\"$Q\" font.bdf -v", glyph_bdf, glyph_sfd,
                  one_report, 0},
+        // Under -b and -s an option behind a font file is refused, never
+        // ignored or opened as a file.
+        cli_case{"option_after_operand_is_refused_under_b",
+                 "\"$Q\" -b font.bdf -o x.sfd; echo $?; \"$Q\" -s font.bdf -m; echo $?; ls x.sfd",
+                 glyph_bdf, "1\n1\n", "(quadsmith: options go before the font files\n){2}ls: .*\n",
+                 2},
         cli_case{"double_hyphen", "\"$Q\" -- -", glyph_bdf, glyph_sfd, one_report, 0},
         cli_case{"standard_input", "\"$Q\" - font.bdf", glyph_bdf, glyph_sfd, one_report, 0},
         cli_case{"unknown_option", "\"$Q\" -x font.bdf", glyph_bdf, glyph_sfd,

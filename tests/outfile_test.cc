@@ -84,8 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                  0},
         cli_case{"fifo_without_a_reader",
                  "rm -rf d; mkdir d; mkfifo d/pipe; \"$Q\" -o d/pipe font.bdf; echo $?; ls -A d",
-                 font, "1\npipe\n", "Can't create SFD file 'd/pipe': No process reads the FIFO\\.\n",
-                 0},
+                 font, "1\npipe\n",
+                 "Can't create SFD file 'd/pipe': No process reads the FIFO\\.\n", 0},
         cli_case{"links_in_a_loop_stay",
                  "rm -rf d; mkdir d; ln -s a d/b; ln -s b d/a; ln -s s d/s; "
                  "for l in a s; do \"$Q\" -o d/$l font.bdf; echo $?; done; "

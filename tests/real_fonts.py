@@ -45,6 +45,9 @@ FONTS = {
     "terminus-16n": MISC + "ter-u16n_unicode.pcf.gz",
     "terminus-32b": MISC + "ter-u32b_unicode.pcf.gz",
     "unifont": "/usr/share/unifont/unifont.hex",
+    # Glyphs past 32 by 64: 40 by 40, and 33 to 36 wide.
+    "jksp40": MISC + "jksp40.pcf.gz",
+    "charB24-100dpi": "/usr/share/fonts/X11/100dpi/charB24.pcf.gz",
     # Pixel sizes other than the cell's height, one of them proportional.
     "helvR12": "/usr/share/fonts/X11/75dpi/helvR12.pcf.gz",
     "spleen-12x24": "/usr/share/fonts/X11/misc/spleen-12x24.pcf.gz",
@@ -79,7 +82,8 @@ CODECS = {"k14": ("euc_jp", "euc"), "6x13-koi8-r": ("koi8_r", "byte"), "hanglg16
           "jiskan16-2004-1": ("euc_jis_2004", "euc"),
           "jiskan16-2000-2": ("euc_jis_2004", "plane2"), "taipei24": ("big5", "raw")}
 # The charset of a -b font whose codes are not Unicode, by Python's codec.
-GEOMETRY_CODECS = {"etl14-thai": ("tis_620", "byte"), "k14": ("euc_jp", "euc")}
+GEOMETRY_CODECS = {"etl14-thai": ("tis_620", "byte"), "k14": ("euc_jp", "euc"),
+                   "jksp40": ("euc_jp", "euc-plane2")}
 
 
 def unicode_of(font_name, code):
@@ -88,6 +92,8 @@ def unicode_of(font_name, code):
     if codec is None:
         return code
     data = bytes([code]) if kind == "byte" else bytes([code >> 8 | 0x80, code & 0xFF | 0x80])
+    if kind == "euc-plane2":
+        data = b"\x8f" + data
     try:
         text = data.decode(codec)
     except UnicodeDecodeError:
@@ -220,7 +226,7 @@ def convert(tool, bdf, sfd, options=()):
     report = re.fullmatch(
         rb"(?:quadsmith: (?:Unknown charset [^\n]*: its glyphs are mapped by their names|"
         rb"Unknown charset [^\n]*: its glyphs are at U\+F0000 \+ their code|"
-        rb"Unknown charset [^\n]* in the properties: the FONT name's [^\n]* is used)"
+        rb"The FONT name's charset [^\n]* is used, not the properties' [^\n]*)"
         rb"(?:, the others at U\+F0000 \+ their code)?\.\n)*"
         rb"Processed (\d+) glyphs(?: of '[^']*')? in \d+\.\d{6} seconds"
         rb"(, \d+ without a Unicode value)?\.\n",
@@ -604,7 +610,10 @@ def check_bdf_geometry(tool, font_name, folder, options):
     glyphs = sfd_glyphs(sfd)
     wrong = 0
     for g in info["glyphs"]:
-        record = glyphs[unicode_of(font_name, g["encoding"])]
+        unicode = unicode_of(font_name, g["encoding"])
+        if unicode is None:
+            continue
+        record = glyphs[unicode]
         want, advance = freetype_glyph(face, g["encoding"])
         if want is None:
             continue

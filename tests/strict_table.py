@@ -250,6 +250,13 @@ CASES = [
      font(A, head=HEAD.replace("2\nFONT_ASCENT", "3\nCHARSET_REGISTRY \"" + "I" * 70
                                 + "\"\nFONT_ASCENT")), 1,
      said("Invalid value for CHARSET_REGISTRY on line 4."), None),
+    ("font_name_charset_wins", "-b",
+     font(glyph("euro", 0xA4),
+          head="STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-ISO8859-15\n"
+               "FONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
+               "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"), 0,
+     said("The FONT name's charset ISO8859-15 is used, not the properties' ISO8859-1.")
+     + report(1), [("euro", 0x20AC)]),
     ("charset_registry_of_63_characters_quoted", "-b",
      font(glyph("x1", 97), head=HEAD.replace("2\nFONT_ASCENT", "4\nCHARSET_REGISTRY \"" + "I" * 63
                                 + "\"\nCHARSET_ENCODING \"1\"\nFONT_ASCENT")), 0,
@@ -260,12 +267,13 @@ CASES = [
           + "-1\nFONTBOUNDINGBOX 8 16 0 -2\n"), 0,
      said("The FONT name's charset is longer than 63 bytes, so it is unknown: its glyphs are at "
           "U+F0000 + their code.") + report(1), [("x1", 0xF0061)]),
+    # X takes the FONT name's charset; the properties of some fonts say another.
     ("properties_charset_unknown_font_name_known", "-b",
      font(glyph("be", 0xC2),
           head="STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-KOI8-R\n"
                "FONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
                "CHARSET_REGISTRY \"GOST19768.74\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"), 0,
-     said("Unknown charset GOST19768.74-1 in the properties: the FONT name's KOI8-R is used.")
+     said("The FONT name's charset KOI8-R is used, not the properties' GOST19768.74-1.")
      + report(1), [("be", 0x431)]),
     # Names and numbers the fonts FontForge makes can't hold.
     ("glyph_named_notdef", "-b", font(glyph(".notdef", 70)), 0, NO_CHARSET + report(1),
