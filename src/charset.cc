@@ -41,6 +41,8 @@ constexpr charset_family families[] = {
     {"ASCII", nullptr, "ASCII", CHARSET_ONE_BYTE},
     // The international reference version of ISO 646 is ASCII.
     {"ISO646.1991", nullptr, "ASCII", CHARSET_ONE_BYTE},
+    // X.Org's VISCII table gives five letters twice, where the system's is right.
+    {"VISCII", nullptr, "VISCII", CHARSET_ONE_BYTE},
 };
 
 // Big5 symbols that the system's converter maps as Microsoft's code page 950

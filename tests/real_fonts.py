@@ -1054,41 +1054,50 @@ def check_sizes(tool, face, folder):
         # Debian's own OTB of the same nine sizes.
         if os.path.getsize(made["otb"]) > 379108:
             raise Failure(f"terminus: {os.path.getsize(made['otb'])} bytes of OTB")
+        # Debian's rejection of bitmap fonts and the Terminus PCFs, without
+        # its own rule that accepts Terminus: the README's lines alone must
+        # let the OTB in, and no PCF.
         rule, readme_family = readme_acceptfont()
         config = os.path.join(folder, "fonts.conf")
-        open(config, "w").write(
-            '<?xml version="1.0"?>\n<fontconfig>\n'
-            '<include ignore_missing="no">/etc/fonts/fonts.conf</include>\n'
-            f"<dir>{fonts}</dir>\n<cachedir>{folder}/cache</cachedir>\n{rule}\n</fontconfig>\n")
+
+        def match(size, accept):
+            open(config, "w").write(
+                '<?xml version="1.0"?>\n<fontconfig>\n'
+                '<include ignore_missing="no">/etc/fonts/conf.d/70-no-bitmaps.conf</include>\n'
+                f"<dir>{fonts}</dir>\n<dir>{MISC}</dir>\n<cachedir>{folder}/cache</cachedir>\n"
+                f"{accept}\n</fontconfig>\n")
+            return subprocess.run(["fc-match", "-f", "%{file}", f"{readme_family}:pixelsize={size}"],
+                                  capture_output=True, text=True,
+                                  env=dict(os.environ, FONTCONFIG_FILE=config)).stdout
+
         os.remove(made["ttf"])
         for size in sizes:
-            found = subprocess.run(["fc-match", "-f", "%{file}", f"{readme_family}:pixelsize={size}"],
-                                   capture_output=True, text=True,
-                                   env=dict(os.environ, FONTCONFIG_FILE=config)).stdout
+            found = match(size, rule)
             if found != made["otb"]:
                 raise Failure(f"fc-match '{readme_family}:pixelsize={size}' finds {found!r}")
-        phase("fc-match finds the OTB at every size with the README's lines")
+        if match(sizes[0], "") == made["otb"]:
+            raise Failure("the OTB is found without the README's lines")
+        phase("fc-match finds the OTB at every size with the README's lines, not without")
     elif face == "terminus-b" and (family, style) != ("Terminus", "Bold"):
         raise Failure(f"terminus bold: family {family!r}, style {style!r}")
 
 
-LIMIT = re.compile(rb"quadsmith: BBX is \d+ pixels (wide|tall); at most 32 by 64 are supported"
-                   rb" on line \d+\.\n")
-
-
 def convert_pcf(job):
-    """Converts one PCF with -b -m; returns its path and the tool's status and errors."""
+    """Converts one PCF with -b -m; returns its path, its FONT name, the
+    tool's status and errors, and the FontName and FullName written."""
     tool, pcf = job
     data = gzip.open(pcf).read() if pcf.endswith(".gz") else open(pcf, "rb").read()
     bdf = subprocess.run(["pcf2bdf"], input=data, capture_output=True).stdout
-    result = subprocess.run([tool, "-b", "-m", "-"], input=bdf, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE)
-    return pcf, result.returncode, result.stderr
+    named = re.search(rb"^FONT (.*)$", bdf, re.M)
+    result = subprocess.run([tool, "-b", "-m", "-"], input=bdf, capture_output=True)
+    header = dict(re.findall(rb"^(FontName|FullName): (.*)$", result.stdout[:8192], re.M))
+    return (pcf, named.group(1).strip().lower() if named else b"", result.returncode,
+            result.stderr, header.get(b"FontName"), header.get(b"FullName"))
 
 
 def check_every_x11_font(tool, folder):
-    """Every PCF in the X11 font folders converts with -b -m, or is refused
-    for a glyph past the stated limit alone."""
+    """Every PCF in the X11 font folders converts with -b -m, and no two of
+    distinct FONT names get one FontName or FullName."""
     import glob
     import multiprocessing
 
@@ -1097,19 +1106,23 @@ def check_every_x11_font(tool, folder):
                    + glob.glob("/usr/share/fonts/X11/*/*.pcf"))
     with multiprocessing.Pool(os.cpu_count()) as pool:
         results = pool.map(convert_pcf, [(tool, f) for f in fonts], chunksize=8)
-    refused = [(pcf, err) for pcf, status, err in results if status != 0]
-    wrong = [(pcf, err) for pcf, err in refused if not LIMIT.fullmatch(err)]
-    if wrong:
-        raise Failure(f"refused for another reason: {wrong[:5]}")
-    names = {pcf[len("/usr/share/fonts/X11/"):] for pcf, _ in refused}
-    # Fonts whose box is past the limit while every glyph is within it.
-    must = {"misc/wenquanyi_12pt.pcf", "75dpi/lubB24.pcf.gz", "75dpi/luBIS24.pcf.gz"}
+    refused = [(pcf, err) for pcf, _, status, err, *_ in results if status != 0]
+    if len(fonts) < 100 or refused:
+        raise Failure(f"{len(fonts)} fonts; {len(refused)} refused: {refused[:5]}")
+    # Glyphs past 32 by 64 and charsets no table maps, among them.
     present = {pcf[len("/usr/share/fonts/X11/"):] for pcf in fonts}
-    if len(fonts) < 100 or names & must or not must <= present:
-        raise Failure(f"{len(fonts)} fonts; refused: {sorted(names & must)}; "
-                      f"missing: {sorted(must - present)}")
-    print(f"{len(fonts) - len(refused)} of {len(fonts)} X11 fonts convert; {len(refused)} have a"
-          f" glyph past 32 by 64: {sorted(names)[:20]}")
+    must = {"misc/jksp40.pcf.gz", "100dpi/lubB24.pcf.gz", "misc/olgl19.pcf.gz",
+            "misc/ipa16-etl.pcf.gz", "misc/shnm8x16r.pcf.gz", "misc/mona8x16r.pcf.gz"}
+    if not must <= present:
+        raise Failure(f"missing: {sorted(must - present)}")
+    for column, key in ((4, "FontName"), (5, "FullName")):
+        owners = {}
+        for result in results:
+            owners.setdefault(result[column], set()).add(result[1])
+        shared = {name: xlfds for name, xlfds in owners.items() if len(xlfds) > 1}
+        if shared:
+            raise Failure(f"{len(shared)} {key}s shared: {sorted(shared.items())[:3]}")
+    print(f"{len(fonts)} X11 fonts convert, each under names of its own")
 
 
 def enc_table(name):
@@ -1157,7 +1170,17 @@ def check_fontenc(tool, folder):
     import freetype
     from fontTools.agl import toUnicode
 
+    # koi16-etl and visc16-etl name charsets no table knows in their
+    # properties and KOI8-R and VISCII1.1-1 in their FONT names.  Python has
+    # no VISCII codec, and X.Org's table gives five letters twice: the one
+    # of RFC 1456, as the C library's iconv has it, is the reference.
+    byte = lambda g, codec: ord(bytes([g["encoding"]]).decode(codec))
+    viscii = subprocess.run(["iconv", "-f", "VISCII", "-t", "UTF-32LE"], input=bytes(range(256)),
+                            capture_output=True, check=True).stdout
+    viscii = [int.from_bytes(viscii[4 * i:4 * i + 4], "little") for i in range(256)]
     cases = [("arab24-2-etl", lambda g: enc_table("mulearabic-2").get(g["encoding"])),
+             ("koi16-etl", lambda g: byte(g, "koi8_r")),
+             ("visc16-etl", lambda g: viscii[g["encoding"]]),
              ("cns1-16", lambda g: enc_table("cns11643-1").get(g["encoding"])),
              ("3270-20", lambda g: ord(toUnicode(g["name"])) if len(toUnicode(g["name"])) == 1
               else None)]
@@ -1183,7 +1206,8 @@ def check_fontenc(tool, folder):
             if got != name:
                 raise Failure(f"{font_name}: U+{unicode:04X} finds {got}, not {name}")
             found += 1
-        if found < len(info["glyphs"]) // 3:
+        every = font_name in ("koi16-etl", "visc16-etl")
+        if found < len(info["glyphs"]) // 3 or (every and found != len(info["glyphs"])):
             raise Failure(f"{font_name}: {found} of {len(info['glyphs'])} glyphs mapped")
         print(f"{font_name}: {found} of {len(info['glyphs'])} glyphs at their Unicode values")
 
@@ -1191,7 +1215,11 @@ def check_fontenc(tool, folder):
 def check_distinct_names(tool, folder):
     """Fonts of different foundries or charsets that X11 calls alike get
     FontNames of their own, and fc-match finds each by its family."""
-    pairs = ["7x14", "h14", "10x20", "10x20L2m"]
+    # Pairs X11 called alike: foundries of one family, charcell and
+    # proportional members, cells of 19 and 20 pixels, 75 and 100 dpi.
+    pairs = ["7x14", "h14", "10x20", "10x20L2m", "mona8x16r", "shnm8x16r", "shnmk12",
+             "shnmk12p", "knmzn12x", "knm12p", "thai8x20", "thai8x16", "koi10x19_w",
+             "koi10x20_w", "koi8x16b_u", "koi10x16b_u"]
     fonts, seen = os.path.join(folder, "fonts"), {}
     os.mkdir(fonts)
     for member in pairs:
@@ -1208,14 +1236,62 @@ def check_distinct_names(tool, folder):
     open(config, "w").write(f'<?xml version="1.0"?>\n<fontconfig><dir>{fonts}</dir>'
                             f"<cachedir>{folder}/cache</cachedir></fontconfig>\n")
     for member in pairs:
-        family = header_values(os.path.join(folder, member + ".sfd"))["FamilyName"]
+        ttf = os.path.join(fonts, member + ".ttf")
+        family, style = subprocess.run(["fc-query", "-f", "%{family[0]}|%{style[0]}", ttf],
+                                       capture_output=True, text=True).stdout.split("|")
         # A hyphen starts the size in fontconfig's pattern syntax unless escaped.
-        pattern = family.replace("-", "\\-")
+        pattern = family.replace("-", "\\-") + ":style=" + style
         found = subprocess.run(["fc-match", "-f", "%{file}", pattern], capture_output=True,
                                text=True, env=dict(os.environ, FONTCONFIG_FILE=config)).stdout
-        if os.path.basename(found) != member + ".ttf":
-            raise Failure(f"fc-match {family!r} finds {found}, not {member}")
-        print(f"{member}: {family!r}")
+        if found != ttf:
+            raise Failure(f"fc-match {pattern!r} finds {found}, not {member}")
+        print(f"{member}: {pattern!r}")
+
+
+def check_private_use(tool, folder):
+    """A font of a charset nobody maps, MuleIPA, puts its glyphs at
+    U+F0000 + code, where the TrueType font's cmap has each, and fontconfig
+    reads its OTB."""
+    from fontTools.ttLib import TTFont
+
+    FONTS["ipa16-etl"] = MISC + "ipa16-etl.pcf.gz"
+    bdf = make_bdf("ipa16-etl", folder)
+    sfd = os.path.join(folder, "ipa16.sfd")
+    with open(sfd, "wb") as out:
+        subprocess.run([tool, "-s", "-m", bdf], stdout=out, check=True)
+    made = {}
+    for kind in ("ttf", "otb"):
+        made[kind] = os.path.join(folder, "ipa16." + kind)
+        subprocess.run(["fontforge", "-lang=ff", "-c", "Open($1); Generate($2, $3)", sfd,
+                        made[kind], kind], capture_output=True, check=True)
+    cmap = TTFont(made["ttf"]).getBestCmap()
+    codes = [g["encoding"] for g in parse_bdf(bdf)["glyphs"]]
+    missing = [code for code in codes if 0xF0000 + code not in cmap]
+    if missing or not codes:
+        raise Failure(f"ipa16-etl: {len(missing)} of {len(codes)} codes not at U+F0000 + code")
+    query = subprocess.run(["fc-query", "-f", "%{family}|%{pixelsize}", made["otb"]],
+                           capture_output=True, text=True)
+    if query.returncode != 0 or not query.stdout.endswith("|16"):
+        raise Failure(f"ipa16-etl: fc-query reads the OTB as {query.stdout!r}")
+    print(f"ipa16-etl: {len(codes)} glyphs at U+F0000 + code; fc-query: {query.stdout}")
+
+
+def check_proportions(tool, folder):
+    """Several sizes whose advances or line are not the first's scaled, as
+    HarfBuzz scales them, are said; sizes in proportion are not."""
+    sets = {("koi8x16_u", "koi5x8_u"): 1, ("shnm8x16a", "shnm6x12a", "shnm7x14a"): 2,
+            ("ter-u16n_unicode", "ter-u32n_unicode"): 0, ("spleen-8x16", "spleen-16x32"): 0}
+    for members, noted in sets.items():
+        bdfs = []
+        for member in members:
+            FONTS[member] = MISC + member + ".pcf.gz"
+            bdfs.append(make_bdf(member, folder))
+        result = subprocess.run([tool, "-s", "-m", *bdfs], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE, text=True)
+        said = [line for line in result.stderr.splitlines() if "Pango and HarfBuzz" in line]
+        if result.returncode != 0 or len(said) != noted:
+            raise Failure(f"{members}: {result.returncode}, {said}")
+        print(f"{' + '.join(members)}: {len(said)} sizes out of proportion")
 
 
 def check_family(tool, folder):
@@ -1295,6 +1371,10 @@ def main():
                 check_fontenc(tool, folder)
             elif sys.argv[2] == "--distinct-names":
                 check_distinct_names(tool, folder)
+            elif sys.argv[2] == "--private-use":
+                check_private_use(tool, folder)
+            elif sys.argv[2] == "--proportions":
+                check_proportions(tool, folder)
             elif "--sizes" in sys.argv[3:]:
                 check_sizes(tool, sys.argv[2], folder)
             elif sys.argv[2] == "--names":
