@@ -10,7 +10,14 @@ packages=(cmake make g++ pkgconf libfontenc-dev clang libgtest-dev libbenchmark-
           xfonts-jisx0213 xfonts-intl-chinese xfonts-75dpi xfonts-thai-etl fontconfig python3-fonttools
           fonts-spleen xfonts-mplus xfonts-cronyx-misc bsdextrautils xfonts-100dpi xfonts-wqy
           xfonts-baekmuk xfonts-efont-unicode xfonts-kappa20 xfonts-intl-arabic xfonts-x3270-misc
-          xfonts-encodings fonts-terminus-otb)
+          xfonts-encodings fonts-terminus-otb xfonts-shinonome xfonts-mona xfonts-ayu
+          xfonts-marumoji xfonts-kaname xfonts-a12k12 xfonts-jmk xfonts-terminus-oblique
+          xfonts-efont-unicode-ib xfonts-cronyx-cp1251-misc xfonts-cronyx-cp1251-75dpi
+          xfonts-cronyx-cp1251-100dpi xfonts-cronyx-koi8u-misc xfonts-cronyx-koi8u-75dpi
+          xfonts-cronyx-koi8u-100dpi xfonts-kapl xfonts-biznet-base xfonts-biznet-75dpi
+          xfonts-biznet-100dpi xfonts-intl-phonetic xfonts-intl-european xfonts-intl-asian
+          xfonts-intl-japanese xfonts-intl-japanese-big xfonts-intl-chinese-big xfonts-thai
+          xfonts-thai-manop xfonts-thai-nectec xfonts-thai-poonlap xfonts-thai-vor)
 bash tools/install-packages.sh "${packages[@]}"
 
 jobs=$(nproc)

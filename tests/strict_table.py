@@ -305,6 +305,9 @@ CASES = [
      None),
     ("strike_after_the_glyphs", "-s -m", font(A + glyph("b", 98)), 0, NO_CHARSET + report(2),
      [("a", 97), ("b", 98)]),
+    # FontForge can't write a strike of no glyph.
+    ("size_of_no_glyph_gives_no_strike", "-s", font(""), 0,
+     NO_CHARSET + said("No glyphs, so no strike of this size.") + report(0), []),
     # Both modes.
     ("default_glyph_without_a_name", "", "FONTBOUNDINGBOX 8 16 0 -2\nCHARS 2\n"
      "STARTCHAR\nENCODING 97\nBITMAP\n80\nENDCHAR\nSTARTCHAR b\nENCODING 98\nBITMAP\n80\n"
@@ -340,8 +343,9 @@ def run_case(tool, args, data, status, stderr, folder):
         out.write(data if isinstance(data, bytes)
                   else data.encode("latin-1") if "\xe9" in data else data.encode())
     with open(sfd, "wb") as out:
+        # A case that hangs fails instead of holding up the run.
         run = subprocess.run([tool, *args, bdf], stdout=out, stderr=subprocess.PIPE,
-                             env={"SOURCE_DATE_EPOCH": "0"})
+                             env={"SOURCE_DATE_EPOCH": "0"}, timeout=300)
     err = run.stderr.decode("latin-1")
     problems = []
     if run.returncode != status:
