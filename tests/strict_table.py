@@ -32,6 +32,13 @@ def glyph(name, code, rows="80\n", box="1 1 0 0", extra=""):
     return f"STARTCHAR {name}\nENCODING {code}\nBBX {box}\n{extra}BITMAP\n{rows}ENDCHAR\n"
 
 
+def two_charsets(named, registry, encoding):
+    """A head whose FONT name names one charset and its properties another."""
+    return (f"STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-{named}\n"
+            "FONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
+            f'CHARSET_REGISTRY "{registry}"\nCHARSET_ENCODING "{encoding}"\nENDPROPERTIES\n')
+
+
 def report(glyphs, unencoded=0, named=True):
     """The run report; under -b it names the input."""
     tail = f", {unencoded} without a Unicode value" if unencoded else ""
@@ -252,9 +259,7 @@ CASES = [
      said("Invalid value for CHARSET_REGISTRY on line 4."), None),
     ("font_name_charset_wins", "-b",
      font(glyph("euro", 0xA4),
-          head="STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-ISO8859-15\n"
-               "FONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
-               "CHARSET_REGISTRY \"ISO8859\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"), 0,
+          head=two_charsets("ISO8859-15", "ISO8859", "1")), 0,
      said("The FONT name's charset ISO8859-15 is used, not the properties' ISO8859-1.")
      + report(1), [("euro", 0x20AC)]),
     ("charset_registry_of_63_characters_quoted", "-b",
@@ -270,9 +275,7 @@ CASES = [
     # X takes the FONT name's charset; the properties of some fonts say another.
     ("properties_charset_unknown_font_name_known", "-b",
      font(glyph("be", 0xC2),
-          head="STARTFONT 2.1\nFONT -x-y-medium-r-normal--16-160-75-75-c-80-KOI8-R\n"
-               "FONTBOUNDINGBOX 8 16 0 -2\nSTARTPROPERTIES 2\n"
-               "CHARSET_REGISTRY \"GOST19768.74\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"), 0,
+          head=two_charsets("KOI8-R", "GOST19768.74", "1")), 0,
      said("The FONT name's charset KOI8-R is used, not the properties' GOST19768.74-1.")
      + report(1), [("be", 0x431)]),
     # Names and numbers the fonts FontForge makes can't hold.
