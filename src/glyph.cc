@@ -336,9 +336,10 @@ void startchar_action(glyph_state &state, output &out, std::string_view name,
     return;
   }
   // FontForge cuts a longer name, so that two glyphs could get one: such a
-  // name keeps what fits beside a number of its own.
-  const size_t whole = glyph_name_fitting(name, max_sfd_glyph_name);
-  if (whole < name.size()) {
+  // name keeps what fits beside a number of its own.  A byte is written as
+  // three at most, so a short name needs no measuring.
+  if (3 * name.size() > max_sfd_glyph_name &&
+      glyph_name_fitting(name, max_sfd_glyph_name) < name.size()) {
     write_glyph_name(out, name.substr(0, glyph_name_fitting(name, max_sfd_glyph_name - 21)));
     output_write(out, ".");
     output_number(out, static_cast<int64_t>(state.unnamed++));
