@@ -77,12 +77,16 @@ const std::string &scratch_dir() {
   static const std::string dir = [] {
     char pattern[] = "/tmp/quadsmith-test.XXXXXX";
     const char *made = mkdtemp(pattern);
-    // The folder goes with the test binary, whatever the tests left in it.
-    if (made != nullptr)
+    // The folder goes with the test binary, whatever the tests left in it;
+    // the command is kept where the exit handler can still reach it, after
+    // the strings are gone.
+    static char remove[sizeof pattern + 16];
+    if (made != nullptr) {
+      std::snprintf(remove, sizeof remove, "rm -rf '%s'", made);
       std::atexit([] {
-        const std::string remove = "rm -rf '" + scratch_dir() + "'";
-        if (std::system(remove.c_str()) != 0) std::perror("rm");
+        if (std::system(remove) != 0) std::perror("rm");
       });
+    }
     return std::string(made ? made : "/tmp");
   }();
   return dir;
