@@ -166,11 +166,6 @@ void charset_close(charset_map &map) {
 
 namespace {
 
-// Where the charset's name is: the properties (0), else the FONT name (2).
-int named_parts(const font_charset &charset) {
-  return charset.lengths[0] + charset.lengths[1] != 0 ? 0 : 2;
-}
-
 // Whether the properties and the FONT name name one charset, compared
 // without case.
 bool same_charset(const font_charset &charset) {
@@ -217,7 +212,7 @@ void charset_from_xlfd(font_charset &charset, std::string_view name) {
 }
 
 std::string_view charset_name(const font_charset &charset, char *buffer, int parts) {
-  const int first = parts >= 0 ? parts : charset.ready ? charset.used : named_parts(charset);
+  const int first = parts >= 0 ? parts : charset.used;
   size_t n = charset.lengths[first];
   std::memcpy(buffer, charset.parts[first], n);
   buffer[n++] = '-';
@@ -242,12 +237,12 @@ void charset_resolve(font_charset &charset) {
     charset.from_xlfd = in_properties && !same_charset(charset);
     return;
   }
-  charset.used = in_properties || charset.xlfd_too_long ? 0 : 2;
+  charset.used = in_properties ? 0 : 2;
+  // A name too long to keep names no charset a table knows.
   if (charset.too_long || (!in_properties && charset.xlfd_too_long)) {
     charset_close(charset.map);
     charset.map.kind = CHARSET_UNKNOWN;
     charset.known = false;
-    charset.used = 2;
     return;
   }
   charset.known = charset_open(charset.map, part(charset.used), part(charset.used + 1));

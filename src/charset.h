@@ -88,9 +88,9 @@ int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_v
 // The longest charset name charset_name writes.
 constexpr size_t charset_name_room = 2 * charset_part_room;
 
-// The charset the font's map is for, as "REGISTRY-ENCODING", in buffer,
-// which has room for charset_name_room bytes; with parts 0 the properties'
-// and 2 the FONT name's.
+// The charset the font's map is for, once charset_resolve has chosen it, as
+// "REGISTRY-ENCODING", in buffer, which has room for charset_name_room
+// bytes; with parts 0 the properties' and 2 the FONT name's.
 std::string_view charset_name(const font_charset &charset, char *buffer, int parts = -1);
 
 // Closes the map and forgets the values taken.

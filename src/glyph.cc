@@ -142,7 +142,7 @@ void draw_wide(glyph_state &state, output &out, const conversion_options &option
     for (uint32_t r = 0; r < wide.count; r++)
       draw_row(state, out, wide.words[r][k], first_column, slab_width(state.box.width, k), options);
   }
-  outline_flush(state.band, state.texts, out);
+  flush_outline(state, out);
 }
 
 } // namespace
@@ -258,7 +258,6 @@ const char *font_metric_action(const glyph_state &state, std::string_view value,
 }
 
 const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t size) {
-  constexpr long long max_width = max_glyph_width, max_height = max_glyph_height;
   const long long limits[4][2] = {
       {0, INT32_MAX}, {0, INT32_MAX}, {-max_offset, max_offset}, {-max_offset, max_offset}};
   long long values[4];
@@ -268,9 +267,9 @@ const char *bbx_action(glyph_state &state, bdf_line &line, char *message, size_t
     if (error) return "Invalid value for BBX.";
   }
   for (int i = 0; i < 2; i++)
-    if (values[i] > (i == 0 ? max_width : max_height)) {
-      std::snprintf(message, size, "BBX is %lld pixels %s; at most %lld by %lld are supported.",
-                    values[i], i == 0 ? "wide" : "tall", max_width, max_height);
+    if (values[i] > (i == 0 ? max_glyph_width : max_glyph_height)) {
+      std::snprintf(message, size, "BBX is %lld pixels %s; at most %u by %u are supported.",
+                    values[i], i == 0 ? "wide" : "tall", max_glyph_width, max_glyph_height);
       return message;
     }
   state.next_box = {static_cast<uint32_t>(values[0]), static_cast<uint32_t>(values[1]),

@@ -115,7 +115,7 @@ const char *invalid(font_identity &identity, keyword code) {
 
 // The weight as FontForge reads it back: one token of at most 98 bytes,
 // which ends at a blank or at any of %<>{}[]() and the slash; a backslash
-// at its end would join the next line.
+// at its end would join the next line.  "Medium" where nothing is left.
 std::string weight_token(std::string_view text) {
   std::string token;
   for (const char c : text)
@@ -284,7 +284,7 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   // regular: fontconfig reads such a bitmap font as Regular.
   r.ttf_weight = lookup(weights, weight, weight.empty() ? 500 : 400);
   r.ttf_width = lookup(widths, setwidth, 5);
-  r.weight = weight.empty() ? "Medium" : weight_token(capitalised(weight));
+  r.weight = weight_token(capitalised(weight));
   const std::string slant_key = folded(slant);
   const bool italic = slant_key == "i" || slant_key == "ri";
   const bool oblique = slant_key == "o" || slant_key == "ro";
@@ -314,10 +314,12 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   // charset) makes a family of its own, so the cell is part of the family's
   // name, and so are a foundry of the Fixed fonts other than X.Org's own
   // and a charset other than Unicode.
+  const std::string family_text = sfd_utf8(family),
+                    family_name = sfd_utf8(identity_pick(identity, TEXT_FAMILY));
   if (!family.empty()) {
-    r.family = sfd_utf8(family);
+    r.family = family_text;
   } else {
-    std::string name = sfd_utf8(identity_pick(identity, TEXT_FAMILY));
+    std::string name = family_name;
     if (name.empty()) name = "Untitled";
     if (!is_own_family(foundry, name)) name = capitalised(foundry) + " " + name;
     if (folded(add_style) != "" && folded(add_style)[0] != 'n')
@@ -376,8 +378,6 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   // FontForge reads the names back whole only below its line buffer, and
   // the name table's records only as UTF-16 of the Basic Multilingual
   // Plane, as the style's LangName is.
-  const std::string family_text = sfd_utf8(family),
-                    family_name = sfd_utf8(identity_pick(identity, TEXT_FAMILY));
   const struct {
     std::string_view text;
     const char *message;

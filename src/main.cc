@@ -300,8 +300,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
     if (const char *message = owned_property_action(&info.version, value, bdf)) return message;
     // FontForge would join the next line to a version that ends in a
     // backslash; only the first size's is written.
-    if (bdf && is_first_size(state) && !sfd_text_fits(SFD_LINE, info.version))
-      return "Invalid value for FONT_VERSION.";
+    if (bdf && !sfd_text_fits(SFD_LINE, info.version)) return "Invalid value for FONT_VERSION.";
     return nullptr;
   case KW_CHARS:
     if (bdf) return bdf_chars_action(state, out, value);
@@ -492,9 +491,7 @@ int run_conversion(conversion_state &state, line_reader &reader, output &out, FI
                                            : ": its glyphs have no Unicode value.\n",
                  errors);
     }
-    if (state.glyph.charset.unnamed) {
-      note(errors, state, "No charset named: the codes are taken as Unicode.\n");
-    }
+    if (charset.unnamed) note(errors, state, "No charset named: the codes are taken as Unicode.\n");
     if (state.copyright_cut)
       note(errors, state,
            "COPYRIGHT and NOTICE cut to %zu bytes, as much as the font's name table holds.\n",
