@@ -6,6 +6,7 @@ Usage: real_fonts.py TOOL FONT [--fontforge] [--merge]
        real_fonts.py TOOL FONT --charset
        real_fonts.py TOOL --damaged
        real_fonts.py TOOL --names
+       real_fonts.py TOOL --digests | --write-digests
 
 Without --fontforge: the conversion succeeds, writes one glyph record per BDF
 glyph and is identical on a second run.  With --fontforge, FontForge opens the
@@ -19,11 +20,14 @@ every glyph against FreeType's own reading of the BDF (see check_bdf_geometry);
 --charset checks that -b puts the glyphs of a legacy charset at their Unicode
 values (see check_charset).  --damaged shows that the pixel check
 catches a single square moved sideways; --names, that FontForge reads back
-every glyph name as the SFD writes it.
+every glyph name as the SFD writes it; --digests, that a table of fonts and
+modes gives the bytes recorded in tests/data/digests.txt (--write-digests
+records them).
 """
 
 import bisect
 import gzip
+import hashlib
 import os
 import re
 import subprocess
@@ -1354,44 +1358,81 @@ def check_family(tool, folder):
         print(f"{member}: {family} | {style} | {psname}")
 
 
+# Conversions whose bytes must not change: fonts and modes, each held to the
+# SHA-256 of its standard output and of its standard error, seconds aside.
+DIGEST_CASES = [(font, mode) for font in
+                ("fixed-6x13", "fixed-9x15", "fixed-10x20", "terminus-12n", "terminus-32b",
+                 "helvR12", "k14", "koi12x24b_c", "spleen-12x24", "jksp40", "unifont")
+                for mode in ("", "-m", "-b", "-b -m", "-s -m")] + [
+    ("terminus-n", "-s -m"), ("spleen", "-s -m"), ("spleen", "-s")]
+DIGESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data", "digests.txt")
+
+
+def digest_run(tool, font, mode, folder):
+    if font in SIZES:
+        paths = [os.path.join(folder, name + ".bdf") for name in SIZES[font]]
+        for name, path in zip(SIZES[font], paths):
+            if not os.path.exists(path):
+                subprocess.run(["pcf2bdf", "-o", path, MISC + name + ".pcf.gz"], check=True)
+    else:
+        path = os.path.join(folder, font + ".bdf")
+        paths = [path if os.path.exists(path) else make_bdf(font, folder)]
+    # Relative names, so that the messages do not depend on the folder.
+    result = subprocess.run([tool, *mode.split(), *(os.path.basename(p) for p in paths)],
+                            cwd=folder, capture_output=True,
+                            env=dict(os.environ, SOURCE_DATE_EPOCH=EPOCH))
+    errors = re.sub(rb" in \d+\.\d{6} seconds", b" in S seconds", result.stderr)
+    return (f"{font} {mode or '-'} {result.returncode} {hashlib.sha256(result.stdout).hexdigest()}"
+            f" {hashlib.sha256(errors).hexdigest()}")
+
+
+def check_digests(tool, folder, write=False):
+    """The table's conversions give the bytes recorded in tests/data/digests.txt."""
+    lines = [digest_run(tool, font, mode, folder) for font, mode in DIGEST_CASES]
+    if write:
+        with open(DIGESTS, "w") as out:
+            out.write("\n".join(lines) + "\n")
+        return
+    recorded = open(DIGESTS).read().splitlines()
+    changed = [line for line in lines if line not in recorded]
+    if changed:
+        raise Failure("output changed: " + "; ".join(changed))
+
+
+# Checks of the whole run, named by the first argument.
+RUN_CHECKS = {"--damaged": check_damaged, "--family": check_family,
+              "--every-x11-font": check_every_x11_font, "--fontenc": check_fontenc,
+              "--distinct-names": check_distinct_names, "--private-use": check_private_use,
+              "--proportions": check_proportions, "--names": check_names,
+              "--digests": check_digests,
+              "--write-digests": lambda tool, folder: check_digests(tool, folder, write=True)}
+# Checks of one font, named by the first flag behind it that has one.
+FONT_CHECKS = {"--sizes": lambda tool, font, folder, flags: check_sizes(tool, font, folder),
+               "--charset": lambda tool, font, folder, flags: check_charset(tool, font, folder),
+               "--scaled": lambda tool, font, folder, flags: check_scaled(tool, font, folder),
+               "--strike": lambda tool, font, folder, flags: check_strike(
+                   tool, font, folder, ["-s"] + (["-m"] if "--merge" in flags else [])),
+               "--bdf": lambda tool, font, folder, flags: check_bdf_geometry(
+                   tool, font, folder, options(flags)),
+               "--fontforge": lambda tool, font, folder, flags: check_fontforge(
+                   tool, font, folder, options(flags))}
+
+
 def main():
     if len(sys.argv) < 3:
         print(__doc__, file=sys.stderr)
         return 2
     tool = os.path.abspath(sys.argv[1])
+    font, flags = sys.argv[2], sys.argv[3:]
     with tempfile.TemporaryDirectory(prefix="quadsmith-real.") as folder:
         try:
-            if sys.argv[2] == "--damaged":
-                check_damaged(tool, folder)
-            elif sys.argv[2] == "--family":
-                check_family(tool, folder)
-            elif sys.argv[2] == "--every-x11-font":
-                check_every_x11_font(tool, folder)
-            elif sys.argv[2] == "--fontenc":
-                check_fontenc(tool, folder)
-            elif sys.argv[2] == "--distinct-names":
-                check_distinct_names(tool, folder)
-            elif sys.argv[2] == "--private-use":
-                check_private_use(tool, folder)
-            elif sys.argv[2] == "--proportions":
-                check_proportions(tool, folder)
-            elif "--sizes" in sys.argv[3:]:
-                check_sizes(tool, sys.argv[2], folder)
-            elif sys.argv[2] == "--names":
-                check_names(tool, folder)
-            elif "--charset" in sys.argv[3:]:
-                check_charset(tool, sys.argv[2], folder)
-            elif "--scaled" in sys.argv[3:]:
-                check_scaled(tool, sys.argv[2], folder)
-            elif "--strike" in sys.argv[3:]:
-                check_strike(tool, sys.argv[2], folder,
-                             ["-s"] + (["-m"] if "--merge" in sys.argv[3:] else []))
-            elif "--bdf" in sys.argv[3:]:
-                check_bdf_geometry(tool, sys.argv[2], folder, options(sys.argv[3:]))
-            elif "--fontforge" in sys.argv[3:]:
-                check_fontforge(tool, sys.argv[2], folder, options(sys.argv[3:]))
+            if font in RUN_CHECKS:
+                RUN_CHECKS[font](tool, folder)
             else:
-                check_conversion(tool, sys.argv[2], folder, options(sys.argv[3:]))
+                check = next((FONT_CHECKS[flag] for flag in FONT_CHECKS if flag in flags),
+                             lambda tool, font, folder, flags: check_conversion(
+                                 tool, font, folder, options(flags)))
+                check(tool, font, folder, flags)
         except Failure as failure:
             print(f"FAIL: {failure}", file=sys.stderr)
             return 1
