@@ -13,7 +13,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "main.h"
+#include "convert.h"
 
 namespace {
 
@@ -64,8 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!strike_open(later[i - 1], true)) return 0;
   if (!output_open(out, sink, nullptr)) return 0;
   const char *names[max_operands] = {"a", "b", "c", "d", "e", "f", "g", "h"};
-  const char *message = nullptr;
-  convert_sizes(*state, reader, inputs, names, later, count, out, messages, &message);
+  convert_sizes(*state, reader, inputs, names, later, count, out, messages);
   for (int i = 1; i < count; i++)
     strike_close(later[i - 1]);
   return 0;

@@ -85,12 +85,23 @@ struct delimiter_set {
   }
 };
 
+// What a keyword is to the BDF's own reading (-b), which hands its line on by it.
+enum keyword_role {
+  ROLE_ROW,       // no keyword: a bitmap row, or a line out of place
+  ROLE_STRUCTURE, // checked, and nothing to write
+  ROLE_IDENTITY,  // names the font: its identity, from which the header is made
+  ROLE_CHARSET,   // names the charset the codes are read in
+  ROLE_HEADER,    // the font's cell, line and texts the header takes as they stand
+  ROLE_GLYPH,     // a glyph's record, box and advance
+};
+
 // What the converter knows of a keyword.
 struct keyword_facts {
   std::string_view name; // as it stands in a BDF; empty for KW_NONE
   bool takes_value;      // its action wants the rest of the line (default reading)
   bool writes_output;    // its action writes output or changes the cell
   bool property; // a property the converter reads, between STARTPROPERTIES and ENDPROPERTIES
+  keyword_role role;
 };
 
 // The facts of a keyword.

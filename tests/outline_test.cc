@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "main.h"
+#include "convert.h"
 #include "test_util.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "main.h"
+#include "convert.h"
 
 std::string convert_text(std::string_view bdf, std::string *message,
                          const conversion_options &options) {

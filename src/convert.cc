@@ -1,0 +1,465 @@
+#include "convert.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <utility>
+
+#include "bdf.h"
+#include "report.h"
+#include "sfd_text.h"
+
+namespace {
+
+// The value of a line read as BDF: the rest of the line behind the keyword,
+// without the blanks and tabs around it.
+std::string_view bdf_value(const bdf_line &line) {
+  return line.cursor < line.text.size() ? trimmed(line.text.substr(line.cursor))
+                                        : std::string_view{};
+}
+
+// True when the run reads several operands, whose messages name their file.
+bool several_sizes(const conversion_state &state) {
+  return state.glyph.sizes != nullptr;
+}
+
+// Fills the run's error with a conversion error's message, said once by
+// the caller.  With the BDF's own reading it names the line it is about,
+// "Invalid value for ENCODING on line 12.", and with several operands its
+// file too; a message that names its files itself (no_line) stands as it is.
+const char *fail(conversion_state &state, const char *message, unsigned long line) {
+  conversion_error &error = state.error;
+  error.failed = error.fatal = true;
+  const std::string_view text(message);
+  if (!state.options.bdf || line == no_line) {
+    std::snprintf(error.text, sizeof error.text, "%s", message);
+    return error.text;
+  }
+  const bool several = several_sizes(state);
+  std::snprintf(error.text, sizeof error.text, "%s%s%s%.*s on line %lu.", several ? "'" : "",
+                several ? state.input_name : "", several ? "': " : "",
+                static_cast<int>(text.size() - 1), message, line);
+  return error.text;
+}
+
+// Fills the run's error with a failed write or read of the strike's spool,
+// with its reason, and with several operands the file it was reading.
+const char *spool_error(conversion_state &state, int error) {
+  const bool several = several_sizes(state);
+  state.error.failed = state.error.fatal = true;
+  std::snprintf(state.error.text, sizeof state.error.text,
+                "%s%s%sCan't write or read the strike's spool: %s.", several ? "'" : "",
+                several ? state.input_name : "", several ? "': " : "", std::strerror(error));
+  return state.error.text;
+}
+
+// Fills the run's error with a read or write error, said as it stands.
+void plain_error(conversion_state &state, const char *what, const char *name, const char *reason) {
+  conversion_error &error = state.error;
+  error.failed = true;
+  error.fatal = false;
+  if (name == nullptr)
+    std::snprintf(error.text, sizeof error.text, "%s: %s\n", what, reason);
+  else
+    std::snprintf(error.text, sizeof error.text, "%s '%s': %s\n", what, name, reason);
+}
+
+// The strike keeps the header's lines and the properties as FontForge does.
+void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line,
+                     std::string_view value) {
+  if (code == KW_FONT || code == KW_SIZE || code == KW_FONTBOUNDINGBOX)
+    strike_property(state.strike, keyword_name(code), value, true);
+  else if (state.structure.section == SECTION_PROPERTIES && code != KW_STARTPROPERTIES &&
+           code != KW_COMMENT && !line.first.empty())
+    strike_property(state.strike, line.first, value, false);
+}
+
+// True while the run reads its first operand, the one whose header and
+// records are written.
+bool is_first_size(const conversion_state &state) {
+  return state.glyph.sizes == nullptr || state.sizes.master;
+}
+
+// The header of a font read with -b, once every property is known: the
+// pixel becomes a whole number of units and the names and style come from
+// the font's identity, which is not needed after.
+const char *bdf_chars_action(conversion_state &state, output &out, std::string_view value) {
+  // The structure has made sure the font's box came first.
+  glyph_state &glyph = state.glyph;
+  const font_pixels pixels = bdf_font_pixels(glyph);
+  char charset[charset_name_room];
+  // The family names the charset the glyphs are mapped with.
+  charset_resolve(state.glyph.charset);
+  std::string_view named = charset_name(state.glyph.charset, charset);
+  if (named == "-") named = {};
+  size_set *sizes = glyph.sizes;
+  identity_record font = derive_identity(state.identity, pixels, state.info.name, state.info.psname,
+                                         named, sizes != nullptr);
+  if (sizes != nullptr) {
+    // The sizes must be sizes of one face, each of a pixel size of its own.
+    face_names face;
+    for (int i = 0; i < 6; i++)
+      face.text[i] = identity_pick(state.identity, static_cast<identity_text>(i));
+    face.pixel_size = font.pixel_size;
+    if (sizes->master) {
+      sizes->face = face;
+      sizes->units_per_pixel = font.units_per_pixel;
+      sizes->pixel_size = font.pixel_size;
+    }
+    // The message names both files and no line.
+    if (const char *message = sizes_check_face(*sizes, face, state.input_name)) {
+      state.error_line = no_line;
+      return message;
+    }
+  }
+  if (font.error != nullptr) {
+    if (font.error_line != 0) state.error_line = font.error_line;
+    return font.error;
+  }
+  // A strike's size is one byte.
+  if (state.options.strike && font.pixel_size > 255) {
+    std::snprintf(state.limit, sizeof state.limit, "A pixel size of %d is past a strike's 255.",
+                  font.pixel_size);
+    return state.limit;
+  }
+  // Only the first size's texts are written.
+  if (is_first_size(state)) {
+    bdf_header_texts(state.info, font);
+    state.copyright_cut = font.copyright_cut;
+    state.version_cut = font.version_cut;
+  }
+  state.info.ascent = bdf_font_scale(glyph, static_cast<float>(font.units_per_pixel));
+  // FontForge puts a strike at the sum of its ascent and descent, so they
+  // share the pixel size as the em's do.
+  if (state.options.strike)
+    strike_metrics(state.strike, font.pixel_size, font.em_ascent, font.em_descent);
+  state.info.chars = value;
+  write_bdf_header(out, state.info, font);
+  state.info.chars = {};
+  state.identity = font_identity{};
+  return nullptr;
+}
+
+// A line of the default mode, whose output is byte-exact by design: the
+// keywords it knows, their values as the first reading took them.
+const char *default_mode_line(conversion_state &state, output &out, std::string_view raw) {
+  bdf_line line = make_line(raw);
+  if (line.text.empty()) return nullptr;
+  const keyword code = parse_keyword(line);
+  std::string_view value;
+  if (takes_value(code)) {
+    value = take_value(line);
+    // A glyph without a name still needs its record; it gets a name of its own.
+    if (value.empty() && code != KW_STARTCHAR) return nullptr;
+  }
+  glyph_state &glyph = state.glyph;
+  font_info &info = state.info;
+  // Merged outlines are written before anything else is, and before the cell changes.
+  if (state.options.merge && facts(code).writes_output) flush_outline(glyph, out);
+  switch (code) {
+  case KW_NONE: return bitmap_row_action(glyph, out, line.first, state.options);
+  case KW_FAMILY_NAME: return family_name_action(info, state.owned, value);
+  case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, false);
+  case KW_FONT_VERSION: return owned_property_action(&info.version, value, false);
+  case KW_CHARS: chars_action(info, out, value); return nullptr;
+  case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line, state.options);
+  case KW_FONT_ASCENT:
+    return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
+                              "Invalid value for FONT_ASCENT.", state.options);
+  case KW_FONT_DESCENT:
+    return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
+                              "Invalid value for FONT_DESCENT.", state.options);
+  case KW_STARTCHAR: startchar_action(glyph, out, value, state.options); return nullptr;
+  case KW_ENCODING: encoding_action(out, value); return nullptr;
+  case KW_BITMAP: return bitmap_action(glyph, out, info.ascent, state.options);
+  case KW_ENDCHAR: endchar_action(glyph, out, state.options); return nullptr;
+  // The keywords of the BDF's own reading are never recognized here.
+  case KW_BBX:
+  case KW_DWIDTH:
+  case KW_CHARSET_REGISTRY:
+  case KW_CHARSET_ENCODING:
+  case KW_STARTFONT:
+  case KW_ENDFONT:
+  case KW_COMMENT:
+  case KW_FONT:
+  case KW_SIZE:
+  case KW_CONTENTVERSION:
+  case KW_METRICSSET:
+  case KW_STARTPROPERTIES:
+  case KW_ENDPROPERTIES:
+  case KW_SWIDTH:
+  case KW_SWIDTH1:
+  case KW_DWIDTH1:
+  case KW_VVECTOR:
+  case KW_PIXEL_SIZE:
+  case KW_FOUNDRY:
+  case KW_WEIGHT_NAME:
+  case KW_SLANT:
+  case KW_SETWIDTH_NAME:
+  case KW_ADD_STYLE_NAME:
+  case KW_SPACING:
+  case KW_AVERAGE_WIDTH:
+  case KW_NOTICE:
+  case KW_X_HEIGHT:
+  case KW_CAP_HEIGHT:
+  case KW_UNDERLINE_POSITION:
+  case KW_UNDERLINE_THICKNESS: return nullptr;
+  }
+  return nullptr;
+}
+
+// A property that names the font: its identity, from which the header is made.
+const char *identity_line(conversion_state &state, keyword code, std::string_view value) {
+  if (code == KW_FONT) {
+    xlfd_charset_action(state.glyph, value);
+    identity_xlfd_action(state.identity, value);
+    return nullptr;
+  }
+  // A later size's notice is never written, so it is not held either.
+  if (code == KW_NOTICE && !is_first_size(state)) return nullptr;
+  return identity_property_action(state.identity, code, value, state.line);
+}
+
+// A line of the font's header: its cell, its line and the texts the SFD
+// header takes as they stand.
+const char *header_line(conversion_state &state, output &out, keyword code, bdf_line &line,
+                        std::string_view value) {
+  glyph_state &glyph = state.glyph;
+  font_info &info = state.info;
+  if (code == KW_FONTBOUNDINGBOX) return fontboundingbox_action(glyph, line, state.options);
+  if (code == KW_FONT_ASCENT)
+    return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
+                              "Invalid value for FONT_ASCENT.", state.options);
+  if (code == KW_FONT_DESCENT)
+    return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
+                              "Invalid value for FONT_DESCENT.", state.options);
+  if (code == KW_CHARS) return bdf_chars_action(state, out, value);
+  // A later size's copyright and version are never written, so they are
+  // not held either: memory stays what one size needs.
+  if (!is_first_size(state)) return nullptr;
+  if (code == KW_COPYRIGHT) return owned_property_action(&info.copyright, value, true);
+  if (const char *message = owned_property_action(&info.version, value, true)) return message;
+  // FontForge would join the next line to a version that ends in a backslash.
+  if (!sfd_text_fits(SFD_LINE, info.version)) return "Invalid value for FONT_VERSION.";
+  return nullptr;
+}
+
+// A line of a glyph before its rows.
+const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_line &line,
+                       std::string_view value) {
+  glyph_state &glyph = state.glyph;
+  if (code == KW_STARTCHAR) {
+    startchar_action(glyph, out, value, state.options);
+    return nullptr;
+  }
+  if (code == KW_ENCODING) return bdf_encoding_action(glyph, out, value);
+  if (code == KW_BITMAP) return bitmap_action(glyph, out, state.info.ascent, state.options);
+  if (code == KW_ENDCHAR) {
+    endchar_action(glyph, out, state.options);
+    return nullptr;
+  }
+  // A glyph's own box and advance count before its bitmap only.
+  if (glyph.in_bitmap) return nullptr;
+  if (code == KW_BBX) return bbx_action(glyph, line, state.limit, sizeof state.limit);
+  return dwidth_action(glyph, line, state.limit, sizeof state.limit);
+}
+
+// A line read as BDF (-b): its structure checked, then handed on by the
+// keyword's role.
+const char *bdf_mode_line(conversion_state &state, output &out, std::string_view raw) {
+  bdf_line line = make_line(raw);
+  if (line.text.size() != raw.size()) return "NUL byte in a line.";
+  if (line.text.empty()) return nullptr;
+  line.text = without_line_end(line.text);
+  // Inside a bitmap a line of hexadecimal digits alone can be nothing but
+  // a row, as no keyword is made of them alone.  A glyph of no width has
+  // rows of no digits: empty lines.
+  if (state.structure.section == SECTION_BITMAP &&
+      (is_hex_row(line.text) || (line.text.empty() && state.glyph.box.width == 0)))
+    return hex_row_action(state.glyph, out, line.text, state.options);
+  keyword code = parse_keyword(line, true);
+  // Among the properties a keyword of the file's own structure is just the
+  // name of another property: a real font has one called CHARS.
+  if (state.structure.section == SECTION_PROPERTIES && !facts(code).property &&
+      code != KW_ENDPROPERTIES && code != KW_COMMENT)
+    code = KW_NONE;
+  const std::string_view value = bdf_value(line);
+  if (const char *message = structure_line(state.structure, code, line, value)) return message;
+  if (state.options.strike) keep_for_strike(state, code, line, value);
+  if (state.options.merge && facts(code).writes_output) flush_outline(state.glyph, out);
+  switch (facts(code).role) {
+  case ROLE_ROW: return bitmap_row_action(state.glyph, out, trimmed(line.text), state.options);
+  case ROLE_STRUCTURE: return nullptr; // checked, and nothing to write
+  case ROLE_IDENTITY: return identity_line(state, code, value);
+  case ROLE_CHARSET:
+    return charset_property_action(state.glyph, value, code == KW_CHARSET_REGISTRY ? 0 : 1);
+  case ROLE_HEADER: return header_line(state, out, code, line, value);
+  case ROLE_GLYPH: return glyph_line(state, out, code, line, value);
+  }
+  return nullptr;
+}
+
+// Makes the state ready for the next operand, a later size of the face
+// whose strike is strike: what the first one named and wrote stays.
+void next_size(conversion_state &state, strike_state &strike) {
+  if (state.sizes.master) state.sizes.unencoded = state.glyph.unencoded;
+  state.sizes.master = false;
+  state.sizes.added = 0;
+  reset_face(state.glyph);
+  // The names of the command line stay; what the first size's properties gave goes.
+  const std::string_view name = state.info.name, psname = state.info.psname;
+  release_font_info(state.info, state.owned);
+  state.info = font_info{};
+  state.info.name = name;
+  state.info.psname = psname;
+  state.structure = structure_state{};
+  state.identity = font_identity{};
+  state.line = state.error_line = 0;
+  std::swap(state.strike, strike);
+}
+
+// Converts one operand, with finish its closing lines too, and says what it
+// did on errors; returns the exit status, a failure left in state.error.
+int run_operand(conversion_state &state, line_reader &reader, output &out, FILE *errors,
+                bool finish) {
+  struct timespec start;
+  clock_gettime(CLOCK_MONOTONIC, &start);
+  if (finish ? convert(state, reader, out) : convert_operand(state, reader, out)) {
+    output_flush(out);
+    return 1;
+  }
+  if (reader.error != 0) {
+    output_flush(out);
+    char reason[80];
+    if (reader.too_long)
+      std::snprintf(reason, sizeof reason, "Line %lu is longer than %zu bytes.", reader.lines + 1,
+                    max_line);
+    plain_error(state, "Can't read BDF file", state.input_name,
+                reader.too_long ? reason : std::strerror(reader.error));
+    return 1;
+  }
+  if (!output_flush(out)) {
+    plain_error(state, state.output_name ? "Can't write SFD file" : "Can't write SFD output",
+                state.output_name, std::strerror(out.error));
+    return 1;
+  }
+  // HarfBuzz and Pango scale the first size's advances and line to every
+  // other size; FreeType's own strikes are exact.
+  const font_pixels pixels = bdf_font_pixels(state.glyph);
+  state.out_of_proportion =
+      several_sizes(state) &&
+      !sizes_end_operand(state.sizes, std::max(pixels.ascent, 0), std::max(pixels.descent, 0),
+                         &state.scaled, &state.own);
+  report_operand(errors, state, start);
+  return 0;
+}
+
+// Fills the run's error with the one failure that has no line.
+int memory_error(conversion_state &state) {
+  fail(state, "Memory allocation error.", no_line);
+  return 1;
+}
+
+} // namespace
+
+const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
+  return state.options.bdf ? bdf_mode_line(state, out, raw) : default_mode_line(state, out, raw);
+}
+
+const char *convert_operand(conversion_state &state, line_reader &reader, output &out) {
+  std::string_view raw;
+  // Once a write has failed nothing more can reach the output, so the rest
+  // of the input is not worth reading.
+  while (out.error == 0 && next_line(reader, &raw)) {
+    state.line = reader.lines;
+    if (const char *message = convert_line(state, out, raw)) {
+      flush_outline(state.glyph, out);
+      // A message about a property named earlier names that property's line.
+      return fail(state, message, state.error_line != 0 ? state.error_line : reader.lines);
+    }
+    // A full $TMPDIR is said when it happens, not after the whole font.
+    if (state.strike.spool.error != 0) return spool_error(state, state.strike.spool.error);
+  }
+  flush_outline(state.glyph, out);
+  if (reader.error != 0 || out.error != 0) return nullptr;
+  if (state.options.bdf)
+    if (const char *message = structure_end(state.structure))
+      return fail(state, message, reader.lines);
+  return nullptr;
+}
+
+const char *finish_font(conversion_state &state, output &out, strike_state *later, size_t count) {
+  output_write(out, "EndChars\n");
+  // A size of no glyph has no strike: FontForge can't write one.
+  if (state.options.strike && state.strike.glyphs > 0 && !strike_write(state.strike, out))
+    return spool_error(state, errno);
+  for (size_t i = 0; i < count; i++)
+    if (later[i].glyphs > 0 && !strike_write(later[i], out)) return spool_error(state, errno);
+  output_write(out, "EndSplineFont\n");
+  return nullptr;
+}
+
+const char *convert(conversion_state &state, line_reader &reader, output &out) {
+  if (const char *message = convert_operand(state, reader, out)) return message;
+  if (reader.error != 0 || out.error != 0) return nullptr;
+  return finish_font(state, out, nullptr, 0);
+}
+
+bool start_strike(conversion_state &state, bool in_memory) {
+  state.glyph.strike = &state.strike;
+  return strike_open(state.strike, in_memory);
+}
+
+void release_state(conversion_state &state) {
+  strike_close(state.strike);
+  release_font_info(state.info, state.owned);
+  release_glyph_state(state.glyph);
+}
+
+void reset_state(conversion_state &state) {
+  release_font_info(state.info, state.owned);
+  state.sizes = size_set{};
+  reset_glyph_state(state.glyph);
+  // The spool of the last run starts over empty, of the same kind.
+  if (state.options.strike) start_strike(state, state.strike.spool_fd == -1);
+  state.info = font_info{};
+  state.structure = structure_state{};
+  state.identity = font_identity{};
+  state.line = state.error_line = 0;
+  state.error.failed = false;
+}
+
+int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
+                  const char *const *names, strike_state *later, int count, output &out,
+                  FILE *errors) {
+  output discard;
+  if (!reader_open_fd(reader, fds[0]) || (count > 1 && !output_open(discard, -1, nullptr)))
+    return memory_error(state);
+  discard.discard = true;
+  if (count > 1) {
+    state.glyph.sizes = &state.sizes;
+    state.sizes.master_name = names[0];
+    state.sizes.records = &out;
+  }
+  int status = run_operand(state, reader, out, errors, count == 1);
+  // Each later size adds its strike, and records for the glyphs the first lacks.
+  for (int i = 1; i < count && status == 0; i++) {
+    strike_state &strike = later[i - 1];
+    if (i == 1) strike_rest(state.strike);
+    next_size(state, strike);
+    state.input_name = names[i];
+    if (!reader_open_fd(reader, fds[i]) || !strike_resume(state.strike)) {
+      status = memory_error(state);
+      break;
+    }
+    status = run_operand(state, reader, discard, errors, false);
+    strike_rest(state.strike);
+    std::swap(state.strike, strike);
+  }
+  if (count > 1 && status == 0 && finish_font(state, out, later, static_cast<size_t>(count - 1)))
+    status = 1;
+  output_close(discard);
+  return status;
+}
