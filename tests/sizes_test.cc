@@ -1,6 +1,7 @@
 // Several sizes of one face in one font (-s with several operands).
 
 #include <gtest/gtest.h>
+#include <regex>
 #include <string>
 
 #include "test_util.h"
@@ -58,4 +59,58 @@ INSTANTIATE_TEST_SUITE_P(
                  font, "quadsmith: 'cut.bdf': End of input without ENDFONT on line 2.\n", "", 0}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
 
+// The same run in-process, as the fuzzer drives it: each row's operands are
+// the font with the sed-like edits given, and what the run must write.
+struct sizes_case {
+  const char *name;
+  std::vector<std::vector<std::pair<std::string, std::string>>> edits; // one list per operand
+  std::string strikes; // the BitmapFont lines, in order
+  std::string message; // the failure's text, exactly
+};
+
+std::string edited(std::string text,
+                   const std::vector<std::pair<std::string, std::string>> &edits) {
+  for (const auto &[from, to] : edits)
+    text.replace(text.find(from), from.size(), to);
+  return text;
+}
+
 } // namespace
+
+TEST(sizes, run_in_process) {
+  const std::pair<std::string, std::string> small = {"PIXEL_SIZE 16", "PIXEL_SIZE 8"};
+  const sizes_case cases[] = {
+      {"one_strike_each",
+       {{}, {small, {"ENCODING 97", "ENCODING 98"}}},
+       "BitmapFont: 16 1 14 2 1\nBitmapFont: 8 1 7 1 1\n",
+       ""},
+      {"another_weight",
+       {{}, {small, {"Medium", "Bold"}}},
+       "",
+       "'1.bdf': WEIGHT_NAME \"Bold\" differs from \"Medium\" of '0.bdf'."},
+      {"cut_off_later",
+       {{}, {small, {"ENDFONT\n", ""}}},
+       "",
+       "'1.bdf': End of input without ENDFONT on line 18."},
+      {"bad_row_later",
+       {{}, {small, {"\n80\n", "\n8g\n"}}},
+       "",
+       "'1.bdf': Invalid bitmap row on line 17."},
+  };
+  for (const sizes_case &c : cases) {
+    for (const bool merge : {false, true}) {
+      std::vector<std::string> fonts;
+      for (const auto &edits : c.edits)
+        fonts.push_back(edited(font, edits));
+      std::string message;
+      const std::string sfd = convert_sizes_text(fonts, &message, merge);
+      EXPECT_EQ(message, c.message) << c.name;
+      std::string strikes;
+      const std::regex line("BitmapFont: [^\n]*\n");
+      for (auto it = std::sregex_iterator(sfd.begin(), sfd.end(), line);
+           it != std::sregex_iterator(); ++it)
+        strikes += it->str();
+      EXPECT_EQ(strikes, c.strikes) << c.name;
+    }
+  }
+}

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,6 +30,50 @@ std::string convert_text(std::string_view bdf, std::string *message,
     EXPECT_EQ(fatal_message, nullptr) << fatal_message;
   output_close(out);
   reader_close(reader);
+  release_state(state);
+  return sfd;
+}
+
+std::string convert_sizes_text(const std::vector<std::string> &fonts, std::string *message,
+                               bool merge) {
+  const int count = static_cast<int>(fonts.size());
+  std::vector<int> fds;
+  std::vector<std::string> names;
+  std::vector<const char *> name_texts;
+  for (int i = 0; i < count; i++) {
+    fds.push_back(memfd_create("quadsmith-test", 0));
+    EXPECT_EQ(write(fds.back(), fonts[i].data(), fonts[i].size()),
+              static_cast<ssize_t>(fonts[i].size()));
+    lseek(fds.back(), 0, SEEK_SET);
+    names.push_back(std::to_string(i) + ".bdf");
+  }
+  for (const std::string &name : names)
+    name_texts.push_back(name.c_str());
+  conversion_state state;
+  state.options.bdf = state.options.strike = true;
+  state.options.merge = merge;
+  state.input_name = name_texts[0];
+  start_strike(state, true);
+  std::vector<strike_state> later(fonts.size() - 1);
+  for (strike_state &strike : later)
+    strike_open(strike, true);
+  std::string sfd;
+  line_reader reader;
+  output out;
+  EXPECT_TRUE(output_open(out, -1, &sfd));
+  FILE *errors = std::fopen("/dev/null", "w");
+  const int status =
+      convert_sizes(state, reader, fds.data(), name_texts.data(), later.data(), count, out, errors);
+  std::fclose(errors);
+  output_flush(out);
+  EXPECT_EQ(status != 0, state.error.failed);
+  *message = state.error.failed ? state.error.text : "";
+  output_close(out);
+  reader_close(reader);
+  for (strike_state &strike : later)
+    strike_close(strike);
+  for (const int fd : fds)
+    close(fd);
   release_state(state);
   return sfd;
 }

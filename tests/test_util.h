@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bdf.h"
 
@@ -20,6 +21,12 @@ inline const std::string sfd_end = "EndChars\nEndSplineFont\n";
 // lines included on success.
 std::string convert_text(std::string_view bdf, std::string *message = nullptr,
                          const conversion_options &options = {});
+
+// Converts the fonts in-process as the sizes of one face (-s, and -m with
+// merge), named "0.bdf", "1.bdf", ... in messages; *message receives the
+// failure's text, or stays empty.  Returns the SFD text written.
+std::string convert_sizes_text(const std::vector<std::string> &fonts, std::string *message,
+                               bool merge = false);
 
 // A well-formed BDF made of a loose snippet, as -b wants one: STARTFONT
 // first, the property lines between STARTPROPERTIES and ENDPROPERTIES after
