@@ -257,7 +257,11 @@ const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_l
   if (code == KW_ENCODING) return bdf_encoding_action(glyph, out, value);
   if (code == KW_BITMAP) return bitmap_action(glyph, out, state.info.ascent, state.options);
   if (code == KW_ENDCHAR) {
+    const bool drawn = glyph.in_bitmap;
     endchar_action(glyph, out, state.options);
+    // The writers that take a glyph whole get it once it is read.
+    if (drawn && glyph.strike != nullptr) strike_take(*glyph.strike, *glyph.record);
+    if (drawn && glyph.sizes != nullptr) sizes_take(*glyph.sizes, *glyph.record);
     return nullptr;
   }
   // A glyph's own box and advance count before its bitmap only.

@@ -135,12 +135,13 @@ void draw_row(glyph_state &state, output &out, uint32_t pixels, int32_t first_co
 // Draws the rows of a wide glyph a slab of columns at a time, each from the
 // glyph's top, and writes what merge has collected before the record ends.
 void draw_wide(glyph_state &state, output &out, const conversion_options &options) {
-  const wide_rows &wide = *state.wide;
+  const glyph_record &record = *state.record;
   for (uint32_t k = 0; k < slabs_of(state.box.width); k++) {
-    state.pen_y = wide.top;
+    state.pen_y = record.top;
     const int32_t first_column = state.box.x + static_cast<int32_t>(k * slab_columns);
-    for (uint32_t r = 0; r < wide.count; r++)
-      draw_row(state, out, wide.words[r][k], first_column, slab_width(state.box.width, k), options);
+    for (uint32_t r = 0; r < record.count; r++)
+      draw_row(state, out, record.words[r][k], first_column, slab_width(state.box.width, k),
+               options);
   }
   flush_outline(state, out);
 }
@@ -181,7 +182,7 @@ void reset_glyph_state(glyph_state &state) {
   std::unique_ptr<char[]> arena = std::move(state.texts.arena);
   std::unique_ptr<trace_result> trace = std::move(state.band.trace);
   std::unique_ptr<corner_texts> corners = std::move(state.band.corners);
-  std::unique_ptr<wide_rows> wide = std::move(state.wide);
+  std::unique_ptr<glyph_record> record = std::move(state.record);
   // The corner texts are tagged with these counters, so they must not start over.
   const uint32_t generation = state.texts.generation;
   const uint32_t stamps = state.band.stamps;
@@ -190,7 +191,7 @@ void reset_glyph_state(glyph_state &state) {
   state.texts.generation = generation;
   state.band.trace = std::move(trace);
   state.band.corners = std::move(corners);
-  state.wide = std::move(wide);
+  state.record = std::move(record);
   state.band.stamps = stamps;
 }
 
@@ -384,23 +385,18 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   if (width < -32768 || width > 32767) return "Invalid value for FONTBOUNDINGBOX.";
   state.in_bitmap = true;
   state.glyphs++;
-  state.rows_read = 0;
-  if (state.sizes != nullptr) sizes_count_advance(*state.sizes, advance);
-  if (state.box.width > slab_columns) {
-    if (!state.wide) state.wide = std::make_unique<wide_rows>();
-    state.wide->count = 0;
-    state.wide->top = state.pen_y;
-  }
-  if (state.strike != nullptr) {
-    const bool later = state.sizes != nullptr && !state.sizes->master;
-    const uint64_t index = later ? state.sizes->index : state.names.glyphs - 1;
-    // This record is counted among those without a Unicode value already.
-    const int64_t slot =
-        later ? state.sizes->slot : strike_slot(state.unicode, state.unencoded - 1);
-    strike_glyph(*state.strike, index, slot, advance, state.box.x, state.box.y, state.box.width,
-                 state.box.height);
-    if (later && state.sizes->is_added) sizes_end_record(*state.sizes, advance);
-  }
+  // The record the writers that take a glyph whole get at its end.
+  if (!state.record) state.record = std::make_unique<glyph_record>();
+  glyph_record &record = *state.record;
+  const bool later = state.sizes != nullptr && !state.sizes->master;
+  record.index = later ? state.sizes->index : state.names.glyphs - 1;
+  // This record is counted among those without a Unicode value already.
+  record.slot = later ? state.sizes->slot : strike_slot(state.unicode, state.unencoded - 1);
+  record.added = later && state.sizes->is_added;
+  record.advance = advance;
+  record.box = state.box;
+  record.count = 0;
+  record.top = state.pen_y;
   output_write(out, "Width: ");
   output_number(out, width);
   // No hints: FontForge would autohint every glyph when it makes an OTF,
@@ -412,7 +408,6 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
 void endchar_action(glyph_state &state, output &out, const conversion_options &options) {
   if (options.bdf && state.in_bitmap && state.box.width > slab_columns)
     draw_wide(state, out, options);
-  if (options.bdf && state.strike != nullptr && state.in_bitmap) strike_glyph_end(*state.strike);
   output_write(out, "EndSplineSet\nEndChar\n\n");
   state.in_bitmap = false;
 }
@@ -458,16 +453,11 @@ bool is_hex_row(std::string_view text) {
 const char *hex_row_action(glyph_state &state, output &out, std::string_view row,
                            const conversion_options &options) {
   if (row.size() > 2 * ((state.box.width + 7) / 8)) return "Invalid bitmap row.";
-  if (state.rows_read++ == state.box.height) return "More bitmap rows than the glyph's height.";
-  if (state.box.width > slab_columns) {
-    wide_add_row(*state.wide, row, state.box.width);
-    if (state.strike != nullptr)
-      strike_wide_row(*state.strike, state.wide->words[state.wide->count - 1]);
-    return nullptr;
-  }
-  const uint32_t pixels = read_bdf_row(row, state.box.width);
-  if (state.strike != nullptr) strike_row(*state.strike, pixels);
-  draw_row(state, out, pixels, state.box.x, state.box.width, options);
+  if (state.record->count == state.box.height) return "More bitmap rows than the glyph's height.";
+  const uint32_t *words = record_add_row(*state.record, row);
+  // A wide glyph is drawn at its end, a slab at a time.
+  if (state.box.width > slab_columns) return nullptr;
+  draw_row(state, out, words[0], state.box.x, state.box.width, options);
   return nullptr;
 }
 

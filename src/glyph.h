@@ -11,19 +11,10 @@
 #include "io.h"
 #include "names.h"
 #include "outline.h"
+#include "record.h"
 #include "rows.h"
 #include "sizes.h"
 #include "strike.h"
-#include "wide.h"
-
-// A glyph's box in pixels: its size and the offset of its lower left corner
-// from the origin.
-struct glyph_box {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  int32_t x = 0;
-  int32_t y = 0;
-};
 
 // The top edges of the pixel rows from the ascent down and up, each one
 // step from the last as the pen walks, so that a glyph's box far from the
@@ -58,16 +49,15 @@ struct glyph_state {
   bool has_box = false;
   bool has_advance = false;
   glyph_box box;
-  // The BDF's glyphs and charset (-b): the rows of the open bitmap so far,
-  // the glyphs written without a Unicode value, and the font's charset.
-  uint32_t rows_read = 0;
+  // The BDF's glyphs and charset (-b): the glyphs written without a
+  // Unicode value, and the font's charset.
   uint64_t unencoded = 0;
   font_charset charset;
   glyph_namer names;
-  int32_t unicode = -1;            // the open glyph's Unicode value
-  strike_state *strike = nullptr;  // -s: where each glyph's bitmap goes too
-  size_set *sizes = nullptr;       // -s with several operands: the sizes read together
-  std::unique_ptr<wide_rows> wide; // -b: the rows of a glyph wider than 32 columns, made once
+  int32_t unicode = -1;                 // the open glyph's Unicode value
+  strike_state *strike = nullptr;       // -s: where each glyph's bitmap goes too
+  size_set *sizes = nullptr;            // -s with several operands: the sizes read together
+  std::unique_ptr<glyph_record> record; // -b: the open glyph, made once
   pen_grid pens;
   outline_band band; // merged outlines
 };

@@ -100,3 +100,8 @@ bool sizes_end_operand(size_set &sizes, int32_t ascent, int32_t descent, size_me
   return scaled->advance == own->advance &&
          scaled->ascent + scaled->descent == own->ascent + own->descent;
 }
+
+void sizes_take(size_set &sizes, const glyph_record &record) {
+  sizes_count_advance(sizes, record.advance);
+  if (!sizes.master && record.added) sizes_end_record(sizes, record.advance);
+}

@@ -10,6 +10,7 @@
 
 #include "bdf.h"
 #include "io.h"
+#include "record.h"
 
 // The face's identity the sizes must share: FAMILY_NAME, FOUNDRY,
 // WEIGHT_NAME, SLANT, SETWIDTH_NAME and ADD_STYLE_NAME, and the pixel size.
@@ -82,3 +83,7 @@ bool sizes_end_operand(size_set &sizes, int32_t ascent, int32_t descent, size_me
 // Ends the record of an added glyph, whose start the glyph actions wrote:
 // its advance in pixels of the operand's size, and no outline.
 void sizes_end_record(size_set &sizes, int32_t advance);
+
+// Takes a whole glyph of an operand: counts its advance and, for a later
+// size's glyph the first lacks, ends its record.
+void sizes_take(size_set &sizes, const glyph_record &record);

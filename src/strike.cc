@@ -236,3 +236,12 @@ bool strike_write(strike_state &strike, output &out) {
   output_write(out, "EndBitmapFont\n");
   return true;
 }
+
+void strike_take(strike_state &strike, const glyph_record &record) {
+  const glyph_box &box = record.box;
+  strike_glyph(strike, record.index, record.slot, record.advance, box.x, box.y, box.width,
+               box.height);
+  for (uint32_t r = 0; r < record.count; r++)
+    strike_wide_row(strike, record.words[r]);
+  strike_glyph_end(strike);
+}

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "io.h"
+#include "record.h"
 
 // The strike being collected.  Its properties and glyphs go to a spool as
 // they come, an unnamed temporary file or, in-process, a string, and are
@@ -77,3 +78,6 @@ bool strike_resume(strike_state &strike);
 // Writes the BitmapFont section with everything spooled; returns false with
 // errno set if the spool can't be read back.
 bool strike_write(strike_state &strike, output &out);
+
+// Takes a whole glyph of the BDF's own reading: its place, advance, box and rows.
+void strike_take(strike_state &strike, const glyph_record &record);
