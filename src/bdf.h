@@ -5,11 +5,15 @@
 #include <cstdint>
 #include <string_view>
 
+// The font a run writes: the SFD, or with -T a font made directly.
+enum font_format { FORMAT_SFD, FORMAT_TTF };
+
 // The output modes chosen on the command line.
 struct conversion_options {
-  bool merge = false;  // -m: one outline per shape instead of one square per pixel
-  bool bdf = false;    // -b: the BDF's own glyph geometry and text
-  bool strike = false; // -s: the bitmaps too, as a strike (implies bdf)
+  bool merge = false;              // -m: one outline per shape instead of one square per pixel
+  bool bdf = false;                // -b: the BDF's own glyph geometry and text
+  bool strike = false;             // -s: the bitmaps too, as a strike (implies bdf)
+  font_format format = FORMAT_SFD; // -T: the font itself (implies bdf)
 };
 
 // The keywords, in the order the first token of a line is compared with them.

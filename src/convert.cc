@@ -136,6 +136,7 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   if (state.options.strike)
     strike_metrics(state.strike, font.pixel_size, font.em_ascent, font.em_descent);
   state.info.chars = value;
+  if (state.options.format != FORMAT_SFD) state.header = font;
   write_bdf_header(out, state.info, font);
   state.info.chars = {};
   state.identity = font_identity{};
@@ -262,6 +263,8 @@ const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_l
     // The writers that take a glyph whole get it once it is read.
     if (drawn && glyph.strike != nullptr) strike_take(*glyph.strike, *glyph.record);
     if (drawn && glyph.sizes != nullptr) sizes_take(*glyph.sizes, *glyph.record);
+    if (drawn && state.options.format == FORMAT_TTF)
+      return sfnt_take(state.sfnt, *glyph.record, state.header.units_per_pixel);
     return nullptr;
   }
   // A glyph's own box and advance count before its bitmap only.
@@ -411,6 +414,10 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
   return finish_font(state, out, nullptr, 0);
 }
 
+bool start_font(conversion_state &state, bool in_memory) {
+  return sfnt_open(state.sfnt, in_memory);
+}
+
 bool start_strike(conversion_state &state, bool in_memory) {
   state.glyph.strike = &state.strike;
   return strike_open(state.strike, in_memory);
@@ -418,6 +425,7 @@ bool start_strike(conversion_state &state, bool in_memory) {
 
 void release_state(conversion_state &state) {
   strike_close(state.strike);
+  sfnt_close(state.sfnt);
   release_font_info(state.info, state.owned);
   release_glyph_state(state.glyph);
 }
@@ -428,6 +436,7 @@ void reset_state(conversion_state &state) {
   reset_glyph_state(state.glyph);
   // The spool of the last run starts over empty, of the same kind.
   if (state.options.strike) start_strike(state, state.strike.spool_fd == -1);
+  if (state.options.format != FORMAT_SFD) start_font(state, state.sfnt.spool_fd == -1);
   state.info = font_info{};
   state.structure = structure_state{};
   state.identity = font_identity{};
@@ -439,7 +448,11 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
                   const char *const *names, strike_state *later, int count, output &out,
                   FILE *errors) {
   output discard;
-  if (!reader_open_fd(reader, fds[0]) || (count > 1 && !output_open(discard, -1, nullptr)))
+  // A font made directly is written at the end; the SFD the reading makes
+  // on the way goes nowhere.
+  const bool direct = state.options.format != FORMAT_SFD;
+  if (!reader_open_fd(reader, fds[0]) ||
+      ((count > 1 || direct) && !output_open(discard, -1, nullptr)))
     return memory_error(state);
   discard.discard = true;
   if (count > 1) {
@@ -447,7 +460,7 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
     state.sizes.master_name = names[0];
     state.sizes.records = &out;
   }
-  int status = run_operand(state, reader, out, errors, count == 1);
+  int status = run_operand(state, reader, direct ? discard : out, errors, count == 1 && !direct);
   // Each later size adds its strike, and records for the glyphs the first lacks.
   for (int i = 1; i < count && status == 0; i++) {
     strike_state &strike = later[i - 1];
@@ -462,8 +475,11 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
     strike_rest(state.strike);
     std::swap(state.strike, strike);
   }
-  if (count > 1 && status == 0 && finish_font(state, out, later, static_cast<size_t>(count - 1)))
+  if (!direct && count > 1 && status == 0 &&
+      finish_font(state, out, later, static_cast<size_t>(count - 1)))
     status = 1;
+  if (direct && status == 0 && !sfnt_write(state.sfnt, state.header, out))
+    status = spool_error(state, errno) != nullptr;
   output_close(discard);
   return status;
 }

@@ -11,6 +11,7 @@
 #include "header.h"
 #include "identity.h"
 #include "io.h"
+#include "sfnt.h"
 #include "strike.h"
 #include "structure.h"
 
@@ -34,6 +35,8 @@ struct conversion_state {
   structure_state structure; // -b
   font_identity identity;    // -b
   strike_state strike;       // -s
+  sfnt_state sfnt;           // -T
+  identity_record header;    // -T: the names and metrics the font's tables take
   size_set sizes;            // -s with several operands
   name_ownership owned;
   unsigned long line = 0;       // the line being read
@@ -66,6 +69,11 @@ const char *convert_operand(conversion_state &state, line_reader &reader, output
 // Writes the closing lines of the font with its strike and the count
 // strikes of later sizes; returns the message of a spool that can't be read.
 const char *finish_font(conversion_state &state, output &out, strike_state *later, size_t count);
+
+// Makes the run collect the font's glyphs (-T) in a spool, a temporary
+// file or with in_memory a string; returns false with errno set if it
+// can't be made.
+bool start_font(conversion_state &state, bool in_memory);
 
 // Makes the run collect a strike (-s) in a spool, a temporary file or with
 // in_memory a string; returns false with errno set if it can't be made.

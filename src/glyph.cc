@@ -106,8 +106,13 @@ void open_record(glyph_state &state, output &out, int32_t unicode) {
     index = state.sizes->index;
     if (state.sizes->is_added) to = state.sizes->records;
   }
+  // The record the writers that take a glyph whole get at its end.
+  if (!state.record) state.record = std::make_unique<glyph_record>();
+  glyph_record &record = *state.record;
+  record.name_length = static_cast<uint8_t>(namer_name(state.names, unicode, record.name));
+  record.unicode = unicode;
   output_write(*to, "StartChar: ");
-  namer_write(state.names, *to, unicode);
+  output_write(*to, std::string_view(record.name, record.name_length));
   output_write(*to, "\nEncoding: ");
   output_number(*to, unicode);
   output_write(*to, " ");
@@ -385,8 +390,7 @@ const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
   if (width < -32768 || width > 32767) return "Invalid value for FONTBOUNDINGBOX.";
   state.in_bitmap = true;
   state.glyphs++;
-  // The record the writers that take a glyph whole get at its end.
-  if (!state.record) state.record = std::make_unique<glyph_record>();
+  // Every glyph has its ENCODING, which opened the record.
   glyph_record &record = *state.record;
   const bool later = state.sizes != nullptr && !state.sizes->master;
   record.index = later ? state.sizes->index : state.names.glyphs - 1;

@@ -45,18 +45,6 @@ std::string_view first_set(std::string_view a, std::string_view b) {
   return name.empty() ? "Untitled" : name;
 }
 
-long creation_time() {
-  struct timeval now;
-  gettimeofday(&now, nullptr);
-  long seconds = now.tv_sec;
-  if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH")) {
-    const char *error = nullptr;
-    const long long fixed = strtonum(epoch, 0, 9223372036854775807LL, &error);
-    if (error == nullptr) seconds = static_cast<long>(fixed);
-  }
-  return seconds;
-}
-
 void write_line(output &out, std::string_view label, std::string_view value) {
   output_write(out, label);
   output_write(out, value);
@@ -118,6 +106,18 @@ constexpr std::string_view fixed_display =
     "433062 380633 303038 157286 324010 404750 52429 2506097 1059062 262144\n";
 
 } // namespace
+
+long creation_time() {
+  struct timeval now;
+  gettimeofday(&now, nullptr);
+  long seconds = now.tv_sec;
+  if (const char *epoch = std::getenv("SOURCE_DATE_EPOCH")) {
+    const char *error = nullptr;
+    const long long fixed = strtonum(epoch, 0, 9223372036854775807LL, &error);
+    if (error == nullptr) seconds = static_cast<long>(fixed);
+  }
+  return seconds;
+}
 
 const char *family_name_action(font_info &info, name_ownership &owned, std::string_view value) {
   if (is_set(info.name) && is_set(info.psname)) return nullptr;

@@ -56,3 +56,7 @@ void bdf_header_texts(const font_info &info, identity_record &font);
 
 // Releases the owned texts of info and marks them unset.
 void release_font_info(font_info &info, name_ownership &owned);
+
+// The font's creation time in seconds since 1970: SOURCE_DATE_EPOCH where
+// it is set to a number, else now.
+long creation_time();

@@ -29,7 +29,7 @@
 namespace {
 
 constexpr const char *usage_text =
-    "quadsmith [-bhmsv] [-f name] [-o file] [-p name] font.bdf ...\n"
+    "quadsmith [-bhmsv] [-f name] [-o file] [-p name] [-T format] font.bdf ...\n"
     "\n"
     "The options are as follows:\n"
     "\n"
@@ -39,14 +39,15 @@ constexpr const char *usage_text =
     "\t-b\tKeep the glyph geometry and text of the BDF.\n"
     "\t-m\tMerge the pixels of each shape into one outline.\n"
     "\t-s\tAdd the bitmaps as a strike, one for each size given (implies -b).\n"
+    "\t-T ttf\tWrite a TrueType font instead of the SFD (implies -b).\n"
     "\t-h\tDisplay usage.\n"
     "\t-v\tDisplay version.\n";
 
 // glibc's getopt permutes the arguments unless told not to with a leading plus.
 #ifdef __GLIBC__
-constexpr const char *option_string = "+f:o:p:bhmsv";
+constexpr const char *option_string = "+f:o:p:T:bhmsv";
 #else
-constexpr const char *option_string = "f:o:p:bhmsv";
+constexpr const char *option_string = "f:o:p:T:bhmsv";
 #endif
 
 // Writes a text that ends the run, such as the usage text, and makes sure it
@@ -109,6 +110,11 @@ int quadsmith_main(int argc, char **argv) {
     case 'm': state.options.merge = true; break;
     case 'b': state.options.bdf = true; break;
     case 's': state.options.bdf = state.options.strike = true; break;
+    case 'T':
+      if (std::strcmp(optarg, "ttf") != 0) fatal("Invalid value for -T: ttf is the format made.");
+      state.options.format = FORMAT_TTF;
+      state.options.bdf = true;
+      break;
     case 'h': return print_and_exit_status(usage_text);
     case 'v': return print_and_exit_status("quadsmith " QUADSMITH_VERSION "\n");
     default: break;
@@ -133,6 +139,11 @@ int quadsmith_main(int argc, char **argv) {
       !is_postscript_name(state.info.psname))
     fatal("Invalid value for -p.");
 
+  const bool direct = state.options.format != FORMAT_SFD;
+  if (direct && state.options.strike) fatal("-T does not take -s yet.");
+  // A font is bytes for a file, not text for a terminal.
+  if (direct && output_path == nullptr && isatty(STDOUT_FILENO))
+    fatal("A font is not written to a terminal: use -o or a redirection.");
   // Under -s every operand is a size of one face; otherwise the first is read.
   const int operands = state.options.strike ? argc - optind : 1;
   if (operands > max_operands) fatal("At most 64 sizes are supported.");
@@ -176,7 +187,8 @@ int quadsmith_main(int argc, char **argv) {
   }
   // The strikes' spools, like the output file, are opened before the sandbox.
   std::vector<strike_state> later(static_cast<size_t>(operands - 1));
-  bool spooled = !state.options.strike || start_strike(state, false);
+  bool spooled = (!state.options.strike || start_strike(state, false)) &&
+                 (!direct || start_font(state, false));
   // Only the spool being written holds a buffer; the others hold their file.
   for (strike_state &strike : later) {
     spooled = spooled && strike_open(strike, false);
@@ -215,8 +227,10 @@ int quadsmith_main(int argc, char **argv) {
     names[i] = i == 0 ? state.input_name : argv[optind + i];
   }
   int status = convert_sizes(state, reader, fds, names, later.data(), operands, out, stderr);
-  if (operands > 1 && status == 0 && !output_flush(out)) {
-    file_error(output_path != nullptr ? "Can't write SFD file" : "Can't write SFD output",
+  if ((operands > 1 || direct) && status == 0 && !output_flush(out)) {
+    file_error(output_path != nullptr
+                   ? (direct ? "Can't write font file" : "Can't write SFD file")
+                   : (direct ? "Can't write font output" : "Can't write SFD output"),
                output_path);
     status = 1;
   }

@@ -188,23 +188,16 @@ void namer_start(glyph_namer &namer, std::string_view bdf_name) {
   std::memcpy(namer.name, bdf_name.data(), namer.length);
 }
 
-void namer_write(glyph_namer &namer, output &out, int32_t unicode) {
+size_t namer_name(glyph_namer &namer, int32_t unicode, char *to) {
   const std::string_view name(namer.name, namer.length);
   if (namer.valid && claim(namer, name)) {
-    output_write(out, name);
-    return;
+    std::memcpy(to, name.data(), name.size());
+    return name.size();
   }
-  if (unicode < 0) {
-    output_write(out, "glyph");
-    output_number(out, static_cast<int64_t>(namer.glyphs - 1));
-    return;
-  }
+  if (unicode < 0)
+    return static_cast<size_t>(
+        std::snprintf(to, 64, "glyph%llu", static_cast<unsigned long long>(namer.glyphs - 1)));
   // Unicode values are given to one glyph each, so these names are unique.
   const bool bmp = unicode <= 0xFFFF;
-  output_write(out, bmp ? "uni" : "u");
-  const int digits = bmp ? 4 : unicode <= 0xFFFFF ? 5 : 6;
-  char hex[6];
-  for (int i = 0; i < digits; i++)
-    hex[i] = "0123456789ABCDEF"[(unicode >> (4 * (digits - 1 - i))) & 15];
-  output_write(out, std::string_view(hex, static_cast<size_t>(digits)));
+  return static_cast<size_t>(std::snprintf(to, 64, bmp ? "uni%04X" : "u%X", unicode));
 }

@@ -53,5 +53,6 @@ struct glyph_namer {
 // Takes the BDF name of a glyph that starts.
 void namer_start(glyph_namer &namer, std::string_view bdf_name);
 
-// Writes the name of the open glyph, whose Unicode value is unicode (-1 for none).
-void namer_write(glyph_namer &namer, output &out, int32_t unicode);
+// Makes the name of the open glyph, whose Unicode value is unicode (-1 for
+// none), into to, which has room for 64 bytes; returns its length.
+size_t namer_name(glyph_namer &namer, int32_t unicode, char *to);

@@ -28,6 +28,9 @@ struct glyph_box {
 // The open glyph: where the strike and the sizes put it, its advance and
 // box in pixels, and its rows so far.
 struct glyph_record {
+  char name[64]; // its name as written, made by the glyph namer
+  uint8_t name_length = 0;
+  int32_t unicode = -1;
   uint64_t index = 0; // its glyph index in the font
   int64_t slot = 0;   // the strike's place for it
   bool added = false; // a later size's glyph the first lacks, given a record of its own

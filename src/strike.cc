@@ -23,8 +23,8 @@ void write_quoted(output &out, std::string_view value) {
   output_write(out, "\"");
 }
 
-// An unnamed file that goes away with the process; where the file system
-// can't make one, a named one removed at once.
+} // namespace
+
 int spool_file() {
   const char *dir = std::getenv("TMPDIR");
   if (dir == nullptr || *dir == '\0') dir = "/tmp";
@@ -42,6 +42,8 @@ int spool_file() {
   if (named != -1) unlink(path);
   return named;
 }
+
+namespace {
 
 // Writes n bytes in FontForge's ASCII85 form: whole groups of five
 // characters, the last one padded with zero bytes, and 'z' for four zeros.
@@ -213,26 +215,7 @@ bool strike_write(strike_state &strike, output &out) {
   output_write(out, "1\nBDFStartProperties: ");
   output_number(out, strike.properties);
   output_write(out, "\n");
-  if (strike.spool_fd == -1) {
-    output_flush(strike.spool);
-    output_write(out, strike.spool_text);
-    strike.spool_text.clear();
-  } else {
-    if (!output_flush(strike.spool)) {
-      errno = strike.spool.error;
-      return false;
-    }
-    if (lseek(strike.spool_fd, 0, SEEK_SET) == -1) return false;
-    // The spool comes back through the output's own buffer, a piece at a time.
-    for (;;) {
-      char *to = output_reserve(out, 64 * 1024);
-      const ssize_t n = read(strike.spool_fd, to, 64 * 1024);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) return false;
-      if (n == 0) break;
-      out.len += static_cast<size_t>(n);
-    }
-  }
+  if (!spool_copy(strike.spool, strike.spool_fd, strike.spool_text, out)) return false;
   output_write(out, "EndBitmapFont\n");
   return true;
 }
@@ -244,4 +227,27 @@ void strike_take(strike_state &strike, const glyph_record &record) {
   for (uint32_t r = 0; r < record.count; r++)
     strike_wide_row(strike, record.words[r]);
   strike_glyph_end(strike);
+}
+
+bool spool_copy(output &spool, int fd, std::string &text, output &out) {
+  if (fd == -1) {
+    output_flush(spool);
+    output_write(out, text);
+    text.clear();
+    return true;
+  }
+  if (!output_flush(spool)) {
+    errno = spool.error;
+    return false;
+  }
+  if (lseek(fd, 0, SEEK_SET) == -1) return false;
+  // The spool comes back through the output's own buffer, a piece at a time.
+  for (;;) {
+    char *to = output_reserve(out, 64 * 1024);
+    const ssize_t n = read(fd, to, 64 * 1024);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.len += static_cast<size_t>(n);
+  }
 }

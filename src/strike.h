@@ -81,3 +81,12 @@ bool strike_write(strike_state &strike, output &out);
 
 // Takes a whole glyph of the BDF's own reading: its place, advance, box and rows.
 void strike_take(strike_state &strike, const glyph_record &record);
+
+// An unnamed temporary file in $TMPDIR or /tmp that goes away with the
+// process (where the file system can't make one, a named one removed at
+// once); -1 with errno set if it can't be made.
+int spool_file();
+
+// Copies what a spool holds, its file fd or with fd -1 its string text, to
+// out; returns false with errno set if the file can't be read back.
+bool spool_copy(output &spool, int fd, std::string &text, output &out);

@@ -10,7 +10,7 @@
 namespace {
 
 const std::string usage =
-    "quadsmith [-bhmsv] [-f name] [-o file] [-p name] font.bdf ...\n"
+    "quadsmith [-bhmsv] [-f name] [-o file] [-p name] [-T format] font.bdf ...\n"
     "\n"
     "The options are as follows:\n"
     "\n"
@@ -20,6 +20,7 @@ const std::string usage =
     "\t-b\tKeep the glyph geometry and text of the BDF.\n"
     "\t-m\tMerge the pixels of each shape into one outline.\n"
     "\t-s\tAdd the bitmaps as a strike, one for each size given (implies -b).\n"
+    "\t-T ttf\tWrite a TrueType font instead of the SFD (implies -b).\n"
     "\t-h\tDisplay usage.\n"
     "\t-v\tDisplay version.\n";
 const std::string version = "quadsmith 1.2.0\n";

@@ -986,6 +986,80 @@ def check_scaled(tool, font_name, folder):
     phase(f"strikes at {size} ppem")
 
 
+def check_direct(tool, font_name, folder):
+    """-T ttf makes the font FontForge makes of the -b -m SFD: ots-sanitize
+    accepts it, fontTools reads every table, fc-query and the cmap with its
+    glyph names agree with FontForge's font, HarfBuzz shapes it, two runs
+    give the same bytes, and its outlines render at 1 to 4 times the pixel
+    size in grey values of 0 and 255 alone, each pixel a k by k block of the
+    BDF driver's, with k times its advance and line."""
+    import freetype
+    from fontTools.ttLib import TTFont
+
+    bdf, info, sfd = check_conversion(tool, font_name, folder, ["-b", "-m"])
+    size = info.get("pixel_size", info["height"])
+    theirs = generate(sfd, os.path.join(folder, font_name + "-fontforge.ttf"))
+    ours = os.path.join(folder, font_name + ".ttf")
+    made = []
+    for _ in range(2):
+        result = subprocess.run([tool, "-T", "ttf", "-o", ours, bdf], capture_output=True,
+                                env=dict(os.environ, SOURCE_DATE_EPOCH=EPOCH))
+        if result.returncode != 0:
+            raise Failure(f"{font_name}: -T ttf: {result.stderr.decode()}")
+        made.append(open(ours, "rb").read())
+    if made[0] != made[1]:
+        raise Failure(f"{font_name}: two runs differ")
+    result = subprocess.run(["ots-sanitize", ours], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise Failure(f"{font_name}: ots-sanitize: {result.stdout}{result.stderr}")
+    font, reference_font = TTFont(ours), TTFont(theirs)
+    for tag in font.keys():
+        font[tag]
+    query = ["fc-query", "-f", "%{family}|%{style}|%{weight}|%{slant}|%{spacing}\\n"]
+    got = subprocess.run(query + [ours], capture_output=True, text=True).stdout
+    want = subprocess.run(query + [theirs], capture_output=True, text=True).stdout
+    if got != want:
+        raise Failure(f"{font_name}: fc-query {got!r}, FontForge's font {want!r}")
+    cmap, reference_cmap = font.getBestCmap(), reference_font.getBestCmap()
+    # FontForge adds .null and nonmarkingreturn at 0, 8, 9, 13 and 29 where the BDF has none.
+    extra = {code for code, name in reference_cmap.items()
+             if name in (".null", "nonmarkingreturn")}
+    if {c: n for c, n in reference_cmap.items() if c not in extra} != cmap:
+        differ = sorted(set(cmap.items()) ^ set(reference_cmap.items()))[:6]
+        raise Failure(f"{font_name}: cmap differs from FontForge's: {differ}")
+    shaped = subprocess.run(["hb-shape", ours, "Hello"], capture_output=True, text=True)
+    if shaped.returncode != 0 or not shaped.stdout.startswith("["):
+        raise Failure(f"{font_name}: hb-shape: {shaped.stderr}")
+    phase("made, sanitized, read and queried as FontForge's")
+    bdf_face = open_bdf_face(bdf)
+    glyphs = info["glyphs"][::61] if font_name == "unifont" else info["glyphs"]
+    reference = []
+    for g in glyphs:
+        unicode = unicode_of(font_name, g["encoding"])
+        want, advance = freetype_glyph(bdf_face, g["encoding"])
+        if want is not None and unicode is not None:
+            reference.append((g["name"], unicode, want, advance))
+    face = freetype.Face(ours)
+    for k in (1, 2, 3, 4):
+        face.set_pixel_sizes(0, k * size)
+        line = (face.size.ascender / 64, -face.size.descender / 64)
+        if line != (k * info["ascent_px"], k * info["descent_px"]):
+            raise Failure(f"{font_name} at {k * size} ppem: line {line}")
+        wrong = 0
+        for name, unicode, want, advance in reference:
+            got, grey, linear = grey_glyph(face, unicode)
+            if got != scaled(want, k) or grey or linear != k * advance:
+                wrong += 1
+                if wrong < 4:
+                    print(f"{font_name} x{k}: {name}: grey {grey}, advance {linear} for"
+                          f" {k * advance}, pixels differ at "
+                          f"{sorted((got or set()) ^ scaled(want, k))[:6]}")
+        if wrong:
+            raise Failure(f"{font_name}: {wrong} of {len(reference)} glyphs differ at"
+                          f" {k * size} ppem")
+    phase(f"outlines at 1 to 4 times {size} ppem: {len(reference)} glyphs")
+
+
 SIZES = {"terminus-n": [f"ter-u{n}n_unicode" for n in (16, 12, 14, 18, 20, 22, 24, 28, 32)],
          "terminus-b": [f"ter-u{n}b_unicode" for n in (16, 12, 14, 18, 20, 22, 24, 28, 32)],
          "spleen": [f"spleen-{cell}" for cell in ("8x16", "5x8", "6x12", "12x24", "16x32",
@@ -1410,6 +1484,7 @@ RUN_CHECKS = {"--damaged": check_damaged, "--family": check_family,
 FONT_CHECKS = {"--sizes": lambda tool, font, folder, flags: check_sizes(tool, font, folder),
                "--charset": lambda tool, font, folder, flags: check_charset(tool, font, folder),
                "--scaled": lambda tool, font, folder, flags: check_scaled(tool, font, folder),
+               "--direct": lambda tool, font, folder, flags: check_direct(tool, font, folder),
                "--strike": lambda tool, font, folder, flags: check_strike(
                    tool, font, folder, ["-s"] + (["-m"] if "--merge" in flags else [])),
                "--bdf": lambda tool, font, folder, flags: check_bdf_geometry(

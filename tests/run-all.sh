@@ -17,7 +17,8 @@ packages=(cmake make g++ pkgconf libfontenc-dev clang libgtest-dev libbenchmark-
           xfonts-cronyx-koi8u-100dpi xfonts-kapl xfonts-biznet-base xfonts-biznet-75dpi
           xfonts-biznet-100dpi xfonts-intl-phonetic xfonts-intl-european xfonts-intl-asian
           xfonts-intl-japanese xfonts-intl-japanese-big xfonts-intl-chinese-big xfonts-thai
-          xfonts-thai-manop xfonts-thai-nectec xfonts-thai-poonlap xfonts-thai-vor)
+          xfonts-thai-manop xfonts-thai-nectec xfonts-thai-poonlap xfonts-thai-vor
+          opentype-sanitizer libharfbuzz-bin)
 bash tools/install-packages.sh "${packages[@]}"
 
 jobs=$(nproc)

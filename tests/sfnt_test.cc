@@ -1,0 +1,41 @@
+// Fonts written directly (-T ttf).
+
+#include <gtest/gtest.h>
+#include <string>
+
+#include "test_util.h"
+
+namespace {
+
+const std::string font = well_formed("FONT -misc-t-medium-r-normal--8-80-75-75-c-40-iso10646-1\n"
+                                     "FONTBOUNDINGBOX 4 8 0 -2\nFONT_ASCENT 6\nFONT_DESCENT 2\n"
+                                     "STARTCHAR A\nENCODING 65\nDWIDTH 4 0\nBBX 3 3 0 0\nBITMAP\n"
+                                     "E0\nA0\nE0\nENDCHAR\n");
+const std::string report = "Processed 1 glyphs of '[a-z.-]+' in [0-9.]+ seconds\\.\n";
+
+// The sfnt's first bytes: version 1.0 and ten tables.
+const std::string sfnt_start = std::string("\0\1\0\0\0\12", 6);
+
+INSTANTIATE_TEST_SUITE_P(
+    direct, command_line,
+    testing::Values(
+        cli_case{"ttf_made", "\"$Q\" -T ttf font.bdf | head -c 6", font, sfnt_start, report, 0},
+        cli_case{"same_bytes_twice",
+                 "export SOURCE_DATE_EPOCH=0; \"$Q\" -T ttf -o a.ttf font.bdf 2>/dev/null; sleep 1; "
+                 "\"$Q\" -T ttf font.bdf 2>/dev/null | cmp - a.ttf && echo same",
+                 font, "same\n", "", 0},
+        cli_case{"other_formats_refused", "\"$Q\" -T woff font.bdf", font, "",
+                 "quadsmith: Invalid value for -T: ttf is the format made\\.\n", 1},
+        cli_case{"strikes_not_yet", "\"$Q\" -s -T ttf font.bdf", font, "",
+                 "quadsmith: -T does not take -s yet\\.\n", 1},
+        cli_case{"not_to_a_terminal",
+                 "script -qec '\"$Q\" -T ttf font.bdf' /dev/null < /dev/null | tr -d '\\r'", font,
+                 "quadsmith: A font is not written to a terminal: use -o or a redirection.\n", "",
+                 0, false},
+        cli_case{"failure_leaves_the_target",
+                 "echo old > t.ttf; sed 's/E0/G0/' font.bdf > bad.bdf; \"$Q\" -T ttf -o t.ttf "
+                 "bad.bdf; echo $?; cat t.ttf",
+                 font, "1\nold\n", "quadsmith: Invalid bitmap row on line [0-9]+\\.\n", 0}),
+    [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
+
+} // namespace
