@@ -355,6 +355,12 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
 }
 
 bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) {
+  // A font of no ink still needs a glyf table of some length; no glyph
+  // points into these bytes.
+  if (font.glyf_length == 0) {
+    output_write(font.spool, std::string_view("\0\0\0\0", 4));
+    font.glyf_length = 4;
+  }
   const auto glyphs = static_cast<uint32_t>(font.advances.size());
   const int64_t created = static_cast<int64_t>(creation_time()) + mac_epoch;
   const uint16_t mac_style = (identity.style_map & 0x20 ? 1 : 0) | (identity.style_map & 1 ? 2 : 0);

@@ -28,6 +28,7 @@ records them).
 import bisect
 import gzip
 import hashlib
+import shutil
 import os
 import re
 import subprocess
@@ -1060,6 +1061,74 @@ def check_direct(tool, font_name, folder):
     phase(f"outlines at 1 to 4 times {size} ppem: {len(reference)} glyphs")
 
 
+def random_bdf(rng, path):
+    """A well-formed BDF of random cell, line, boxes, offsets, advances and
+    bits, some glyphs empty, at code points across the planes; returns its
+    pixel size and its glyphs' codes."""
+    size = rng.randint(5, 40)
+    ascent = rng.randint(1, size)
+    descent = size - ascent
+    width = rng.randint(1, 40)
+    population = [c for c in range(0x20, 0x2FFFF, 97) if not 0xD800 <= c < 0xE000]
+    codes = sorted(rng.sample(population + list(range(0xE0000, 0x10FFFE, 4099)),
+                              rng.randint(1, 24)))
+    glyphs = []
+    for code in codes:
+        w, h = rng.choice([(0, 0), (rng.randint(1, 40), rng.randint(1, 40))])
+        x, y = rng.randint(-6, 6), rng.randint(-descent - 4, ascent)
+        row_bytes = (w + 7) // 8
+        rows = []
+        for _ in range(h):
+            bits = rng.getrandbits(8 * row_bytes) if row_bytes else 0
+            # Only the box's own columns may be set.
+            bits &= ~((1 << (8 * row_bytes - w)) - 1) if w else 0
+            rows.append(f"{bits:0{2 * row_bytes}X}" if row_bytes else "")
+        glyphs.append(f"STARTCHAR g{code:X}\nENCODING {code}\nSWIDTH 500 0\n"
+                      f"DWIDTH {rng.randint(0, 40)} 0\nBBX {w} {h} {x} {y}\nBITMAP\n"
+                      + "".join(r + "\n" for r in rows) + "ENDCHAR\n")
+    with open(path, "w") as out:
+        out.write(f"STARTFONT 2.1\nFONT -rand-r-medium-r-normal--{size}-{size * 10}-75-75-c-"
+                  f"{width * 10}-iso10646-1\nSIZE {size} 75 75\n"
+                  f"FONTBOUNDINGBOX {width} {size} 0 {-descent}\nSTARTPROPERTIES 5\n"
+                  f"PIXEL_SIZE {size}\nFONT_ASCENT {ascent}\nFONT_DESCENT {descent}\n"
+                  f"CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"
+                  f"CHARS {len(glyphs)}\n" + "".join(glyphs) + "ENDFONT\n")
+    return size, codes
+
+
+def check_random_direct(tool, folder):
+    """-T ttf makes a font of each of 300 random well-formed BDFs that
+    ots-sanitize accepts and FreeType renders at its pixel size and twice
+    that exactly as the BDF driver reads the BDF, advances included."""
+    import random
+    import freetype
+
+    rng = random.Random(20261210)
+    for n in range(300):
+        bdf, ttf = os.path.join(folder, "r.bdf"), os.path.join(folder, "r.ttf")
+        size, codes = random_bdf(rng, bdf)
+        result = subprocess.run([tool, "-T", "ttf", "-o", ttf, bdf], capture_output=True)
+        if result.returncode != 0:
+            raise Failure(f"font {n}: {result.stderr.decode()}")
+        sanitized = subprocess.run(["ots-sanitize", ttf], capture_output=True, text=True)
+        if sanitized.returncode != 0:
+            shutil.copy(bdf, "/tmp/quadsmith-random-failure.bdf")
+            raise Failure(f"font {n}: ots-sanitize: {sanitized.stdout}{sanitized.stderr}")
+        bdf_face, face = open_bdf_face(bdf), freetype.Face(ttf)
+        for k in (1, 2):
+            face.set_pixel_sizes(0, k * size)
+            for code in codes:
+                want, advance = freetype_glyph(bdf_face, code)
+                got, grey, linear = grey_glyph(face, code)
+                if got != scaled(want, k) or grey or linear != k * advance:
+                    shutil.copy(bdf, "/tmp/quadsmith-random-failure.bdf")
+                    raise Failure(f"font {n}, U+{code:04X} at {k * size} ppem: grey {grey}, "
+                                  f"advance {linear} for {k * advance}, pixels differ at "
+                                  f"{sorted((got or set()) ^ scaled(want, k))[:6]} (the BDF is"
+                                  f" kept in /tmp/quadsmith-random-failure.bdf)")
+    phase("300 random fonts")
+
+
 SIZES = {"terminus-n": [f"ter-u{n}n_unicode" for n in (16, 12, 14, 18, 20, 22, 24, 28, 32)],
          "terminus-b": [f"ter-u{n}b_unicode" for n in (16, 12, 14, 18, 20, 22, 24, 28, 32)],
          "spleen": [f"spleen-{cell}" for cell in ("8x16", "5x8", "6x12", "12x24", "16x32",
@@ -1478,7 +1547,7 @@ RUN_CHECKS = {"--damaged": check_damaged, "--family": check_family,
               "--every-x11-font": check_every_x11_font, "--fontenc": check_fontenc,
               "--distinct-names": check_distinct_names, "--private-use": check_private_use,
               "--proportions": check_proportions, "--names": check_names,
-              "--digests": check_digests,
+              "--digests": check_digests, "--random-direct": check_random_direct,
               "--write-digests": lambda tool, folder: check_digests(tool, folder, write=True)}
 # Checks of one font, named by the first flag behind it that has one.
 FONT_CHECKS = {"--sizes": lambda tool, font, folder, flags: check_sizes(tool, font, folder),
