@@ -76,6 +76,16 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
     strike_property(state.strike, line.first, value, false);
 }
 
+// The font made directly keeps them for its BDF table.
+void keep_for_font(conversion_state &state, keyword code, const bdf_line &line,
+                   std::string_view value) {
+  if (code == KW_FONT || code == KW_SIZE || code == KW_FONTBOUNDINGBOX)
+    sfnt_property(state.sfnt, keyword_name(code), value, true);
+  else if (state.structure.section == SECTION_PROPERTIES && code != KW_STARTPROPERTIES &&
+           code != KW_COMMENT && !line.first.empty())
+    sfnt_property(state.sfnt, line.first, value, false);
+}
+
 // True while the run reads its first operand, the one whose header and
 // records are written.
 bool is_first_size(const conversion_state &state) {
@@ -136,7 +146,11 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   if (state.options.strike)
     strike_metrics(state.strike, font.pixel_size, font.em_ascent, font.em_descent);
   state.info.chars = value;
-  if (state.options.format != FORMAT_SFD) state.header = font;
+  if (state.options.format != FORMAT_SFD) {
+    if (is_first_size(state)) state.header = font;
+    if (state.options.strike)
+      sfnt_strike_start(state.sfnt, font.pixel_size, font.em_ascent, font.em_descent);
+  }
   write_bdf_header(out, state.info, font);
   state.info.chars = {};
   state.identity = font_identity{};
@@ -247,6 +261,25 @@ const char *header_line(conversion_state &state, output &out, keyword code, bdf_
   return nullptr;
 }
 
+// Hands a whole glyph to the font made directly: the first size's glyphs
+// and the glyphs only a later size has become the font's, each size's
+// bitmaps its strike.
+const char *font_glyph(conversion_state &state) {
+  const glyph_record &record = *state.glyph.record;
+  const size_set *sizes = state.glyph.sizes;
+  const bool later = sizes != nullptr && !sizes->master;
+  const int32_t unit = state.header.units_per_pixel;
+  if (!later || record.added) {
+    const int64_t width =
+        later ? sizes_width(*sizes, record.advance) : int64_t{record.advance} * unit;
+    if (const char *message = sfnt_take(state.sfnt, record, unit, static_cast<int32_t>(width),
+                                        !later && state.options.format != FORMAT_OTB))
+      return message;
+  }
+  if (state.options.strike) sfnt_strike_glyph(state.sfnt, record);
+  return nullptr;
+}
+
 // A line of a glyph before its rows.
 const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_line &line,
                        std::string_view value) {
@@ -261,10 +294,10 @@ const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_l
     const bool drawn = glyph.in_bitmap;
     endchar_action(glyph, out, state.options);
     // The writers that take a glyph whole get it once it is read.
-    if (drawn && glyph.strike != nullptr) strike_take(*glyph.strike, *glyph.record);
+    if (drawn && glyph.strike != nullptr && state.options.format == FORMAT_SFD)
+      strike_take(*glyph.strike, *glyph.record);
     if (drawn && glyph.sizes != nullptr) sizes_take(*glyph.sizes, *glyph.record);
-    if (drawn && state.options.format == FORMAT_TTF)
-      return sfnt_take(state.sfnt, *glyph.record, state.header.units_per_pixel);
+    if (drawn && state.options.format != FORMAT_SFD) return font_glyph(state);
     return nullptr;
   }
   // A glyph's own box and advance count before its bitmap only.
@@ -294,7 +327,10 @@ const char *bdf_mode_line(conversion_state &state, output &out, std::string_view
     code = KW_NONE;
   const std::string_view value = bdf_value(line);
   if (const char *message = structure_line(state.structure, code, line, value)) return message;
-  if (state.options.strike) keep_for_strike(state, code, line, value);
+  if (state.options.strike && state.options.format == FORMAT_SFD)
+    keep_for_strike(state, code, line, value);
+  if (state.options.strike && state.options.format != FORMAT_SFD)
+    keep_for_font(state, code, line, value);
   if (state.options.merge && facts(code).writes_output) flush_outline(state.glyph, out);
   switch (facts(code).role) {
   case ROLE_ROW: return bitmap_row_action(state.glyph, out, trimmed(line.text), state.options);
@@ -415,7 +451,10 @@ const char *convert(conversion_state &state, line_reader &reader, output &out) {
 }
 
 bool start_font(conversion_state &state, bool in_memory) {
-  return sfnt_open(state.sfnt, in_memory);
+  if (!sfnt_open(state.sfnt, in_memory)) return false;
+  state.sfnt.bitmaps = state.options.strike;
+  state.sfnt.outlines = state.options.format != FORMAT_OTB;
+  return true;
 }
 
 bool start_strike(conversion_state &state, bool in_memory) {
@@ -458,7 +497,7 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
   if (count > 1) {
     state.glyph.sizes = &state.sizes;
     state.sizes.master_name = names[0];
-    state.sizes.records = &out;
+    state.sizes.records = direct ? &discard : &out;
   }
   int status = run_operand(state, reader, direct ? discard : out, errors, count == 1 && !direct);
   // Each later size adds its strike, and records for the glyphs the first lacks.

@@ -39,7 +39,7 @@ constexpr const char *usage_text =
     "\t-b\tKeep the glyph geometry and text of the BDF.\n"
     "\t-m\tMerge the pixels of each shape into one outline.\n"
     "\t-s\tAdd the bitmaps as a strike, one for each size given (implies -b).\n"
-    "\t-T ttf\tWrite a TrueType font instead of the SFD (implies -b).\n"
+    "\t-T format\tWrite a ttf or otb font instead of the SFD (implies -b).\n"
     "\t-h\tDisplay usage.\n"
     "\t-v\tDisplay version.\n";
 
@@ -111,8 +111,14 @@ int quadsmith_main(int argc, char **argv) {
     case 'b': state.options.bdf = true; break;
     case 's': state.options.bdf = state.options.strike = true; break;
     case 'T':
-      if (std::strcmp(optarg, "ttf") != 0) fatal("Invalid value for -T: ttf is the format made.");
-      state.options.format = FORMAT_TTF;
+      if (std::strcmp(optarg, "ttf") == 0)
+        state.options.format = FORMAT_TTF;
+      else if (std::strcmp(optarg, "otb") == 0)
+        state.options.format = FORMAT_OTB;
+      else
+        fatal("Invalid value for -T: ttf and otb are the formats made.");
+      // An OTB is its strikes.
+      state.options.strike = state.options.strike || state.options.format == FORMAT_OTB;
       state.options.bdf = true;
       break;
     case 'h': return print_and_exit_status(usage_text);
@@ -140,7 +146,6 @@ int quadsmith_main(int argc, char **argv) {
     fatal("Invalid value for -p.");
 
   const bool direct = state.options.format != FORMAT_SFD;
-  if (direct && state.options.strike) fatal("-T does not take -s yet.");
   // A font is bytes for a file, not text for a terminal.
   if (direct && output_path == nullptr && isatty(STDOUT_FILENO))
     fatal("A font is not written to a terminal: use -o or a redirection.");

@@ -113,7 +113,10 @@ void report_operand(FILE *errors, const conversion_state &state, const struct ti
          state.own.advance, state.own.ascent + state.own.descent, state.scaled.advance,
          state.scaled.ascent + state.scaled.descent);
   // FontForge can't write a strike of no glyph.
-  if (state.options.strike && state.strike.glyphs == 0)
+  const uint64_t struck = state.options.format == FORMAT_SFD ? state.strike.glyphs
+                          : state.sfnt.strikes.empty()       ? 0
+                                                       : state.sfnt.strikes.back().glyphs.size();
+  if (state.options.strike && struck == 0)
     note(errors, state, "No glyphs, so no strike of this size.\n");
   report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded,
               state.options.bdf ? state.input_name : nullptr, state.sizes.added);

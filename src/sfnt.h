@@ -6,12 +6,30 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "identity.h"
 #include "io.h"
 #include "record.h"
 #include "trace.h"
+
+// One size's bitmaps (-s, -T otb): each glyph's image as EBDT's image
+// format 2 holds it (small metrics, rows bit-aligned), and the BDF
+// properties the BDF table keeps beside it.
+struct sfnt_image {
+  uint32_t glyph, offset, length; // its glyph index and its bytes in data
+  bool operator<(const sfnt_image &other) const { return glyph < other.glyph; }
+};
+struct sfnt_strike {
+  int32_t ppem = 0, ascent = 0, descent = 0;
+  std::vector<sfnt_image> glyphs;
+  std::string data;
+  std::vector<std::pair<std::string, std::pair<uint16_t, std::string>>> properties;
+  int32_t width_max = 0, min_origin = 0, min_advance = 0, max_before = 0, min_after = 0;
+  bool any = false;
+};
 
 // The font being made: the glyf entries in a spool (an unnamed temporary
 // file, or in-process a string), and per glyph what the other tables need.
@@ -34,6 +52,10 @@ struct sfnt_state {
   std::vector<int16_t> xs, ys; // the open glyph's points
   std::vector<uint16_t> ends;  // and its contours' last points
   std::string glyph;           // its glyf entry
+  bool outlines = true;        // glyf entries traced, else an OTB's empty glyf
+  bool bitmaps = false;        // a strike per operand
+  std::vector<sfnt_strike> strikes;
+  std::vector<std::pair<std::string, std::pair<uint16_t, std::string>>> pending; // properties
 };
 
 // Opens the spool: an unnamed file in $TMPDIR or /tmp when in_memory is
@@ -44,9 +66,23 @@ bool sfnt_open(sfnt_state &font, bool in_memory);
 void sfnt_close(sfnt_state &font);
 
 // Adds a whole glyph: its outline traced from its rows, unit font units a
-// pixel, with its advance, name and Unicode value.  Returns the message of
-// one the format can't hold, else nullptr.
-const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit);
+// pixel, unless outline is false, with its advance in font units, name and
+// Unicode value.  Returns the message of one the format can't hold, else
+// nullptr.
+const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit, int32_t advance,
+                      bool outline);
+
+// Keeps a BDF header line (FONT, SIZE, FONTBOUNDINGBOX) or property for the
+// BDF table of the strike the next sfnt_strike_start opens; value is as it
+// stands in the BDF.
+void sfnt_property(sfnt_state &font, std::string_view name, std::string_view value,
+                   bool header_line);
+
+// Opens the strike of an operand's size, its ascent and descent in pixels.
+void sfnt_strike_start(sfnt_state &font, int32_t ppem, int32_t ascent, int32_t descent);
+
+// Adds a glyph's bitmap to the open strike.
+void sfnt_strike_glyph(sfnt_state &font, const glyph_record &record);
 
 // Writes the font with the identity's names and metrics; returns false with
 // errno set if the spool can't be read back.

@@ -65,14 +65,18 @@ void sizes_glyph(size_set &sizes, int32_t unicode) {
   if (sizes.is_added && unicode >= 0) sizes_note(sizes, unicode, sizes.index);
 }
 
-void sizes_end_record(size_set &sizes, int32_t advance) {
-  output &out = *sizes.records;
-  sizes.added++;
+int64_t sizes_width(const size_set &sizes, int32_t advance) {
   // The advance in units of the first operand's em, which is its pixel size.
   const int64_t em = int64_t{sizes.units_per_pixel} * sizes.pixel_size;
   const int64_t size = sizes.operand_size > 0 ? sizes.operand_size : 1;
+  return (2 * advance * em + size) / (2 * size);
+}
+
+void sizes_end_record(size_set &sizes, int32_t advance) {
+  output &out = *sizes.records;
+  sizes.added++;
   output_write(out, "Width: ");
-  output_number(out, (2 * advance * em + size) / (2 * size));
+  output_number(out, sizes_width(sizes, advance));
   output_write(out, "\nFlags: W\nLayerCount: 2\nEndChar\n\n");
 }
 

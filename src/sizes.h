@@ -80,6 +80,9 @@ void sizes_count_advance(size_set &sizes, int32_t advance);
 bool sizes_end_operand(size_set &sizes, int32_t ascent, int32_t descent, size_metrics *scaled,
                        size_metrics *own);
 
+// A later operand's advance in pixels as a width in the first operand's units.
+int64_t sizes_width(const size_set &sizes, int32_t advance);
+
 // Ends the record of an added glyph, whose start the glyph actions wrote:
 // its advance in pixels of the operand's size, and no outline.
 void sizes_end_record(size_set &sizes, int32_t advance);

@@ -1059,6 +1059,66 @@ def check_direct(tool, font_name, folder):
             raise Failure(f"{font_name}: {wrong} of {len(reference)} glyphs differ at"
                           f" {k * size} ppem")
     phase(f"outlines at 1 to 4 times {size} ppem: {len(reference)} glyphs")
+    check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs)
+
+
+def direct_strike_glyphs(face, size, bdf_face, glyphs, label, font_name):
+    """Every glyph of a strike, empty ones too, as the BDF driver reads it."""
+    import freetype
+
+    face.set_pixel_sizes(0, size)
+    wrong = checked = 0
+    for g in glyphs:
+        want, advance = freetype_glyph(bdf_face, g["encoding"])
+        unicode = unicode_of(font_name, g["encoding"])
+        if want is None or unicode is None:
+            continue
+        checked += 1
+        got, got_advance = freetype_glyph(face, unicode,
+                                          freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO)
+        if got != want or got_advance != advance:
+            wrong += 1
+            if wrong < 4:
+                print(f"{label}: {g['name']}: advance {got_advance} for {advance}, pixels differ"
+                      f" at {sorted((got or set()) ^ want)[:6]}")
+    if wrong or checked == 0:
+        raise Failure(f"{label}: {wrong} of {checked} glyphs differ in the strike at {size} ppem")
+
+
+def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs):
+    """-T otb and -T ttf -s: every strike glyph as the BDF driver's, and
+    fc-query reads the OTB as it reads FontForge's OTB of the -s SFD."""
+    import freetype
+
+    size = info.get("pixel_size", info["height"])
+    sfd = os.path.join(folder, font_name + "-s.sfd")
+    convert(tool, bdf, sfd, ["-s", "-m"])
+    theirs = os.path.join(folder, font_name + "-fontforge.otb")
+    result = subprocess.run(["fontforge", "-lang=ff", "-c", "Open($1); Generate($2, 'otb')", sfd,
+                             theirs], capture_output=True)
+    if result.returncode != 0 or not os.path.exists(theirs):
+        raise Failure(f"FontForge made no {theirs}: {result.stderr.decode()[-300:]}")
+    for kind, options in (("otb", ["-T", "otb"]), ("ttf", ["-T", "ttf", "-s"])):
+        ours = os.path.join(folder, f"{font_name}-strike.{kind}")
+        result = subprocess.run([tool, *options, "-o", ours, bdf], capture_output=True)
+        if result.returncode != 0:
+            raise Failure(f"{font_name}: {' '.join(options)}: {result.stderr.decode()}")
+        if kind == "ttf":
+            sanitized = subprocess.run(["ots-sanitize", ours], capture_output=True, text=True)
+            if sanitized.returncode != 0:
+                raise Failure(f"{font_name}: ots-sanitize of -s: {sanitized.stdout}")
+        face = freetype.Face(ours)
+        sizes = [s.y_ppem / 64 for s in face.available_sizes]
+        if sizes != [size]:
+            raise Failure(f"{font_name} {kind}: strikes at {sizes}")
+        direct_strike_glyphs(face, size, bdf_face, glyphs, f"{font_name} {kind}", font_name)
+    query = ["fc-query", "-f", "%{family}|%{style}|%{weight}|%{slant}|%{spacing}|%{pixelsize}"]
+    got = subprocess.run(query + [ours.replace(".ttf", ".otb")], capture_output=True,
+                         text=True).stdout
+    want = subprocess.run(query + [theirs], capture_output=True, text=True).stdout
+    if got != want:
+        raise Failure(f"{font_name}: fc-query of the OTB {got!r}, FontForge's {want!r}")
+    phase(f"OTB and TrueType strike at {size} ppem, fc-query as FontForge's OTB")
 
 
 def random_bdf(rng, path):

@@ -25,9 +25,13 @@ INSTANTIATE_TEST_SUITE_P(
                  "\"$Q\" -T ttf font.bdf 2>/dev/null | cmp - a.ttf && echo same",
                  font, "same\n", "", 0},
         cli_case{"other_formats_refused", "\"$Q\" -T woff font.bdf", font, "",
-                 "quadsmith: Invalid value for -T: ttf is the format made\\.\n", 1},
-        cli_case{"strikes_not_yet", "\"$Q\" -s -T ttf font.bdf", font, "",
-                 "quadsmith: -T does not take -s yet\\.\n", 1},
+                 "quadsmith: Invalid value for -T: ttf and otb are the formats made\\.\n", 1},
+        // An OTB has eleven tables, no glyf or loca; a TrueType font with
+        // strikes thirteen.
+        cli_case{"otb_made", "\"$Q\" -T otb font.bdf | head -c 6", font,
+                 std::string("\0\1\0\0\0\13", 6), report, 0},
+        cli_case{"ttf_with_strikes_made", "\"$Q\" -s -T ttf font.bdf | head -c 6", font,
+                 std::string("\0\1\0\0\0\15", 6), report, 0},
         cli_case{"not_to_a_terminal",
                  "script -qec '\"$Q\" -T ttf font.bdf' /dev/null < /dev/null | tr -d '\\r'", font,
                  "quadsmith: A font is not written to a terminal: use -o or a redirection.\n", "",
