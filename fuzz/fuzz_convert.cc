@@ -1,7 +1,7 @@
 // Runs whole conversions in-process on arbitrary bytes, fatal conditions
 // included: through the descriptor reader and the driver's run, from memfds,
 // with the SFD text and the messages going to /dev/null.  The first byte
-// picks the options, so every mode is fuzzed, -T ttf included; with -s and
+// picks the options, so every mode is fuzzed, -T ttf and otb included; with -s and
 // its bit 8 the rest is split after each ENDFONT line into operands, sizes
 // of one face, so the run of several sizes is fuzzed too.
 
@@ -49,9 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0) return 0;
   state->options.merge = (data[0] & 1) != 0;
   state->options.strike = (data[0] & 4) != 0;
-  // Bit 16 makes a TrueType font instead, of one operand.
-  state->options.format = (data[0] & 16) != 0 ? FORMAT_TTF : FORMAT_SFD;
-  if (state->options.format == FORMAT_TTF) state->options.strike = false;
+  // Bit 16 makes a TrueType font instead, with bit 32 an OTB.
+  state->options.format = (data[0] & 16) == 0   ? FORMAT_SFD
+                          : (data[0] & 32) != 0 ? FORMAT_OTB
+                                                : FORMAT_TTF;
+  state->options.strike = state->options.strike || state->options.format == FORMAT_OTB;
   state->options.bdf = (data[0] & 22) != 0;
   const bool several = state->options.strike && (data[0] & 8) != 0;
   reset_state(*state);

@@ -354,7 +354,7 @@ void strike_tables(sfnt_state &font, std::string &eblc, std::string &ebdt) {
                                    .substr(strike.glyphs[k].offset, strike.glyphs[k].length))
                            .size();
         const bool constant = 28 + (same - j) * (strike.glyphs[j].length - 5) < apart;
-        if (constant || runs.empty() || runs.back().constant || runs.back().end != j)
+        if (constant || j == i || runs.back().constant)
           runs.push_back({j, same, constant});
         else
           runs.back().end = same;

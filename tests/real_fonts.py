@@ -1159,7 +1159,8 @@ def random_bdf(rng, path):
 def check_random_direct(tool, folder):
     """-T ttf makes a font of each of 300 random well-formed BDFs that
     ots-sanitize accepts and FreeType renders at its pixel size and twice
-    that exactly as the BDF driver reads the BDF, advances included."""
+    that exactly as the BDF driver reads the BDF, advances included; -T otb
+    an OTB whose strike FreeType reads as the BDF driver does."""
     import random
     import freetype
 
@@ -1186,7 +1187,21 @@ def check_random_direct(tool, folder):
                                   f"advance {linear} for {k * advance}, pixels differ at "
                                   f"{sorted((got or set()) ^ scaled(want, k))[:6]} (the BDF is"
                                   f" kept in /tmp/quadsmith-random-failure.bdf)")
-    phase("300 random fonts")
+        otb = os.path.join(folder, "r.otb")
+        result = subprocess.run([tool, "-T", "otb", "-o", otb, bdf], capture_output=True)
+        if result.returncode != 0:
+            raise Failure(f"font {n}: -T otb: {result.stderr.decode()}")
+        face = freetype.Face(otb)
+        face.set_pixel_sizes(0, size)
+        for code in codes:
+            want, advance = freetype_glyph(bdf_face, code)
+            got, got_advance = freetype_glyph(
+                face, code, freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO)
+            if got != want or got_advance != advance:
+                shutil.copy(bdf, "/tmp/quadsmith-random-failure.bdf")
+                raise Failure(f"font {n}, U+{code:04X} in the OTB: advance {got_advance} for"
+                              f" {advance}, pixels differ at {sorted((got or set()) ^ want)[:6]}")
+    phase("300 random fonts, TrueType and OTB")
 
 
 SIZES = {"terminus-n": [f"ter-u{n}n_unicode" for n in (16, 12, 14, 18, 20, 22, 24, 28, 32)],
@@ -1227,6 +1242,11 @@ def check_sizes(tool, face, folder):
         subprocess.run(["fontforge", "-lang=ff", "-c", "Open($1); Generate($2, $3)", sfd, path,
                         kind], capture_output=True, check=True)
     phase("OTB and TrueType with bitmaps generated")
+    # The same fonts made directly.
+    direct = {"direct otb": ["-T", "otb"], "direct ttf": ["-T", "ttf", "-s"]}
+    for kind, options in direct.items():
+        made[kind] = os.path.join(folder, f"{face}-{kind[7:]}.{kind[7:]}")
+        subprocess.run([tool, *options, "-o", made[kind], *bdfs], capture_output=True, check=True)
     sizes = [parse_bdf(bdf).get("pixel_size") for bdf in bdfs]
     for kind, path in made.items():
         face_ft = freetype.Face(path)
@@ -1249,9 +1269,16 @@ def check_sizes(tool, face, folder):
             if wrong or checked == 0:
                 raise Failure(f"{face} {kind}: {wrong} of {checked} glyphs differ at {size} px")
         phase(f"{kind}: {len(sizes)} strikes as the BDF driver reads them")
-    family, style, pixelsizes = subprocess.run(
-        ["fc-query", "-f", "%{family}|%{style}|%{pixelsize}", made["otb"]], capture_output=True,
-        text=True).stdout.split("|")
+    query = ["fc-query", "-f", "%{family}|%{style}|%{pixelsize}|%{weight}|%{spacing}"]
+    family, style, pixelsizes, weight, _ = subprocess.run(
+        query + [made["otb"]], capture_output=True, text=True).stdout.split("|")
+    # FontForge's font of several strikes loses the charcell spacing its
+    # BDF table should give; the direct one keeps it, as the projects' own
+    # OTBs do.
+    got = subprocess.run(query + [made["direct otb"]], capture_output=True, text=True).stdout
+    if got != "|".join((family, style, pixelsizes, weight, "110")):
+        raise Failure(f"{face}: fc-query of the direct OTB {got!r}, of FontForge's"
+                      f" {'|'.join((family, style, pixelsizes, weight))!r}")
     if sorted(int(n) for n in pixelsizes.split(",")) != sorted(sizes):
         raise Failure(f"{face}: fc-query lists pixel sizes {pixelsizes}")
     print(f"{face}: {family} {style}, {os.path.getsize(made['otb'])} bytes of OTB")
@@ -1261,6 +1288,9 @@ def check_sizes(tool, face, folder):
         # Debian's own OTB of the same nine sizes.
         if os.path.getsize(made["otb"]) > 379108:
             raise Failure(f"terminus: {os.path.getsize(made['otb'])} bytes of OTB")
+        # fonttosfnt's of the same nine sizes.
+        if os.path.getsize(made["direct otb"]) > 309728:
+            raise Failure(f"terminus: {os.path.getsize(made['direct otb'])} bytes of direct OTB")
         # Debian's rejection of bitmap fonts and the Terminus PCFs, without
         # its own rule that accepts Terminus: the README's lines alone must
         # let the OTB in, and no PCF.
