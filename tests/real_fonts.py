@@ -1031,7 +1031,9 @@ def check_direct(tool, font_name, folder):
     shaped = subprocess.run(["hb-shape", ours, "Hello"], capture_output=True, text=True)
     if shaped.returncode != 0 or not shaped.stdout.startswith("["):
         raise Failure(f"{font_name}: hb-shape: {shaped.stderr}")
-    phase("made, sanitized, read and queried as FontForge's")
+    if pango_line(ours, folder, size) != pango_line(theirs, folder, size):
+        raise Failure(f"{font_name}: pango-view draws the line unlike FontForge's font")
+    phase("made, sanitized, read, queried and drawn by Pango as FontForge's")
     bdf_face = open_bdf_face(bdf)
     glyphs = info["glyphs"][::61] if font_name == "unifont" else info["glyphs"]
     reference = []
@@ -1060,6 +1062,27 @@ def check_direct(tool, font_name, folder):
                           f" {k * size} ppem")
     phase(f"outlines at 1 to 4 times {size} ppem: {len(reference)} glyphs")
     check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs)
+
+
+def pango_line(path, folder, size):
+    """The PNG pango-view draws of a line of text in the font at path alone,
+    at its pixel size, without antialiasing or hinting."""
+    fonts = os.path.join(folder, "pango-fonts")
+    shutil.rmtree(fonts, ignore_errors=True)
+    os.makedirs(fonts)
+    shutil.copy(path, fonts)
+    config = os.path.join(folder, "pango-fonts.conf")
+    open(config, "w").write(
+        f'<?xml version="1.0"?>\n<fontconfig><dir>{fonts}</dir>'
+        f"<cachedir>{folder}/pango-cache</cachedir></fontconfig>\n")
+    family = subprocess.run(["fc-query", "-f", "%{family[0]}", path], capture_output=True,
+                            text=True).stdout
+    png = os.path.join(folder, "line.png")
+    subprocess.run(["pango-view", "-q", "--antialias=none", "--hinting=none", "--dpi=72",
+                    f"--font={family} {size}px", "--text=Hello, world 0123", "-o", png],
+                   env=dict(os.environ, FONTCONFIG_FILE=config), check=True, capture_output=True)
+    shutil.rmtree(os.path.join(folder, "pango-cache"), ignore_errors=True)
+    return open(png, "rb").read()
 
 
 def direct_strike_glyphs(face, size, bdf_face, glyphs, label, font_name):
@@ -1314,7 +1337,16 @@ def check_sizes(tool, face, folder):
                 raise Failure(f"fc-match '{readme_family}:pixelsize={size}' finds {found!r}")
         if match(sizes[0], "") == made["otb"]:
             raise Failure("the OTB is found without the README's lines")
-        phase("fc-match finds the OTB at every size with the README's lines, not without")
+        # The direct OTB in its place.
+        shutil.copy(made["direct otb"], made["otb"])
+        shutil.rmtree(os.path.join(folder, "cache"), ignore_errors=True)
+        for size in sizes:
+            found = match(size, rule)
+            if found != made["otb"]:
+                raise Failure(f"direct OTB: fc-match '{readme_family}:pixelsize={size}' finds"
+                              f" {found!r}")
+        phase("fc-match finds FontForge's OTB and the direct one at every size with the"
+              " README's lines, not without")
     elif face == "terminus-b" and (family, style) != ("Terminus", "Bold"):
         raise Failure(f"terminus bold: family {family!r}, style {style!r}")
 
