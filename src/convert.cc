@@ -66,24 +66,22 @@ void plain_error(conversion_state &state, const char *what, const char *name, co
     std::snprintf(error.text, sizeof error.text, "%s '%s': %s\n", what, name, reason);
 }
 
-// The strike keeps the header's lines and the properties as FontForge does.
+// The strike keeps the header's lines and the properties as FontForge
+// does, in the SFD or for a font made directly in its BDF table.
 void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line,
                      std::string_view value) {
-  if (code == KW_FONT || code == KW_SIZE || code == KW_FONTBOUNDINGBOX)
-    strike_property(state.strike, keyword_name(code), value, true);
+  std::string_view name;
+  const bool header_line = code == KW_FONT || code == KW_SIZE || code == KW_FONTBOUNDINGBOX;
+  if (header_line)
+    name = keyword_name(code);
   else if (state.structure.section == SECTION_PROPERTIES && code != KW_STARTPROPERTIES &&
            code != KW_COMMENT && !line.first.empty())
-    strike_property(state.strike, line.first, value, false);
-}
-
-// The font made directly keeps them for its BDF table.
-void keep_for_font(conversion_state &state, keyword code, const bdf_line &line,
-                   std::string_view value) {
-  if (code == KW_FONT || code == KW_SIZE || code == KW_FONTBOUNDINGBOX)
-    sfnt_property(state.sfnt, keyword_name(code), value, true);
-  else if (state.structure.section == SECTION_PROPERTIES && code != KW_STARTPROPERTIES &&
-           code != KW_COMMENT && !line.first.empty())
-    sfnt_property(state.sfnt, line.first, value, false);
+    name = line.first;
+  if (name.empty()) return;
+  if (state.options.format == FORMAT_SFD)
+    strike_property(state.strike, name, value, header_line);
+  else
+    ebdt_property(state.sfnt.strikes, name, value, header_line);
 }
 
 // True while the run reads its first operand, the one whose header and
@@ -149,7 +147,7 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   if (state.options.format != FORMAT_SFD) {
     if (is_first_size(state)) state.header = font;
     if (state.options.strike)
-      sfnt_strike_start(state.sfnt, font.pixel_size, font.em_ascent, font.em_descent);
+      ebdt_start(state.sfnt.strikes, font.pixel_size, font.em_ascent, font.em_descent);
   }
   write_bdf_header(out, state.info, font);
   state.info.chars = {};
@@ -276,7 +274,7 @@ const char *font_glyph(conversion_state &state) {
                                         !later && state.options.format != FORMAT_OTB))
       return message;
   }
-  if (state.options.strike) sfnt_strike_glyph(state.sfnt, record);
+  if (state.options.strike) ebdt_glyph(state.sfnt.strikes, record);
   return nullptr;
 }
 
@@ -327,10 +325,7 @@ const char *bdf_mode_line(conversion_state &state, output &out, std::string_view
     code = KW_NONE;
   const std::string_view value = bdf_value(line);
   if (const char *message = structure_line(state.structure, code, line, value)) return message;
-  if (state.options.strike && state.options.format == FORMAT_SFD)
-    keep_for_strike(state, code, line, value);
-  if (state.options.strike && state.options.format != FORMAT_SFD)
-    keep_for_font(state, code, line, value);
+  if (state.options.strike) keep_for_strike(state, code, line, value);
   if (state.options.merge && facts(code).writes_output) flush_outline(state.glyph, out);
   switch (facts(code).role) {
   case ROLE_ROW: return bitmap_row_action(state.glyph, out, trimmed(line.text), state.options);

@@ -114,8 +114,9 @@ void report_operand(FILE *errors, const conversion_state &state, const struct ti
          state.scaled.ascent + state.scaled.descent);
   // FontForge can't write a strike of no glyph.
   const uint64_t struck = state.options.format == FORMAT_SFD ? state.strike.glyphs
-                          : state.sfnt.strikes.empty()       ? 0
-                                                       : state.sfnt.strikes.back().glyphs.size();
+                          : state.sfnt.strikes.strikes.empty()
+                              ? 0
+                              : state.sfnt.strikes.strikes.back().glyphs.size();
   if (state.options.strike && struck == 0)
     note(errors, state, "No glyphs, so no strike of this size.\n");
   report_time(errors, start, state.glyph.glyphs, state.glyph.unencoded,

@@ -1,6 +1,6 @@
-// TrueType fonts written directly (-T ttf): each glyph record traced into
-// a glyf entry and spooled as it comes, the tables assembled at the end
-// with their checksums, so one pass and bounded memory make the font.
+// Fonts written directly (-T ttf, -T otb): each glyph record traced into a
+// glyf entry and spooled as it comes, its bitmap into the strikes, and the
+// tables assembled at the end with their checksums, in one pass.
 #pragma once
 
 #include <cstdint>
@@ -10,26 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "ebdt.h"
 #include "identity.h"
 #include "io.h"
 #include "record.h"
 #include "trace.h"
-
-// One size's bitmaps (-s, -T otb): each glyph's image as EBDT's image
-// format 2 holds it (small metrics, rows bit-aligned), and the BDF
-// properties the BDF table keeps beside it.
-struct sfnt_image {
-  uint32_t glyph, offset, length; // its glyph index and its bytes in data
-  bool operator<(const sfnt_image &other) const { return glyph < other.glyph; }
-};
-struct sfnt_strike {
-  int32_t ppem = 0, ascent = 0, descent = 0;
-  std::vector<sfnt_image> glyphs;
-  std::string data;
-  std::vector<std::pair<std::string, std::pair<uint16_t, std::string>>> properties;
-  int32_t width_max = 0, min_origin = 0, min_advance = 0, max_before = 0, min_after = 0;
-  bool any = false;
-};
 
 // The font being made: the glyf entries in a spool (an unnamed temporary
 // file, or in-process a string), and per glyph what the other tables need.
@@ -54,8 +39,7 @@ struct sfnt_state {
   std::string glyph;           // its glyf entry
   bool outlines = true;        // glyf entries traced, else an OTB's empty glyf
   bool bitmaps = false;        // a strike per operand
-  std::vector<sfnt_strike> strikes;
-  std::vector<std::pair<std::string, std::pair<uint16_t, std::string>>> pending; // properties
+  strike_set strikes;
 };
 
 // Opens the spool: an unnamed file in $TMPDIR or /tmp when in_memory is
@@ -71,18 +55,6 @@ void sfnt_close(sfnt_state &font);
 // nullptr.
 const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit, int32_t advance,
                       bool outline);
-
-// Keeps a BDF header line (FONT, SIZE, FONTBOUNDINGBOX) or property for the
-// BDF table of the strike the next sfnt_strike_start opens; value is as it
-// stands in the BDF.
-void sfnt_property(sfnt_state &font, std::string_view name, std::string_view value,
-                   bool header_line);
-
-// Opens the strike of an operand's size, its ascent and descent in pixels.
-void sfnt_strike_start(sfnt_state &font, int32_t ppem, int32_t ascent, int32_t descent);
-
-// Adds a glyph's bitmap to the open strike.
-void sfnt_strike_glyph(sfnt_state &font, const glyph_record &record);
 
 // Writes the font with the identity's names and metrics; returns false with
 // errno set if the spool can't be read back.
