@@ -918,6 +918,19 @@ def scaled(pixels, k):
     return {(k * c + i, k * top - j) for c, top in pixels for i in range(k) for j in range(k)}
 
 
+def reference_glyphs(font_name, info, bdf_face):
+    """The glyphs to check (of Unifont every 61st), and of those the ones the
+    BDF driver finds with a Unicode value: name, value, pixels, advance."""
+    glyphs = info["glyphs"][::61] if font_name == "unifont" else info["glyphs"]
+    reference = []
+    for g in glyphs:
+        unicode = unicode_of(font_name, g["encoding"])
+        want, advance = freetype_glyph(bdf_face, g["encoding"])
+        if want is not None and unicode is not None:
+            reference.append((g["name"], unicode, want, advance))
+    return glyphs, reference
+
+
 def check_multiples(path, size, info, reference, label):
     """The font's outlines at 1 to 4 times the pixel size: the line k times
     the BDF's, every grey value 0 or 255, every pixel a k by k block of the
@@ -966,14 +979,7 @@ def check_scaled(tool, font_name, folder):
         if result.returncode != 0 or not os.path.exists(fonts[kind]):
             raise Failure(f"FontForge made no {fonts[kind]}: {result.stderr.decode()[-300:]}")
     phase("TrueType, OpenType and OTB generated")
-    # Unifont's sample: every 61st glyph.
-    glyphs = info["glyphs"][::61] if font_name == "unifont" else info["glyphs"]
-    reference = []
-    for g in glyphs:
-        unicode = unicode_of(font_name, g["encoding"])
-        want, advance = freetype_glyph(bdf_face, g["encoding"])
-        if want is not None and unicode is not None:
-            reference.append((g["name"], unicode, want, advance))
+    glyphs, reference = reference_glyphs(font_name, info, bdf_face)
     for kind in ("ttf", "otf"):
         check_multiples(fonts[kind], size, info, reference, f"{font_name} {kind}")
     for kind in ("ttf", "otb"):
@@ -1046,13 +1052,7 @@ def check_direct(tool, font_name, folder):
         raise Failure(f"{font_name}: pango-view draws the line unlike FontForge's font")
     phase("made, sanitized, read, queried and drawn by Pango as FontForge's")
     bdf_face = open_bdf_face(bdf)
-    glyphs = info["glyphs"][::61] if font_name == "unifont" else info["glyphs"]
-    reference = []
-    for g in glyphs:
-        unicode = unicode_of(font_name, g["encoding"])
-        want, advance = freetype_glyph(bdf_face, g["encoding"])
-        if want is not None and unicode is not None:
-            reference.append((g["name"], unicode, want, advance))
+    glyphs, reference = reference_glyphs(font_name, info, bdf_face)
     check_multiples(ours, size, info, reference, font_name)
     check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs)
 
