@@ -1005,7 +1005,8 @@ def check_scaled(tool, font_name, folder):
 
 def check_direct(tool, font_name, folder):
     """-T ttf makes the font FontForge makes of the -b -m SFD: ots-sanitize
-    accepts it, fontTools reads every table, fc-query and the cmap with its
+    accepts it, fontTools reads every table, FontForge opens every glyph,
+    fc-query and the cmap with its
     glyph names agree with FontForge's font, HarfBuzz shapes it, two runs
     give the same bytes, and its outlines render at 1 to 4 times the pixel
     size in grey values of 0 and 255 alone, each pixel a k by k block of the
@@ -1036,6 +1037,9 @@ def check_direct(tool, font_name, folder):
     want = subprocess.run(query + [theirs], capture_output=True, text=True).stdout
     if got != want:
         raise Failure(f"{font_name}: fc-query {got!r}, FontForge's font {want!r}")
+    if fontforge_glyphs(ours) != font["maxp"].numGlyphs:
+        raise Failure(f"{font_name}: FontForge opens {fontforge_glyphs(ours)} glyphs of"
+                      f" {font['maxp'].numGlyphs}")
     cmap, reference_cmap = font.getBestCmap(), reference_font.getBestCmap()
     # FontForge adds .null and nonmarkingreturn at 0, 8, 9, 13 and 29 where the BDF has none.
     extra = {code for code, name in reference_cmap.items()
@@ -1055,6 +1059,17 @@ def check_direct(tool, font_name, folder):
     glyphs, reference = reference_glyphs(font_name, info, bdf_face)
     check_multiples(ours, size, info, reference, font_name)
     check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs)
+
+
+def fontforge_glyphs(path):
+    """The glyphs FontForge finds when it opens the font at path."""
+    result = subprocess.run(
+        ["/usr/bin/python3", "-c", "import fontforge, sys\n"
+         "print(sum(1 for g in fontforge.open(sys.argv[1]).glyphs()))", path],
+        capture_output=True, text=True)
+    if result.returncode != 0:
+        raise Failure(f"FontForge can't open {path}: {result.stderr[-300:]}")
+    return int(result.stdout.split()[-1])
 
 
 def pango_line(path, folder, size, text):
@@ -1102,8 +1117,9 @@ def direct_strike_glyphs(face, size, bdf_face, glyphs, label, font_name):
 
 
 def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs):
-    """-T otb and -T ttf -s: every strike glyph as the BDF driver's, and
-    fc-query reads the OTB as it reads FontForge's OTB of the -s SFD."""
+    """-T otb and -T ttf -s: FontForge opens every glyph, every strike glyph
+    is the BDF driver's, and fc-query reads the OTB as it reads FontForge's
+    OTB of the -s SFD."""
     import freetype
 
     size = info.get("pixel_size", info["height"])
@@ -1127,6 +1143,10 @@ def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs):
         sizes = [s.y_ppem / 64 for s in face.available_sizes]
         if sizes != [size]:
             raise Failure(f"{font_name} {kind}: strikes at {sizes}")
+        # Every glyph of the BDF; an OTB's empty .notdef has no bitmap to open.
+        opened = fontforge_glyphs(ours)
+        if opened != len(info["glyphs"]) + (kind == "ttf"):
+            raise Failure(f"{font_name} {kind}: FontForge opens {opened} glyphs")
         direct_strike_glyphs(face, size, bdf_face, glyphs, f"{font_name} {kind}", font_name)
     query = ["fc-query", "-f", "%{family}|%{style}|%{weight}|%{slant}|%{spacing}|%{pixelsize}"]
     got = subprocess.run(query + [ours.replace(".ttf", ".otb")], capture_output=True,
