@@ -147,10 +147,6 @@ void strike_glyph(strike_state &strike, uint64_t index, int64_t slot, int32_t ad
   strike.rows = 0;
 }
 
-void strike_row(strike_state &strike, uint32_t pixels) {
-  strike_wide_row(strike, &pixels);
-}
-
 void strike_wide_row(strike_state &strike, const uint32_t *words) {
   if (strike.rows >= strike.height || strike.rows >= 128) return;
   const uint32_t bytes = (strike.width + 7) / 8;

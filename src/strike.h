@@ -58,9 +58,6 @@ inline int64_t strike_slot(int32_t unicode, uint64_t unencoded_before) {
 void strike_glyph(strike_state &strike, uint64_t index, int64_t slot, int32_t advance, int32_t x,
                   int32_t y, uint32_t width, uint32_t height);
 
-// Adds a row of the open glyph, pixel c at bit 31 - c.
-void strike_row(strike_state &strike, uint32_t pixels);
-
 // Adds a row of the open glyph given as words of 32 pixels, pixel c of
 // word k at bit 31 - c, for a glyph up to 128 pixels wide.
 void strike_wide_row(strike_state &strike, const uint32_t *words);

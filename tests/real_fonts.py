@@ -1056,9 +1056,9 @@ def check_direct(tool, font_name, folder):
         raise Failure(f"{font_name}: pango-view draws the line unlike FontForge's font")
     phase("made, sanitized, read, queried and drawn by Pango as FontForge's")
     bdf_face = open_bdf_face(bdf)
-    glyphs, reference = reference_glyphs(font_name, info, bdf_face)
+    _, reference = reference_glyphs(font_name, info, bdf_face)
     check_multiples(ours, size, info, reference, font_name)
-    check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs)
+    check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face)
 
 
 def fontforge_glyphs(path):
@@ -1093,30 +1093,7 @@ def pango_line(path, folder, size, text):
     return open(png, "rb").read()
 
 
-def direct_strike_glyphs(face, size, bdf_face, glyphs, label, font_name):
-    """Every glyph of a strike, empty ones too, as the BDF driver reads it."""
-    import freetype
-
-    face.set_pixel_sizes(0, size)
-    wrong = checked = 0
-    for g in glyphs:
-        want, advance = freetype_glyph(bdf_face, g["encoding"])
-        unicode = unicode_of(font_name, g["encoding"])
-        if want is None or unicode is None:
-            continue
-        checked += 1
-        got, got_advance = freetype_glyph(face, unicode,
-                                          freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO)
-        if got != want or got_advance != advance:
-            wrong += 1
-            if wrong < 4:
-                print(f"{label}: {g['name']}: advance {got_advance} for {advance}, pixels differ"
-                      f" at {sorted((got or set()) ^ want)[:6]}")
-    if wrong or checked == 0:
-        raise Failure(f"{label}: {wrong} of {checked} glyphs differ in the strike at {size} ppem")
-
-
-def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs):
+def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face):
     """-T otb and -T ttf -s: FontForge opens every glyph, every strike glyph
     is the BDF driver's, and fc-query reads the OTB as it reads FontForge's
     OTB of the -s SFD."""
@@ -1147,7 +1124,8 @@ def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face, glyphs):
         opened = fontforge_glyphs(ours)
         if opened != len(info["glyphs"]) + (kind == "ttf"):
             raise Failure(f"{font_name} {kind}: FontForge opens {opened} glyphs")
-        direct_strike_glyphs(face, size, bdf_face, glyphs, f"{font_name} {kind}", font_name)
+        compare_faces(font_name, info, bdf_face, ours,
+                      freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO, f"{kind} strike")
     query = ["fc-query", "-f", "%{family}|%{style}|%{weight}|%{slant}|%{spacing}|%{pixelsize}"]
     got = subprocess.run(query + [ours.replace(".ttf", ".otb")], capture_output=True,
                          text=True).stdout
