@@ -49,9 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0) return 0;
   state->options.merge = (data[0] & 1) != 0;
   state->options.strike = (data[0] & 4) != 0;
-  // Bit 16 makes a TrueType font instead, with bit 32 an OTB.
+  // Bit 16 makes a TrueType font instead, with bit 32 an OTB, with bit 64
+  // an OpenType one.
   state->options.format = (data[0] & 16) == 0   ? FORMAT_SFD
                           : (data[0] & 32) != 0 ? FORMAT_OTB
+                          : (data[0] & 64) != 0 ? FORMAT_OTF
                                                 : FORMAT_TTF;
   state->options.strike = state->options.strike || state->options.format == FORMAT_OTB;
   state->options.bdf = (data[0] & 22) != 0;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 // The font a run writes: the SFD, or with -T a font made directly.
-enum font_format { FORMAT_SFD, FORMAT_TTF, FORMAT_OTB };
+enum font_format { FORMAT_SFD, FORMAT_TTF, FORMAT_OTF, FORMAT_OTB };
 
 // The output modes chosen on the command line.
 struct conversion_options {

@@ -103,8 +103,9 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   std::string_view named = charset_name(state.glyph.charset, charset);
   if (named == "-") named = {};
   size_set *sizes = glyph.sizes;
-  identity_record font = derive_identity(state.identity, pixels, state.info.name, state.info.psname,
-                                         named, sizes != nullptr);
+  identity_record font =
+      derive_identity(state.identity, pixels, state.info.name, state.info.psname, named,
+                      sizes != nullptr, state.options.format == FORMAT_OTF ? cff_least_em : 0);
   if (sizes != nullptr) {
     // The sizes must be sizes of one face, each of a pixel size of its own.
     face_names face;
@@ -449,7 +450,8 @@ bool start_font(conversion_state &state, bool in_memory) {
   if (!sfnt_open(state.sfnt, in_memory)) return false;
   state.sfnt.bitmaps = state.options.strike;
   state.sfnt.outlines = state.options.format != FORMAT_OTB;
-  return true;
+  state.sfnt.cff_outlines = state.options.format == FORMAT_OTF;
+  return !state.sfnt.cff_outlines || cff_open(state.sfnt.cff, in_memory);
 }
 
 bool start_strike(conversion_state &state, bool in_memory) {

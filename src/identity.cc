@@ -232,10 +232,14 @@ int32_t units_per_pixel(int32_t pixel_size) {
 
 identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
                                 std::string_view family, std::string_view postscript,
-                                std::string_view charset, bool every_size) {
+                                std::string_view charset, bool every_size, int32_t least_em) {
   identity_record r;
   r.pixel_size = identity_pixel_size(identity, pixels);
-  const int32_t unit = r.units_per_pixel = units_per_pixel(r.pixel_size);
+  int32_t small_unit = 1;
+  while (small_unit * std::max(r.pixel_size, 1) < least_em)
+    small_unit *= 2;
+  const int32_t unit = r.units_per_pixel =
+      least_em > 0 ? small_unit : units_per_pixel(r.pixel_size);
   r.em = r.pixel_size * unit;
   // The em is the nominal size; its ascent and descent share it as
   // FONT_ASCENT and FONT_DESCENT share the line, in whole pixels, so that

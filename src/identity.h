@@ -107,10 +107,12 @@ int32_t units_per_pixel(int32_t pixel_size);
 // the -f and -p names, which win over the derived ones, and charset is the
 // charset the font names ("ISO8859-2"), empty where it names none;
 // every_size leaves the cell out of the family's name, for a font that
-// holds every size of the face.
+// holds every size of the face; least_em, where not 0, makes the unit the
+// smallest power of two that gives an em of at least that many units.
 identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
                                 std::string_view family, std::string_view postscript,
-                                std::string_view charset = {}, bool every_size = false);
+                                std::string_view charset = {}, bool every_size = false,
+                                int32_t least_em = 0);
 
 // A property's text, else the XLFD field standing in for it.
 std::string_view identity_pick(const font_identity &identity, identity_text which);

@@ -39,7 +39,7 @@ constexpr const char *usage_text =
     "\t-b\tKeep the glyph geometry and text of the BDF.\n"
     "\t-m\tMerge the pixels of each shape into one outline.\n"
     "\t-s\tAdd the bitmaps as a strike, one for each size given (implies -b).\n"
-    "\t-T format\tWrite a ttf or otb font instead of the SFD (implies -b).\n"
+    "\t-T format\tWrite a ttf, otf or otb font instead of the SFD (implies -b).\n"
     "\t-h\tDisplay usage.\n"
     "\t-v\tDisplay version.\n";
 
@@ -113,10 +113,12 @@ int quadsmith_main(int argc, char **argv) {
     case 'T':
       if (std::strcmp(optarg, "ttf") == 0)
         state.options.format = FORMAT_TTF;
+      else if (std::strcmp(optarg, "otf") == 0)
+        state.options.format = FORMAT_OTF;
       else if (std::strcmp(optarg, "otb") == 0)
         state.options.format = FORMAT_OTB;
       else
-        fatal("Invalid value for -T: ttf and otb are the formats made.");
+        fatal("Invalid value for -T: ttf, otf and otb are the formats made.");
       // An OTB is its strikes.
       state.options.strike = state.options.strike || state.options.format == FORMAT_OTB;
       state.options.bdf = true;

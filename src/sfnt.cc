@@ -227,13 +227,15 @@ std::string cmap_table(std::vector<uint64_t> &cmap) {
 
 std::string post_table(const sfnt_state &font, const identity_record &identity) {
   std::string table;
-  put32(table, 0x00020000);
+  // A CID-keyed CFF's glyphs have no names.
+  put32(table, font.cff_outlines ? 0x00030000 : 0x00020000);
   put32(table, static_cast<uint32_t>(identity.italic_angle * 65536));
   put16(table, static_cast<uint16_t>(identity.underline_position));
   put16(table, static_cast<uint16_t>(identity.underline_width));
   put32(table, identity.monospaced ? 1 : 0);
   for (int i = 0; i < 4; i++)
     put32(table, 0);
+  if (font.cff_outlines) return table;
   const auto glyphs = static_cast<uint32_t>(font.advances.size());
   put16(table, glyphs);
   put16(table, 0); // .notdef, a standard name
@@ -257,6 +259,7 @@ bool sfnt_open(sfnt_state &font, bool in_memory) {
 }
 
 void sfnt_close(sfnt_state &font) {
+  cff_close(font.cff);
   output_close(font.spool);
   if (font.spool_fd != -1) close(font.spool_fd);
   std::unique_ptr<trace_result> trace = std::move(font.trace);
@@ -268,6 +271,9 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
                       bool outline) {
   if (font.advances.size() >= 65535) return "A font holds at most 65,535 glyphs.";
   if (width < 0 || width > 65535) return "A font's advances are 0 to 65,535 units.";
+  // A charstring's width is a 16-bit number counted from another width.
+  if (font.cff_outlines && width > 32767)
+    return "An OpenType font's advances are 0 to 32,767 units.";
   const glyph_box &box = record.box;
   font.xs.clear();
   font.ys.clear();
@@ -299,7 +305,7 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
   if (!font.xs.empty()) {
     const auto [x_min, x_max] = std::minmax_element(font.xs.begin(), font.xs.end());
     const auto [y_min, y_max] = std::minmax_element(font.ys.begin(), font.ys.end());
-    encode_glyph(font, *x_min, *y_min, *x_max, *y_max);
+    if (!font.cff_outlines) encode_glyph(font, *x_min, *y_min, *x_max, *y_max);
     bearing = *x_min;
     font.x_min = font.inked ? std::min<int32_t>(font.x_min, *x_min) : *x_min;
     font.y_min = font.inked ? std::min<int32_t>(font.y_min, *y_min) : *y_min;
@@ -312,10 +318,14 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
     font.max_points = std::max<uint32_t>(font.max_points, static_cast<uint32_t>(font.xs.size()));
     font.max_contours =
         std::max<uint32_t>(font.max_contours, static_cast<uint32_t>(font.ends.size()));
-    output_write(font.spool, font.glyph);
-    font.glyf_sum += checksum(font.glyph.data(), font.glyph.size());
-    font.glyf_length += static_cast<uint32_t>(font.glyph.size());
+    if (!font.cff_outlines) {
+      output_write(font.spool, font.glyph);
+      font.glyf_sum += checksum(font.glyph.data(), font.glyph.size());
+      font.glyf_length += static_cast<uint32_t>(font.glyph.size());
+    }
   }
+  if (font.cff_outlines)
+    cff_take(font.cff, font.xs.data(), font.ys.data(), font.ends.data(), font.ends.size());
   font.loca.push_back(font.glyf_length);
   font.advances.push_back(advance);
   font.bearings.push_back(bearing);
@@ -330,7 +340,7 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
   // An outline font of no ink still needs a glyf table of some length; no
   // glyph points into these bytes.  A bitmap font's is empty, so that
   // FreeType and fontconfig take it for one.
-  if (font.glyf_length == 0 && font.outlines) {
+  if (font.glyf_length == 0 && font.outlines && !font.cff_outlines) {
     output_write(font.spool, std::string_view("\0\0\0\0", 4));
     font.glyf_length = 4;
   }
@@ -384,15 +394,18 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
   }
 
   std::string maxp;
-  put32(maxp, 0x00010000);
+  put32(maxp, font.cff_outlines ? 0x00005000 : 0x00010000);
   put16(maxp, glyphs);
-  put16(maxp, font.max_points);
-  put16(maxp, font.max_contours);
-  put16(maxp, 0);
-  put16(maxp, 0);
-  put16(maxp, 2); // zones
-  for (int i = 0; i < 8; i++)
+  // CFF outlines have the short maxp, without TrueType's maxima.
+  if (!font.cff_outlines) {
+    put16(maxp, font.max_points);
+    put16(maxp, font.max_contours);
     put16(maxp, 0);
+    put16(maxp, 0);
+    put16(maxp, 2); // zones
+    for (int i = 0; i < 8; i++)
+      put16(maxp, 0);
+  }
 
   uint64_t widths = 0, inked_widths = 0;
   for (uint32_t i = 1; i < glyphs; i++)
@@ -448,21 +461,33 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
   for (const uint32_t offset : font.loca)
     short_loca ? put16(loca_table, offset / 2) : put32(loca_table, offset);
 
-  // The tables in the order of their tags, glyf read back from the spool.
+  // The tables in the order of their tags, glyf or CFF's charstrings read
+  // back from the spool.
   struct table {
     const char *tag;
-    std::string data;
+    std::string data; // the table, or what comes before the spooled part
     uint32_t sum = 0, length = 0;
+    bool spooled = false;
   };
   std::vector<table> tables;
+  std::string eblc, ebdt;
   if (font.bitmaps) {
-    std::string eblc, ebdt;
     ebdt_tables(font.strikes, eblc, ebdt);
     tables.push_back({"BDF ", bdf_table(font.strikes)});
+  }
+  if (font.cff_outlines) {
+    const int32_t box[4] = {font.x_min, font.y_min, font.x_max, font.y_max};
+    table &cff = tables.emplace_back(table{"CFF ", {}, 0, 0, true});
+    if (!cff_table(font.cff, font.advances, identity.em, box, identity.postscript, cff.data,
+                   cff.length, cff.sum))
+      return false;
+  }
+  if (font.bitmaps) {
     tables.push_back({"EBDT", std::move(ebdt)});
     tables.push_back({"EBLC", std::move(eblc)});
   }
   // A bitmap font needs neither glyf nor loca: FreeType reads sbit-only fonts.
+  const bool glyf = font.outlines && !font.cff_outlines;
   for (auto &[tag, data] : {std::pair<const char *, std::string *>{"OS/2", &os2},
                             {"cmap", nullptr},
                             {"glyf", nullptr},
@@ -478,7 +503,11 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
                        : std::strcmp(tag, "name") == 0 ? name_table(identity)
                        : std::strcmp(tag, "post") == 0 ? post_table(font, identity)
                                                        : std::string();
-    if (font.outlines || (std::strcmp(tag, "glyf") != 0 && std::strcmp(tag, "loca") != 0))
+    const bool glyf_or_loca = std::strcmp(tag, "glyf") == 0 || std::strcmp(tag, "loca") == 0;
+    if (glyf_or_loca && !glyf) continue;
+    if (std::strcmp(tag, "glyf") == 0)
+      tables.push_back({tag, {}, font.glyf_sum, font.glyf_length, true});
+    else
       tables.push_back({tag, std::move(made)});
   }
   const auto count = static_cast<uint32_t>(tables.size());
@@ -487,17 +516,18 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
     power *= 2, log++;
   uint32_t offset = 12 + 16 * count;
   std::string directory;
-  put32(directory, 0x00010000);
+  put32(directory, font.cff_outlines ? 0x4F54544F : 0x00010000); // OTTO for CFF
   put16(directory, count);
   put16(directory, 16 * power);
   put16(directory, log);
   put16(directory, count * 16 - 16 * power);
   uint32_t total = 0;
   for (table &t : tables) {
-    const bool glyf = std::strcmp(t.tag, "glyf") == 0;
-    t.length = glyf ? font.glyf_length : static_cast<uint32_t>(t.data.size());
-    t.sum = glyf ? font.glyf_sum : checksum(t.data.data(), t.data.size());
-    pad4(t.data);
+    if (!t.spooled) {
+      t.length = static_cast<uint32_t>(t.data.size());
+      t.sum = checksum(t.data.data(), t.data.size());
+      pad4(t.data);
+    }
     directory.append(t.tag, 4);
     put32(directory, t.sum);
     put32(directory, offset);
@@ -514,11 +544,14 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
     head_data[8 + i] = static_cast<char>(adjustment >> (24 - 8 * i) & 0xFF);
   output_write(out, directory);
   for (table &t : tables) {
-    if (std::strcmp(t.tag, "glyf") != 0) {
-      output_write(out, t.data);
+    output_write(out, t.data);
+    if (!t.spooled) continue;
+    if (std::strcmp(t.tag, "glyf") == 0) {
+      if (!spool_copy(font.spool, font.spool_fd, font.spool_text, out)) return false;
       continue;
     }
-    if (!spool_copy(font.spool, font.spool_fd, font.spool_text, out)) return false;
+    if (!cff_stream(font.cff, font.advances, out)) return false;
+    output_write(out, std::string_view("\0\0\0", (4 - t.length % 4) % 4));
   }
   return true;
 }

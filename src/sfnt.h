@@ -1,5 +1,5 @@
-// Fonts written directly (-T ttf, -T otb): each glyph record traced into a
-// glyf entry and spooled as it comes, its bitmap into the strikes, and the
+// Fonts written directly (-T ttf, -T otf, -T otb): each glyph record traced into a
+// glyf entry or CFF charstring and spooled as it comes, its bitmap into the strikes, and the
 // tables assembled at the end with their checksums, in one pass.
 #pragma once
 
@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "cff.h"
 #include "ebdt.h"
 #include "identity.h"
 #include "io.h"
@@ -38,7 +39,9 @@ struct sfnt_state {
   std::vector<uint16_t> ends;  // and its contours' last points
   std::string glyph;           // its glyf entry
   bool outlines = true;        // glyf entries traced, else an OTB's empty glyf
-  bool bitmaps = false;        // a strike per operand
+  bool cff_outlines = false;   // the outlines as CFF charstrings instead of glyf
+  cff_state cff;
+  bool bitmaps = false; // a strike per operand
   strike_set strikes;
 };
 

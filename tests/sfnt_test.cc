@@ -1,4 +1,4 @@
-// Fonts written directly (-T ttf).
+// Fonts written directly (-T ttf, otf, otb).
 
 #include <gtest/gtest.h>
 #include <string>
@@ -21,11 +21,17 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         cli_case{"ttf_made", "\"$Q\" -T ttf font.bdf | head -c 6", font, sfnt_start, report, 0},
         cli_case{"same_bytes_twice",
-                 "export SOURCE_DATE_EPOCH=0; \"$Q\" -T ttf -o a.ttf font.bdf 2>/dev/null; sleep 1; "
-                 "\"$Q\" -T ttf font.bdf 2>/dev/null | cmp - a.ttf && echo same",
-                 font, "same\n", "", 0},
+                 "export SOURCE_DATE_EPOCH=0; for t in ttf otf; do \"$Q\" -T $t -o a font.bdf "
+                 "2>/dev/null; sleep 1; \"$Q\" -T $t font.bdf 2>/dev/null | cmp - a && echo same; "
+                 "done",
+                 font, "same\nsame\n", "", 0},
+        // CFF outlines: OTTO and nine tables, twelve with strikes.
+        cli_case{"otf_made", "\"$Q\" -T otf font.bdf | head -c 6", font,
+                 std::string("OTTO\0\11", 6), report, 0},
+        cli_case{"otf_with_strikes_made", "\"$Q\" -s -T otf font.bdf | head -c 6", font,
+                 std::string("OTTO\0\14", 6), report, 0},
         cli_case{"other_formats_refused", "\"$Q\" -T woff font.bdf", font, "",
-                 "quadsmith: Invalid value for -T: ttf and otb are the formats made\\.\n", 1},
+                 "quadsmith: Invalid value for -T: ttf, otf and otb are the formats made\\.\n", 1},
         // An OTB has eleven tables, no glyf or loca; a TrueType font with
         // strikes thirteen.
         cli_case{"otb_made", "\"$Q\" -T otb font.bdf | head -c 6", font,
