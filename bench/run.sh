@@ -44,12 +44,14 @@ printf 'nine Terminus sizes with -s -m: %.4f s together, %.4f s alone, %.2f time
 font=$(mktemp /tmp/quadsmith-font.XXXXXX)
 trap 'rm -rf "$unifont" "$sfd" "$otf" "$terminus" "$font"' EXIT
 sfd_time=$(best build-bench/quadsmith -b -m -o "$font" "$unifont")
-for format in ttf otb "ttf -s"; do
+for format in ttf otf otb "ttf -s" "otf -s"; do
   t=$(best build-bench/quadsmith -T $format -o "$font" "$unifont")
   peak=$( { /usr/bin/time -f %M build-bench/quadsmith -T $format -o "$font" "$unifont" 2>&1 >/dev/null; } | tail -n 1)
   printf 'unifont -T %s: %.3f s (%.2f times -b -m), %s KiB peak, %s bytes\n' "$format" "$t" \
     "$(echo "$t / $sfd_time" | bc -l)" "$peak" "$(stat -c %s "$font")"
 done
-t=$(best build-bench/quadsmith -T otb -o "$font" "${sizes[@]}")
-printf 'nine Terminus sizes -T otb: %.3f s, %s bytes\n' "$t" "$(stat -c %s "$font")"
+for format in otb "ttf -s" "otf -s"; do
+  t=$(best build-bench/quadsmith -T $format -o "$font" "${sizes[@]}")
+  printf 'nine Terminus sizes -T %s: %.3f s, %s bytes\n' "$format" "$t" "$(stat -c %s "$font")"
+done
 build-bench/bench/quadsmith_row_bench --benchmark_min_time=0.5 --benchmark_color=false

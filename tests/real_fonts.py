@@ -1105,7 +1105,7 @@ def pango_line(path, folder, size, text):
 
 
 def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face):
-    """-T otb and -T ttf -s: FontForge opens every glyph, every strike glyph
+    """-T otb, -T ttf -s and -T otf -s: FontForge opens every glyph, every strike glyph
     is the BDF driver's, and fc-query reads the OTB as it reads FontForge's
     OTB of the -s SFD."""
     import freetype
@@ -1118,12 +1118,13 @@ def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face):
                              theirs], capture_output=True)
     if result.returncode != 0 or not os.path.exists(theirs):
         raise Failure(f"FontForge made no {theirs}: {result.stderr.decode()[-300:]}")
-    for kind, options in (("otb", ["-T", "otb"]), ("ttf", ["-T", "ttf", "-s"])):
+    for kind, options in (("otb", ["-T", "otb"]), ("ttf", ["-T", "ttf", "-s"]),
+                          ("otf", ["-T", "otf", "-s"])):
         ours = os.path.join(folder, f"{font_name}-strike.{kind}")
         result = subprocess.run([tool, *options, "-o", ours, bdf], capture_output=True)
         if result.returncode != 0:
             raise Failure(f"{font_name}: {' '.join(options)}: {result.stderr.decode()}")
-        if kind == "ttf":
+        if kind != "otb":
             sanitized = subprocess.run(["ots-sanitize", ours], capture_output=True, text=True)
             if sanitized.returncode != 0:
                 raise Failure(f"{font_name}: ots-sanitize of -s: {sanitized.stdout}")
@@ -1133,17 +1134,17 @@ def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face):
             raise Failure(f"{font_name} {kind}: strikes at {sizes}")
         # Every glyph of the BDF; an OTB's empty .notdef has no bitmap to open.
         opened = fontforge_glyphs(ours)
-        if opened != len(info["glyphs"]) + (kind == "ttf"):
+        if opened != len(info["glyphs"]) + (kind != "otb"):
             raise Failure(f"{font_name} {kind}: FontForge opens {opened} glyphs")
         compare_faces(font_name, info, bdf_face, ours,
                       freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO, f"{kind} strike")
     query = ["fc-query", "-f", "%{family}|%{style}|%{weight}|%{slant}|%{spacing}|%{pixelsize}"]
-    got = subprocess.run(query + [ours.replace(".ttf", ".otb")], capture_output=True,
+    got = subprocess.run(query + [ours.replace(".otf", ".otb")], capture_output=True,
                          text=True).stdout
     want = subprocess.run(query + [theirs], capture_output=True, text=True).stdout
     if got != want:
         raise Failure(f"{font_name}: fc-query of the OTB {got!r}, FontForge's {want!r}")
-    phase(f"OTB and TrueType strike at {size} ppem, fc-query as FontForge's OTB")
+    phase(f"OTB, TrueType and OpenType strike at {size} ppem, fc-query as FontForge's OTB")
 
 
 def random_bdf(rng, path):
@@ -1271,7 +1272,8 @@ def check_sizes(tool, face, folder):
                         kind], capture_output=True, check=True)
     phase("OTB and TrueType with bitmaps generated")
     # The same fonts made directly.
-    direct = {"direct otb": ["-T", "otb"], "direct ttf": ["-T", "ttf", "-s"]}
+    direct = {"direct otb": ["-T", "otb"], "direct ttf": ["-T", "ttf", "-s"],
+              "direct otf": ["-T", "otf", "-s"]}
     for kind, options in direct.items():
         made[kind] = os.path.join(folder, f"{face}-{kind[7:]}.{kind[7:]}")
         subprocess.run([tool, *options, "-o", made[kind], *bdfs], capture_output=True, check=True)
