@@ -349,14 +349,11 @@ void put_subrs(std::string &to, const cff_state &cff, const std::vector<uint32_t
 
 bool cff_open(cff_state &cff, bool in_memory) {
   cff_close(cff);
-  cff.spool_fd = in_memory ? -1 : spool_file();
-  if (!in_memory && cff.spool_fd == -1) return false;
-  return output_open(cff.spool, cff.spool_fd, in_memory ? &cff.spool_text : nullptr);
+  return spool_open(cff.spool, cff.spool_fd, cff.spool_text, in_memory);
 }
 
 void cff_close(cff_state &cff) {
-  output_close(cff.spool);
-  if (cff.spool_fd != -1) close(cff.spool_fd);
+  spool_close(cff.spool, cff.spool_fd);
   cff = cff_state{};
 }
 

@@ -248,20 +248,18 @@ std::string post_table(const sfnt_state &font, const identity_record &identity) 
 
 bool sfnt_open(sfnt_state &font, bool in_memory) {
   sfnt_close(font);
-  font.spool_fd = in_memory ? -1 : spool_file();
-  if (!in_memory && font.spool_fd == -1) return false;
+  if (!spool_open(font.spool, font.spool_fd, font.spool_text, in_memory)) return false;
   if (!font.trace) font.trace = std::make_unique<trace_result>();
   // The .notdef glyph, empty, comes first: it starts and ends at 0.
   font.loca.assign(2, 0);
   font.advances.push_back(0);
   font.bearings.push_back(0);
-  return output_open(font.spool, font.spool_fd, in_memory ? &font.spool_text : nullptr);
+  return true;
 }
 
 void sfnt_close(sfnt_state &font) {
   cff_close(font.cff);
-  output_close(font.spool);
-  if (font.spool_fd != -1) close(font.spool_fd);
+  spool_close(font.spool, font.spool_fd);
   std::unique_ptr<trace_result> trace = std::move(font.trace);
   font = sfnt_state{};
   font.trace = std::move(trace);

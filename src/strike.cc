@@ -67,16 +67,24 @@ void write_ascii85(output &out, const uint8_t *bytes, size_t n) {
 
 } // namespace
 
+bool spool_open(output &spool, int &fd, std::string &text, bool in_memory) {
+  fd = in_memory ? -1 : spool_file();
+  if (!in_memory && fd == -1) return false;
+  return output_open(spool, fd, in_memory ? &text : nullptr);
+}
+
+void spool_close(output &spool, int fd) {
+  output_close(spool);
+  if (fd != -1) close(fd);
+}
+
 bool strike_open(strike_state &strike, bool in_memory) {
   strike_close(strike);
-  strike.spool_fd = in_memory ? -1 : spool_file();
-  if (!in_memory && strike.spool_fd == -1) return false;
-  return output_open(strike.spool, strike.spool_fd, in_memory ? &strike.spool_text : nullptr);
+  return spool_open(strike.spool, strike.spool_fd, strike.spool_text, in_memory);
 }
 
 void strike_close(strike_state &strike) {
-  output_close(strike.spool);
-  if (strike.spool_fd != -1) close(strike.spool_fd);
+  spool_close(strike.spool, strike.spool_fd);
   strike = strike_state{};
 }
 

@@ -84,6 +84,14 @@ void strike_take(strike_state &strike, const glyph_record &record);
 // once); -1 with errno set if it can't be made.
 int spool_file();
 
+// Opens a spool: an unnamed file (its descriptor in fd) when in_memory is
+// false, else the string text.  Returns false with errno set if it can't be
+// made.
+bool spool_open(output &spool, int &fd, std::string &text, bool in_memory);
+
+// Releases a spool's buffer and its file.
+void spool_close(output &spool, int fd);
+
 // Copies what a spool holds, its file fd or with fd -1 its string text, to
 // out; returns false with errno set if the file can't be read back.
 bool spool_copy(output &spool, int fd, std::string &text, output &out);
