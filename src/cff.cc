@@ -441,7 +441,7 @@ bool cff_table(cff_state &cff, const std::vector<uint16_t> &advances, int32_t em
   put_index(header, {name});
   // The top DICT's size does not depend on the offsets it holds.
   std::string top_dict;
-  const auto top = [&](uint32_t charset, uint32_t select, uint32_t array, uint32_t strings) {
+  const auto top = [&](uint32_t charset, uint32_t select, uint32_t array, uint32_t charstrings) {
     top_dict.clear();
     put_number(top_dict, 391);
     put_number(top_dict, 392);
@@ -453,12 +453,12 @@ bool cff_table(cff_state &cff, const std::vector<uint16_t> &advances, int32_t em
       put_number(top_dict, box[i]);
     top_dict += '\x05'; // FontBBox
     put_offset(top_dict, charset);
-    top_dict += '\x0f';
+    top_dict += '\x0f'; // charset
     put_offset(top_dict, select);
     top_dict += "\x0c\x25"; // FDSelect
     put_offset(top_dict, array);
     top_dict += "\x0c\x24"; // FDArray
-    put_offset(top_dict, strings);
+    put_offset(top_dict, charstrings);
     top_dict += '\x11'; // CharStrings
   };
   top(0, 0, 0, 0);
@@ -510,9 +510,9 @@ bool cff_table(cff_state &cff, const std::vector<uint16_t> &advances, int32_t em
   rest += font_dict(static_cast<uint32_t>(array + font_dict(0).size()));
   rest += private_dict;
   put_subrs(rest, cff, cff.local_bodies);
-  const uint32_t strings = here();
+  const uint32_t charstrings = here();
   put_index_head(rest, ends);
-  top(charset, select, array, strings);
+  top(charset, select, array, charstrings);
   front = header;
   put_index(front, {top_dict});
   front += rest;
