@@ -514,6 +514,12 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
   if (!direct && count > 1 && status == 0 &&
       finish_font(state, out, later, static_cast<size_t>(count - 1)))
     status = 1;
+  // A font of .notdef alone is refused by sanitizers as CFF and by FreeType
+  // as an OTB, and is of no use as any.
+  if (direct && status == 0 && state.sfnt.advances.size() == 1) {
+    fail(state, "The BDF has no glyph to make a font of.", no_line);
+    status = 1;
+  }
   if (direct && status == 0 && !sfnt_write(state.sfnt, state.header, out))
     status = spool_error(state, errno) != nullptr;
   output_close(discard);

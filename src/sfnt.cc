@@ -211,13 +211,18 @@ std::string cmap_table(std::vector<uint64_t> &cmap) {
   cmap.erase(std::unique(cmap.begin(), cmap.end(),
                          [](uint64_t a, uint64_t b) { return a >> 32 == b >> 32; }),
              cmap.end());
-  const std::string bmp = cmap_format4(cmap), all = cmap_format12(cmap);
-  const uint32_t first = 4 + 8 * 4, second = first + static_cast<uint32_t>(bmp.size());
+  // A font of no Unicode value has the format 4 subtable alone: a format
+  // 12 one of no group is refused by sanitizers.
+  const bool every_code = !cmap.empty();
+  const std::string bmp = cmap_format4(cmap), all = every_code ? cmap_format12(cmap) : "";
+  const uint32_t records = every_code ? 4 : 2;
+  const uint32_t first = 4 + 8 * records, second = first + static_cast<uint32_t>(bmp.size());
   std::string table;
   put16(table, 0);
-  put16(table, 4);
+  put16(table, records);
   for (const auto &[platform, encoding, offset] :
        {std::tuple{0u, 3u, first}, {0u, 4u, second}, {3u, 1u, first}, {3u, 10u, second}}) {
+    if (offset == second && !every_code) continue;
     put16(table, platform);
     put16(table, encoding);
     put32(table, offset);

@@ -1149,8 +1149,8 @@ def check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face):
 
 def random_bdf(rng, path):
     """A well-formed BDF of random cell, line, boxes, offsets, advances and
-    bits, some glyphs empty, at code points across the planes; returns its
-    pixel size and its glyphs' codes."""
+    bits, some glyphs empty, at code points across the planes (one font in
+    ten with no code at all); returns its pixel size and its glyphs' codes."""
     size = rng.randint(5, 40)
     ascent = rng.randint(1, size)
     descent = size - ascent
@@ -1159,6 +1159,7 @@ def random_bdf(rng, path):
     codes = sorted(rng.sample(population + list(range(0xE0000, 0x10FFFE, 4099)),
                               rng.randint(1, 24)))
     glyphs = []
+    unencoded = rng.random() < 0.1
     for code in codes:
         w, h = rng.choice([(0, 0), (rng.randint(1, 40), rng.randint(1, 40))])
         x, y = rng.randint(-6, 6), rng.randint(-descent - 4, ascent)
@@ -1169,7 +1170,7 @@ def random_bdf(rng, path):
             # Only the box's own columns may be set.
             bits &= ~((1 << (8 * row_bytes - w)) - 1) if w else 0
             rows.append(f"{bits:0{2 * row_bytes}X}" if row_bytes else "")
-        glyphs.append(f"STARTCHAR g{code:X}\nENCODING {code}\nSWIDTH 500 0\n"
+        glyphs.append(f"STARTCHAR g{code:X}\nENCODING {-1 if unencoded else code}\nSWIDTH 500 0\n"
                       f"DWIDTH {rng.randint(0, 40)} 0\nBBX {w} {h} {x} {y}\nBITMAP\n"
                       + "".join(r + "\n" for r in rows) + "ENDCHAR\n")
     with open(path, "w") as out:
@@ -1179,7 +1180,7 @@ def random_bdf(rng, path):
                   f"PIXEL_SIZE {size}\nFONT_ASCENT {ascent}\nFONT_DESCENT {descent}\n"
                   f"CHARSET_REGISTRY \"ISO10646\"\nCHARSET_ENCODING \"1\"\nENDPROPERTIES\n"
                   f"CHARS {len(glyphs)}\n" + "".join(glyphs) + "ENDFONT\n")
-    return size, codes
+    return size, [] if unencoded else codes
 
 
 def check_random_direct(tool, folder):

@@ -15,6 +15,9 @@ const std::string font = well_formed("FONT -misc-t-medium-r-normal--8-80-75-75-c
                                      "FONTBOUNDINGBOX 4 8 0 -2\nFONT_ASCENT 6\nFONT_DESCENT 2\n"
                                      "STARTCHAR A\nENCODING 65\nDWIDTH 4 0\nBBX 3 3 0 0\nBITMAP\n"
                                      "E0\nA0\nE0\nENDCHAR\n");
+const std::string no_glyph =
+    well_formed("FONT -misc-t-medium-r-normal--8-80-75-75-c-40-iso10646-1\n"
+                "FONTBOUNDINGBOX 4 8 0 -2\nFONT_ASCENT 6\nFONT_DESCENT 2\n");
 const std::string report = "Processed 1 glyphs of '[a-z.-]+' in [0-9.]+ seconds\\.\n";
 
 // The sfnt's first bytes: version 1.0 and ten tables.
@@ -34,6 +37,11 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string("OTTO\0\11", 6), report, 0},
         cli_case{"otf_with_strikes_made", "\"$Q\" -s -T otf font.bdf | head -c 6", font,
                  std::string("OTTO\0\14", 6), report, 0},
+        cli_case{"font_of_no_glyph_refused",
+                 "\"$Q\" -T otf -o none.otf font.bdf; echo $?; test -e none.otf || echo none",
+                 no_glyph, "1\nnone\n",
+                 "Processed 0 glyphs .*\nquadsmith: The BDF has no glyph to make a font of\\.\n",
+                 0},
         cli_case{"other_formats_refused", "\"$Q\" -T woff font.bdf", font, "",
                  "quadsmith: Invalid value for -T: ttf, otf and otb are the formats made\\.\n", 1},
         // An OTB has eleven tables, no glyf or loca; a TrueType font with
