@@ -223,11 +223,7 @@ bool read_spool(spool_reader &reader, void *to, size_t n) {
 // Makes each glyph's charstring in turn and hands it to each.
 bool each_charstring(cff_state &cff, const std::vector<uint16_t> &advances,
                      const std::function<void(const std::string &)> &each) {
-  if (!output_flush(cff.spool)) {
-    errno = cff.spool.error;
-    return false;
-  }
-  if (cff.spool_fd != -1 && lseek(cff.spool_fd, 0, SEEK_SET) == -1) return false;
+  if (!spool_rewind(cff.spool, cff.spool_fd)) return false;
   auto reader = std::make_unique<spool_reader>(cff);
   std::string charstring;
   const int32_t global_bias = subr_bias(cff.global_bodies.size()),

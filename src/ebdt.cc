@@ -53,10 +53,12 @@ std::string cropped(std::string_view image) {
   return out;
 }
 
-// The EBLC and EBDT tables of the strikes: per strike, one index subtable
-// of format 1 (offsets) for each run of consecutive glyph indexes, over
-// images of format 2 written in the order of their glyph indexes.
-void tables_of(strike_set &font, std::string &eblc, std::string &ebdt) {
+} // namespace
+
+void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
+  // A size of no glyph has no strike.  Each strike's index subtables cover
+  // runs of consecutive glyph indexes, its images written in their order.
+  std::erase_if(font.strikes, [](const sfnt_strike &strike) { return strike.glyphs.empty(); });
   put32(ebdt, 0x00020000);
   put32(eblc, 0x00020000);
   put32(eblc, static_cast<uint32_t>(font.strikes.size()));
@@ -73,6 +75,10 @@ void tables_of(strike_set &font, std::string &eblc, std::string &ebdt) {
     };
     std::vector<run> runs;
     const auto metrics = [&](size_t i) { return strike.data.substr(strike.glyphs[i].offset, 5); };
+    // Each image cropped once: for choosing the runs and for writing them.
+    std::vector<std::string> images;
+    for (const auto &g : strike.glyphs)
+      images.push_back(cropped(std::string_view(strike.data).substr(g.offset, g.length)));
     for (size_t i = 0; i < strike.glyphs.size();) {
       size_t end = i + 1;
       while (end < strike.glyphs.size() &&
@@ -86,9 +92,7 @@ void tables_of(strike_set &font, std::string &eblc, std::string &ebdt) {
           same++;
         size_t apart = 0;
         for (size_t k = j; k < same; k++)
-          apart += 2 + cropped(std::string_view(strike.data)
-                                   .substr(strike.glyphs[k].offset, strike.glyphs[k].length))
-                           .size();
+          apart += 2 + images[k].size();
         const bool constant = 28 + (same - j) * (strike.glyphs[j].length - 5) < apart;
         if (constant || j == i || runs.back().constant)
           runs.push_back({j, same, constant});
@@ -124,8 +128,7 @@ void tables_of(strike_set &font, std::string &eblc, std::string &ebdt) {
       // its images would pass them.
       uint32_t image_start = 0;
       for (size_t i = r.first; i < r.end; i++) {
-        const std::string image = cropped(
-            std::string_view(strike.data).substr(strike.glyphs[i].offset, strike.glyphs[i].length));
+        const std::string &image = images[i];
         if (i == r.first || ebdt.size() + image.size() - image_start > 0xFFFF) {
           if (i != r.first) {
             put16(subtables, static_cast<uint32_t>(ebdt.size() - image_start));
@@ -169,9 +172,8 @@ void tables_of(strike_set &font, std::string &eblc, std::string &ebdt) {
   eblc += arrays;
 }
 
-// FontForge's BDF table: each strike's BDF header lines and properties, so
-// that fontconfig finds a bitmap font's spacing.
-std::string bdf_of(const strike_set &font) {
+// fontconfig finds a bitmap font's spacing in this table, as FontForge writes it.
+std::string bdf_table(const strike_set &font) {
   std::string head, entries, strings;
   put16(head, 1);
   put16(head, static_cast<uint32_t>(font.strikes.size()));
@@ -200,8 +202,6 @@ std::string bdf_of(const strike_set &font) {
   put32(table, static_cast<uint32_t>(8 + 4 * font.strikes.size() + 10 * count));
   return table + head.substr(4) + entries + strings;
 }
-
-} // namespace
 
 void ebdt_property(strike_set &font, std::string_view name, std::string_view value,
                    bool header_line) {
@@ -266,14 +266,4 @@ void ebdt_glyph(strike_set &font, const glyph_record &record) {
   strike.max_before = strike.any ? std::max(strike.max_before, top) : top;
   strike.min_after = strike.any ? std::min(strike.min_after, bottom) : bottom;
   strike.any = true;
-}
-
-void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
-  // A size of no glyph has no strike.
-  std::erase_if(font.strikes, [](const sfnt_strike &strike) { return strike.glyphs.empty(); });
-  tables_of(font, eblc, ebdt);
-}
-
-std::string bdf_table(const strike_set &font) {
-  return bdf_of(font);
 }

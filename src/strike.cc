@@ -233,6 +233,14 @@ void strike_take(strike_state &strike, const glyph_record &record) {
   strike_glyph_end(strike);
 }
 
+bool spool_rewind(output &spool, int fd) {
+  if (!output_flush(spool)) {
+    errno = spool.error;
+    return false;
+  }
+  return fd == -1 || lseek(fd, 0, SEEK_SET) != -1;
+}
+
 bool spool_copy(output &spool, int fd, std::string &text, output &out) {
   if (fd == -1) {
     output_flush(spool);
@@ -240,11 +248,7 @@ bool spool_copy(output &spool, int fd, std::string &text, output &out) {
     text.clear();
     return true;
   }
-  if (!output_flush(spool)) {
-    errno = spool.error;
-    return false;
-  }
-  if (lseek(fd, 0, SEEK_SET) == -1) return false;
+  if (!spool_rewind(spool, fd)) return false;
   // The spool comes back through the output's own buffer, a piece at a time.
   for (;;) {
     char *to = output_reserve(out, 64 * 1024);

@@ -92,6 +92,10 @@ bool spool_open(output &spool, int &fd, std::string &text, bool in_memory);
 // Releases a spool's buffer and its file.
 void spool_close(output &spool, int fd);
 
+// Writes out what a spool buffers and, for a file, goes back to its start
+// to read it; returns false with errno set if either fails.
+bool spool_rewind(output &spool, int fd);
+
 // Copies what a spool holds, its file fd or with fd -1 its string text, to
 // out; returns false with errno set if the file can't be read back.
 bool spool_copy(output &spool, int fd, std::string &text, output &out);
