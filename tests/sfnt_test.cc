@@ -1,11 +1,7 @@
 // Fonts written directly (-T ttf, otf, otb).
 
-#include <cstring>
 #include <gtest/gtest.h>
 #include <string>
-#include <vector>
-
-#include "cff.h"
 
 #include "test_util.h"
 
@@ -32,11 +28,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "2>/dev/null; sleep 1; \"$Q\" -T $t font.bdf 2>/dev/null | cmp - a && echo same; "
                  "done",
                  font, "same\nsame\n", "", 0},
-        // CFF outlines: OTTO and nine tables, twelve with strikes.
+        // CFF outlines: OTTO and nine tables.
         cli_case{"otf_made", "\"$Q\" -T otf font.bdf | head -c 6", font,
                  std::string("OTTO\0\11", 6), report, 0},
-        cli_case{"otf_with_strikes_made", "\"$Q\" -s -T otf font.bdf | head -c 6", font,
-                 std::string("OTTO\0\14", 6), report, 0},
         cli_case{"font_of_no_glyph_refused",
                  "\"$Q\" -T otf -o none.otf font.bdf; echo $?; test -e none.otf || echo none",
                  no_glyph, "1\nnone\n",
@@ -59,49 +53,5 @@ INSTANTIATE_TEST_SUITE_P(
                  "bad.bdf; echo $?; cat t.ttf",
                  font, "1\nold\n", "quadsmith: Invalid bitmap row on line [0-9]+\\.\n", 0}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
-
-// Contours as the tracer gives them, clockwise squares: what the CFF
-// writer keeps of them, contours after joining and distinct bodies.
-struct contours_case {
-  const char *name;
-  std::vector<int16_t> xs, ys;
-  std::vector<uint16_t> ends;
-  size_t contours, bodies;
-};
-
-class cff_contours : public testing::TestWithParam<contours_case> {};
-
-TEST_P(cff_contours, join_at_corners_and_keep_bodies_once) {
-  const contours_case &c = GetParam();
-  cff_state cff;
-  ASSERT_TRUE(cff_open(cff, true));
-  cff_take(cff, c.xs.data(), c.ys.data(), c.ends.data(), c.ends.size());
-  output_flush(cff.spool);
-  uint16_t kept = 0;
-  std::memcpy(&kept, cff.spool_text.data(), sizeof kept);
-  EXPECT_EQ(kept, c.contours);
-  EXPECT_EQ(cff.uses.size(), c.bodies);
-  cff_close(cff);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    cff, cff_contours,
-    testing::Values(
-        contours_case{
-            "apart_and_alike", {0, 0, 1, 1, 3, 3, 4, 4}, {0, 1, 1, 0, 0, 1, 1, 0}, {3, 7}, 2, 1},
-        contours_case{"touching_at_a_corner",
-                      {0, 0, 1, 1, 1, 1, 2, 2},
-                      {0, 1, 1, 0, 1, 2, 2, 1},
-                      {3, 7},
-                      1,
-                      1},
-        contours_case{"three_in_a_diagonal",
-                      {0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3},
-                      {0, 1, 1, 0, 1, 2, 2, 1, 2, 3, 3, 2},
-                      {3, 7, 11},
-                      1,
-                      1},
-        contours_case{"empty", {}, {}, {}, 0, 0}),
-    [](const testing::TestParamInfo<contours_case> &info) { return info.param.name; });
 
 } // namespace
