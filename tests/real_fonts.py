@@ -1624,13 +1624,16 @@ def check_family(tool, folder):
         print(f"{member}: {family} | {style} | {psname}")
 
 
+# The fonts made directly, whose bytes are held too.
+DIRECT_MODES = ("-T ttf", "-T otf", "-T otb", "-T ttf -s", "-T otf -s")
 # Conversions whose bytes must not change: fonts and modes, each held to the
 # SHA-256 of its standard output and of its standard error, seconds aside.
 DIGEST_CASES = [(font, mode) for font in
                 ("fixed-6x13", "fixed-9x15", "fixed-10x20", "terminus-12n", "terminus-32b",
                  "helvR12", "k14", "koi12x24b_c", "spleen-12x24", "jksp40", "unifont")
-                for mode in ("", "-m", "-b", "-b -m", "-s -m")] + [
-    ("terminus-n", "-s -m"), ("spleen", "-s -m"), ("spleen", "-s")]
+                for mode in ("", "-m", "-b", "-b -m", "-s -m") + DIRECT_MODES] + [
+    (sizes, mode) for sizes in ("terminus-n", "spleen")
+    for mode in ("-s -m", "-T otb", "-T ttf -s", "-T otf -s")] + [("spleen", "-s")]
 DIGESTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data", "digests.txt")
 
 
