@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "glyph.h"
+#include "bdf/glyph.h"
 
 namespace {
 

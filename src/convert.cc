@@ -7,9 +7,9 @@
 #include <ctime>
 #include <utility>
 
-#include "bdf.h"
+#include "bdf/bdf.h"
 #include "report.h"
-#include "sfd_text.h"
+#include "font/sfd_text.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <string_view>
 
-#include "glyph.h"
-#include "header.h"
-#include "identity.h"
-#include "io.h"
-#include "sfnt.h"
-#include "strike.h"
-#include "structure.h"
+#include "bdf/glyph.h"
+#include "sfd/header.h"
+#include "bdf/identity.h"
+#include "io/io.h"
+#include "sfnt/sfnt.h"
+#include "sfd/strike.h"
+#include "bdf/structure.h"
 
 // Why a run failed, made in one place and said once by the caller.
 struct conversion_error {

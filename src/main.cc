@@ -17,10 +17,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "bdf.h"
-#include "compat.h"
-#include "outfile.h"
-#include "sfd_text.h"
+#include "bdf/bdf.h"
+#include "io/compat.h"
+#include "io/outfile.h"
+#include "font/sfd_text.h"
 
 #ifndef QUADSMITH_VERSION
 #define QUADSMITH_VERSION "0.0.0"

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "compat.h"
+#include "io/compat.h"
 #include "convert.h"
-#include "sfd_text.h"
+#include "font/sfd_text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "bdf.h"
+#include "bdf/bdf.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "sfnt.h"
-#include "sfnt_bytes.h"
+#include "sfnt/sfnt.h"
+#include "sfnt/sfnt_bytes.h"
 
 namespace {
 

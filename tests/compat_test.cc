@@ -1,4 +1,4 @@
-#include "compat.h"
+#include "io/compat.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "glyph.h"
+#include "bdf/glyph.h"
 #include "test_util.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "glyph.h"
+#include "bdf/glyph.h"
 
 #include <gtest/gtest.h>
 #include <random>

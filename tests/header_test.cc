@@ -1,4 +1,4 @@
-#include "header.h"
+#include "sfd/header.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>

@@ -6,7 +6,7 @@
 #include <string>
 #include <sys/resource.h>
 
-#include "io.h"
+#include "io/io.h"
 #include "test_util.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "identity.h"
+#include "bdf/identity.h"
 #include "test_util.h"
 
 namespace {

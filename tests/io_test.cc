@@ -1,4 +1,4 @@
-#include "io.h"
+#include "io/io.h"
 
 #include <gtest/gtest.h>
 #include <string>

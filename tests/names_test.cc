@@ -1,4 +1,4 @@
-#include "names.h"
+#include "font/names.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "io.h"
+#include "io/io.h"
 #include "test_util.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "agl.h"
-#include "sfd_text.h"
+#include "bdf/agl.h"
+#include "font/sfd_text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "bdf.h"
+#include "bdf/bdf.h"
 
 // The fixed SFD texts: the outline preamble written at BITMAP, the end of a
 // glyph record written at ENDCHAR, and the closing lines of the document.

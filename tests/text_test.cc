@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "charset.h"
-#include "names.h"
+#include "bdf/charset.h"
+#include "font/names.h"
 #include "test_util.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "trace.h"
+#include "font/trace.h"
 
 #include <gtest/gtest.h>
 #include <map>

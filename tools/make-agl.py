@@ -1,10 +1,10 @@
 #!/usr/bin/python3
-"""Writes src/agl_names.inc, the Adobe Glyph List as a sorted table of
+"""Writes src/bdf/agl_names.inc, the Adobe Glyph List as a sorted table of
 names and Unicode values, from the copy of the list that fontTools ships
 (python3-fonttools).  A name of several values takes the one the AGL for
 New Fonts gives it, else the first.
 
-Run as: tools/make-agl.py > src/agl_names.inc
+Run as: tools/make-agl.py > src/bdf/agl_names.inc
 """
 import fontTools
 from fontTools.agl import AGL2UV, LEGACY_AGL2UV
