@@ -25,36 +25,6 @@ bool several_sizes(const conversion_state &state) {
   return state.glyph.sizes != nullptr;
 }
 
-// Fills the run's error with a conversion error's message, said once by
-// the caller.  With the BDF's own reading it names the line it is about,
-// "Invalid value for ENCODING on line 12.", and with several operands its
-// file too; a message that names its files itself (no_line) stands as it is.
-const char *fail(conversion_state &state, const char *message, unsigned long line) {
-  conversion_error &error = state.error;
-  error.failed = error.fatal = true;
-  const std::string_view text(message);
-  if (!state.options.bdf || line == no_line) {
-    std::snprintf(error.text, sizeof error.text, "%s", message);
-    return error.text;
-  }
-  const bool several = several_sizes(state);
-  std::snprintf(error.text, sizeof error.text, "%s%s%s%.*s on line %lu.", several ? "'" : "",
-                several ? state.input_name : "", several ? "': " : "",
-                static_cast<int>(text.size() - 1), message, line);
-  return error.text;
-}
-
-// Fills the run's error with a failed write or read of the strike's spool,
-// with its reason, and with several operands the file it was reading.
-const char *spool_error(conversion_state &state, int error) {
-  const bool several = several_sizes(state);
-  state.error.failed = state.error.fatal = true;
-  std::snprintf(state.error.text, sizeof state.error.text,
-                "%s%s%sCan't write or read the strike's spool: %s.", several ? "'" : "",
-                several ? state.input_name : "", several ? "': " : "", std::strerror(error));
-  return state.error.text;
-}
-
 // Fills the run's error with a read or write error, said as it stands.
 void plain_error(conversion_state &state, const char *what, const char *name, const char *reason) {
   conversion_error &error = state.error;
@@ -78,16 +48,7 @@ void keep_for_strike(conversion_state &state, keyword code, const bdf_line &line
            code != KW_COMMENT && !line.first.empty())
     name = line.first;
   if (name.empty()) return;
-  if (state.options.format == FORMAT_SFD)
-    strike_property(state.strike, name, value, header_line);
-  else
-    ebdt_property(state.sfnt.strikes, name, value, header_line);
-}
-
-// True while the run reads its first operand, the one whose header and
-// records are written.
-bool is_first_size(const conversion_state &state) {
-  return state.glyph.sizes == nullptr || state.sizes.master;
+  state.writer->property(state, name, value, header_line);
 }
 
 // The header of a font read with -b, once every property is known: the
@@ -140,17 +101,8 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
     state.version_cut = font.version_cut;
   }
   state.info.ascent = bdf_font_scale(glyph, static_cast<float>(font.units_per_pixel));
-  // FontForge puts a strike at the sum of its ascent and descent, so they
-  // share the pixel size as the em's do.
-  if (state.options.strike)
-    strike_metrics(state.strike, font.pixel_size, font.em_ascent, font.em_descent);
   state.info.chars = value;
-  if (state.options.format != FORMAT_SFD) {
-    if (is_first_size(state)) state.header = font;
-    if (state.options.strike)
-      ebdt_start(state.sfnt.strikes, font.pixel_size, font.em_ascent, font.em_descent);
-  }
-  write_bdf_header(out, state.info, font);
+  state.writer->header(state, out, font);
   state.info.chars = {};
   state.identity = font_identity{};
   return nullptr;
@@ -171,9 +123,9 @@ const char *default_mode_line(conversion_state &state, output &out, std::string_
   glyph_state &glyph = state.glyph;
   font_info &info = state.info;
   // Merged outlines are written before anything else is, and before the cell changes.
-  if (state.options.merge && facts(code).writes_output) flush_outline(glyph, out);
+  if (state.options.merge && facts(code).writes_output) sfd_flush(state.sfd, out);
   switch (code) {
-  case KW_NONE: return bitmap_row_action(glyph, out, line.first, state.options);
+  case KW_NONE: sfd_row(state.sfd, glyph, out, line.first, state.options.merge); return nullptr;
   case KW_FAMILY_NAME: return family_name_action(info, state.owned, value);
   case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, false);
   case KW_FONT_VERSION: return owned_property_action(&info.version, value, false);
@@ -185,10 +137,13 @@ const char *default_mode_line(conversion_state &state, output &out, std::string_
   case KW_FONT_DESCENT:
     return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
                               "Invalid value for FONT_DESCENT.", state.options);
-  case KW_STARTCHAR: startchar_action(glyph, out, value, state.options); return nullptr;
-  case KW_ENCODING: encoding_action(out, value); return nullptr;
-  case KW_BITMAP: return bitmap_action(glyph, out, info.ascent, state.options);
-  case KW_ENDCHAR: endchar_action(glyph, out, state.options); return nullptr;
+  case KW_STARTCHAR: sfd_startchar(state.sfd, glyph, out, value); return nullptr;
+  case KW_ENCODING: sfd_encoding(out, value); return nullptr;
+  case KW_BITMAP: sfd_bitmap(state.sfd, glyph, out, info.ascent); return nullptr;
+  case KW_ENDCHAR:
+    sfd_endchar(state.sfd, glyph, out, state.options.merge);
+    endchar_action(glyph);
+    return nullptr;
   // The keywords of the BDF's own reading are never recognized here.
   case KW_BBX:
   case KW_DWIDTH:
@@ -260,49 +215,45 @@ const char *header_line(conversion_state &state, output &out, keyword code, bdf_
   return nullptr;
 }
 
-// Hands a whole glyph to the font made directly: the first size's glyphs
-// and the glyphs only a later size has become the font's, each size's
-// bitmaps its strike.
-const char *font_glyph(conversion_state &state) {
-  const glyph_record &record = *state.glyph.record;
-  const size_set *sizes = state.glyph.sizes;
-  const bool later = sizes != nullptr && !sizes->master;
-  const int32_t unit = state.header.units_per_pixel;
-  if (!later || record.added) {
-    const int64_t width =
-        later ? sizes_width(*sizes, record.advance) : int64_t{record.advance} * unit;
-    if (const char *message = sfnt_take(state.sfnt, record, unit, static_cast<int32_t>(width),
-                                        !later && state.options.format != FORMAT_OTB))
-      return message;
-  }
-  if (state.options.strike) ebdt_glyph(state.sfnt.strikes, record);
-  return nullptr;
-}
-
-// A line of a glyph before its rows.
+// A line of a glyph before its rows, and its end.
 const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_line &line,
                        std::string_view value) {
   glyph_state &glyph = state.glyph;
   if (code == KW_STARTCHAR) {
-    startchar_action(glyph, out, value, state.options);
+    startchar_action(glyph, value);
     return nullptr;
   }
-  if (code == KW_ENCODING) return bdf_encoding_action(glyph, out, value);
-  if (code == KW_BITMAP) return bitmap_action(glyph, out, state.info.ascent, state.options);
+  if (code == KW_ENCODING) {
+    if (const char *message = bdf_encoding_action(glyph, value)) return message;
+    state.writer->record(state, out);
+    return nullptr;
+  }
+  if (code == KW_BITMAP) {
+    if (const char *message = bitmap_action(glyph)) return message;
+    state.writer->bitmap(state, out);
+    return nullptr;
+  }
   if (code == KW_ENDCHAR) {
     const bool drawn = glyph.in_bitmap;
-    endchar_action(glyph, out, state.options);
-    // The writers that take a glyph whole get it once it is read.
-    if (drawn && glyph.strike != nullptr && state.options.format == FORMAT_SFD)
-      strike_take(*glyph.strike, *glyph.record);
     if (drawn && glyph.sizes != nullptr) sizes_take(*glyph.sizes, *glyph.record);
-    if (drawn && state.options.format != FORMAT_SFD) return font_glyph(state);
-    return nullptr;
+    const char *message = state.writer->glyph(state, out, drawn);
+    endchar_action(glyph);
+    return message;
   }
   // A glyph's own box and advance count before its bitmap only.
   if (glyph.in_bitmap) return nullptr;
   if (code == KW_BBX) return bbx_action(glyph, line, state.limit, sizeof state.limit);
   return dwidth_action(glyph, line, state.limit, sizeof state.limit);
+}
+
+// A row of an open bitmap, read into the glyph's record; a glyph up to 32
+// columns wide is drawn as it comes, a wider one at its end.
+const char *row_line(conversion_state &state, output &out, std::string_view row) {
+  glyph_state &glyph = state.glyph;
+  const char *message = nullptr;
+  const uint32_t *words = hex_row_action(glyph, row, &message);
+  if (words != nullptr && glyph.box.width <= slab_columns) state.writer->row(state, out, words[0]);
+  return message;
 }
 
 // A line read as BDF (-b): its structure checked, then handed on by the
@@ -317,7 +268,7 @@ const char *bdf_mode_line(conversion_state &state, output &out, std::string_view
   // rows of no digits: empty lines.
   if (state.structure.section == SECTION_BITMAP &&
       (is_hex_row(line.text) || (line.text.empty() && state.glyph.box.width == 0)))
-    return hex_row_action(state.glyph, out, line.text, state.options);
+    return row_line(state, out, line.text);
   keyword code = parse_keyword(line, true);
   // Among the properties a keyword of the file's own structure is just the
   // name of another property: a real font has one called CHARS.
@@ -327,9 +278,12 @@ const char *bdf_mode_line(conversion_state &state, output &out, std::string_view
   const std::string_view value = bdf_value(line);
   if (const char *message = structure_line(state.structure, code, line, value)) return message;
   if (state.options.strike) keep_for_strike(state, code, line, value);
-  if (state.options.merge && facts(code).writes_output) flush_outline(state.glyph, out);
+  if (state.options.merge && facts(code).writes_output) state.writer->flush(state, out);
   switch (facts(code).role) {
-  case ROLE_ROW: return bitmap_row_action(state.glyph, out, trimmed(line.text), state.options);
+  case ROLE_ROW:
+    if (!state.glyph.in_bitmap) return nullptr;
+    return is_hex_row(trimmed(line.text)) ? row_line(state, out, trimmed(line.text))
+                                          : "Invalid bitmap row.";
   case ROLE_STRUCTURE: return nullptr; // checked, and nothing to write
   case ROLE_IDENTITY: return identity_line(state, code, value);
   case ROLE_CHARSET:
@@ -347,6 +301,7 @@ void next_size(conversion_state &state, strike_state &strike) {
   state.sizes.master = false;
   state.sizes.added = 0;
   reset_face(state.glyph);
+  reset_sfd_glyph(state.sfd);
   // The names of the command line stay; what the first size's properties gave goes.
   const std::string_view name = state.info.name, psname = state.info.psname;
   release_font_info(state.info, state.owned);
@@ -403,25 +358,59 @@ int memory_error(conversion_state &state) {
 
 } // namespace
 
+bool is_first_size(const conversion_state &state) {
+  return state.glyph.sizes == nullptr || state.sizes.master;
+}
+
+const char *fail(conversion_state &state, const char *message, unsigned long line) {
+  conversion_error &error = state.error;
+  error.failed = error.fatal = true;
+  const std::string_view text(message);
+  if (!state.options.bdf || line == no_line) {
+    std::snprintf(error.text, sizeof error.text, "%s", message);
+    return error.text;
+  }
+  const bool several = several_sizes(state);
+  std::snprintf(error.text, sizeof error.text, "%s%s%s%.*s on line %lu.", several ? "'" : "",
+                several ? state.input_name : "", several ? "': " : "",
+                static_cast<int>(text.size() - 1), message, line);
+  return error.text;
+}
+
+// A spool's failure names, with several operands, the file being read.
+const char *spool_error(conversion_state &state, int error) {
+  const bool several = several_sizes(state);
+  state.error.failed = state.error.fatal = true;
+  std::snprintf(state.error.text, sizeof state.error.text,
+                "%s%s%sCan't write or read the strike's spool: %s.", several ? "'" : "",
+                several ? state.input_name : "", several ? "': " : "", std::strerror(error));
+  return state.error.text;
+}
+
 const char *convert_line(conversion_state &state, output &out, std::string_view raw) {
   return state.options.bdf ? bdf_mode_line(state, out, raw) : default_mode_line(state, out, raw);
 }
 
 const char *convert_operand(conversion_state &state, line_reader &reader, output &out) {
+  // The writer is chosen once a run, by its options.
+  if (state.writer == nullptr) {
+    state.writer = state.options.format == FORMAT_SFD ? &sfd_writer : &sfnt_writer;
+    state.glyph.strikes = state.options.strike;
+  }
   std::string_view raw;
   // Once a write has failed nothing more can reach the output, so the rest
   // of the input is not worth reading.
   while (out.error == 0 && next_line(reader, &raw)) {
     state.line = reader.lines;
     if (const char *message = convert_line(state, out, raw)) {
-      flush_outline(state.glyph, out);
+      state.writer->flush(state, out);
       // A message about a property named earlier names that property's line.
       return fail(state, message, state.error_line != 0 ? state.error_line : reader.lines);
     }
     // A full $TMPDIR is said when it happens, not after the whole font.
     if (state.strike.spool.error != 0) return spool_error(state, state.strike.spool.error);
   }
-  flush_outline(state.glyph, out);
+  state.writer->flush(state, out);
   if (reader.error != 0 || out.error != 0) return nullptr;
   if (state.options.bdf)
     if (const char *message = structure_end(state.structure))
@@ -429,21 +418,10 @@ const char *convert_operand(conversion_state &state, line_reader &reader, output
   return nullptr;
 }
 
-const char *finish_font(conversion_state &state, output &out, strike_state *later, size_t count) {
-  output_write(out, "EndChars\n");
-  // A size of no glyph has no strike: FontForge can't write one.
-  if (state.options.strike && state.strike.glyphs > 0 && !strike_write(state.strike, out))
-    return spool_error(state, errno);
-  for (size_t i = 0; i < count; i++)
-    if (later[i].glyphs > 0 && !strike_write(later[i], out)) return spool_error(state, errno);
-  output_write(out, "EndSplineFont\n");
-  return nullptr;
-}
-
 const char *convert(conversion_state &state, line_reader &reader, output &out) {
   if (const char *message = convert_operand(state, reader, out)) return message;
   if (reader.error != 0 || out.error != 0) return nullptr;
-  return finish_font(state, out, nullptr, 0);
+  return state.writer->finish(state, out, nullptr, 0);
 }
 
 bool start_font(conversion_state &state, bool in_memory) {
@@ -455,7 +433,6 @@ bool start_font(conversion_state &state, bool in_memory) {
 }
 
 bool start_strike(conversion_state &state, bool in_memory) {
-  state.glyph.strike = &state.strike;
   return strike_open(state.strike, in_memory);
 }
 
@@ -470,6 +447,8 @@ void reset_state(conversion_state &state) {
   release_font_info(state.info, state.owned);
   state.sizes = size_set{};
   reset_glyph_state(state.glyph);
+  reset_sfd_glyph(state.sfd);
+  state.writer = nullptr;
   // The spool of the last run starts over empty, of the same kind.
   if (state.options.strike) start_strike(state, state.strike.spool_fd == -1);
   if (state.options.format != FORMAT_SFD) start_font(state, state.sfnt.spool_fd == -1);
@@ -484,19 +463,19 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
                   const char *const *names, strike_state *later, int count, output &out,
                   FILE *errors) {
   output discard;
-  // A font made directly is written at the end; the SFD the reading makes
-  // on the way goes nowhere.
-  const bool direct = state.options.format != FORMAT_SFD;
-  if (!reader_open_fd(reader, fds[0]) ||
-      ((count > 1 || direct) && !output_open(discard, -1, nullptr)))
+  // Only the first size's records are written; a later size's text goes nowhere.
+  if (!reader_open_fd(reader, fds[0]) || (count > 1 && !output_open(discard, -1, nullptr)))
     return memory_error(state);
   discard.discard = true;
   if (count > 1) {
     state.glyph.sizes = &state.sizes;
     state.sizes.master_name = names[0];
-    state.sizes.records = direct ? &discard : &out;
+    state.sizes.records = &out;
   }
-  int status = run_operand(state, reader, direct ? discard : out, errors, count == 1 && !direct);
+  state.writer = state.options.format == FORMAT_SFD ? &sfd_writer : &sfnt_writer;
+  state.glyph.strikes = state.options.strike;
+  const bool closed = count == 1 && state.writer->streams;
+  int status = run_operand(state, reader, out, errors, closed);
   // Each later size adds its strike, and records for the glyphs the first lacks.
   for (int i = 1; i < count && status == 0; i++) {
     strike_state &strike = later[i - 1];
@@ -511,17 +490,9 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
     strike_rest(state.strike);
     std::swap(state.strike, strike);
   }
-  if (!direct && count > 1 && status == 0 &&
-      finish_font(state, out, later, static_cast<size_t>(count - 1)))
+  if (!closed && status == 0 &&
+      state.writer->finish(state, out, later, static_cast<size_t>(count - 1)))
     status = 1;
-  // A font of .notdef alone is refused by sanitizers as CFF and by FreeType
-  // as an OTB, and is of no use as any.
-  if (direct && status == 0 && state.sfnt.advances.size() == 1) {
-    fail(state, "The BDF has no glyph to make a font of.", no_line);
-    status = 1;
-  }
-  if (direct && status == 0 && !sfnt_write(state.sfnt, state.header, out))
-    status = spool_error(state, errno) != nullptr;
   output_close(discard);
   return status;
 }

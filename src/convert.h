@@ -8,12 +8,14 @@
 #include <string_view>
 
 #include "bdf/glyph.h"
+#include "sfd/sfd_glyph.h"
 #include "sfd/header.h"
 #include "bdf/identity.h"
 #include "io/io.h"
 #include "sfnt/sfnt.h"
 #include "sfd/strike.h"
 #include "bdf/structure.h"
+#include "writer.h"
 
 // Why a run failed, made in one place and said once by the caller.
 struct conversion_error {
@@ -30,8 +32,10 @@ constexpr unsigned long no_line = ULONG_MAX;
 // Everything one conversion run changes.
 struct conversion_state {
   conversion_options options;
+  const font_writer *writer = nullptr; // -b: chosen once from the options
   font_info info;
   glyph_state glyph;
+  sfd_glyph_state sfd; // the SFD text of the glyphs
   structure_state structure; // -b
   font_identity identity;    // -b
   strike_state strike;       // -s
@@ -54,6 +58,19 @@ struct conversion_state {
   const char *output_name = nullptr;
 };
 
+// True while the run reads its first operand, the one whose header and
+// records are written.
+bool is_first_size(const conversion_state &state);
+
+// Fills the run's error with a conversion error's message, said once by
+// the caller; under -b it names the line it is about (no_line: none) and
+// with several operands its file.  Returns the error's text.
+const char *fail(conversion_state &state, const char *message, unsigned long line);
+
+// Fills the run's error with a failed write or read of a spool, with its
+// reason; returns the error's text.
+const char *spool_error(conversion_state &state, int error);
+
 // Handles one input line as read, line feed included; returns the message
 // of a conversion error, else nullptr.
 const char *convert_line(conversion_state &state, output &out, std::string_view raw);
@@ -65,10 +82,6 @@ const char *convert(conversion_state &state, line_reader &reader, output &out);
 
 // Converts every line of reader, as convert does, but writes no closing lines.
 const char *convert_operand(conversion_state &state, line_reader &reader, output &out);
-
-// Writes the closing lines of the font with its strike and the count
-// strikes of later sizes; returns the message of a spool that can't be read.
-const char *finish_font(conversion_state &state, output &out, strike_state *later, size_t count);
 
 // Makes the run collect the font's glyphs (-T) in a spool, a temporary
 // file or with in_memory a string; returns false with errno set if it

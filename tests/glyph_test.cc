@@ -1,4 +1,5 @@
 #include "bdf/glyph.h"
+#include "sfd/rows.h"
 
 #include <gtest/gtest.h>
 #include <random>

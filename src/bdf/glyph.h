@@ -10,23 +10,10 @@
 #include "bdf/identity.h"
 #include "io/io.h"
 #include "font/names.h"
-#include "sfd/outline.h"
 #include "font/record.h"
-#include "sfd/rows.h"
 #include "bdf/sizes.h"
-#include "sfd/strike.h"
 
-// The top edges of the pixel rows from the ascent down and up, each one
-// step from the last as the pen walks, so that a glyph's box far from the
-// baseline costs one look-up.
-struct pen_grid {
-  static constexpr int32_t reach = 2304; // steps each way, past any box the limits allow
-  float origin = 0.0f;
-  float step = 0.0f;
-  std::unique_ptr<float[]> tops; // 2 * reach + 1 of them, origin in the middle
-};
-
-// Conversion state of the glyph actions.
+// What the reader knows of the font's cell and of the open glyph.
 struct glyph_state {
   uint32_t width = 0;  // cell width in pixels, 1 to 32 once accepted (-b: to 1024)
   uint32_t height = 0; // cell height in pixels, 1 to 64 once accepted (-b: to 1024)
@@ -34,10 +21,7 @@ struct glyph_state {
   float ystep = 64.0f; // font units per pixel vertically
   uint32_t mask = 0;   // the row bit of the leftmost pixel
   bool in_bitmap = false;
-  float pen_y = 0.0f;   // top edge of the next bitmap row
-  uint64_t glyphs = 0;  // BITMAP lines seen
-  uint64_t unnamed = 0; // glyphs given a name of their own
-  pixel_texts texts;
+  uint64_t glyphs = 0; // BITMAP lines seen
   // The BDF's own geometry (-b): the offsets of the font's box, the font's
   // ascent and descent in pixels (-1 while unset), the box and advance a
   // glyph gives itself before its bitmap, and the box of the open bitmap.
@@ -55,11 +39,10 @@ struct glyph_state {
   font_charset charset;
   glyph_namer names;
   int32_t unicode = -1;                 // the open glyph's Unicode value
-  strike_state *strike = nullptr;       // -s: where each glyph's bitmap goes too
+  int32_t advance_units = 0;            // -b: the open glyph's advance in font units
+  bool strikes = false;                 // -s: each glyph must fit a strike
   size_set *sizes = nullptr;            // -s with several operands: the sizes read together
   std::unique_ptr<glyph_record> record; // -b: the open glyph, made once
-  pen_grid pens;
-  outline_band band; // merged outlines
 };
 
 // Takes the cell size from the tokens behind FONTBOUNDINGBOX, with bdf
@@ -93,16 +76,15 @@ font_pixels bdf_font_pixels(const glyph_state &state);
 // units, where the rows of glyphs start.
 int32_t bdf_font_scale(glyph_state &state, float step);
 
-// Writes the start of a glyph record and forgets the last glyph's box; a
-// glyph without a name gets one of its own.  With bdf structure the record
-// waits for the glyph's Unicode value.
-void startchar_action(glyph_state &state, output &out, std::string_view name,
-                      const conversion_options &options);
+// Starts a glyph under -b and forgets the last glyph's box: its record
+// waits for the glyph's Unicode value, which its name may be made of.
+void startchar_action(glyph_state &state, std::string_view name);
 
-// Writes the Encoding line of a glyph record from an ENCODING value read as
-// a number and mapped through the font's charset to Unicode; returns the
-// message of a value that is no number.
-const char *bdf_encoding_action(glyph_state &state, output &out, std::string_view value);
+// Opens the glyph's record from an ENCODING value read as a number and
+// mapped through the font's charset to Unicode: its name, Unicode value,
+// index and whether a later size adds it.  Returns the message of a value
+// that is no number.
+const char *bdf_encoding_action(glyph_state &state, std::string_view value);
 
 // Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value;
 // returns the message of one too long to be a charset's name.
@@ -121,37 +103,17 @@ void reset_glyph_state(glyph_state &state);
 // but the glyph names given out, the strike and the sizes stay.
 void reset_face(glyph_state &state);
 
-// Writes the Encoding line of a glyph record.
-void encoding_action(output &out, std::string_view value);
+// Opens a bitmap block under -b at the glyph's box, which every glyph has,
+// and counts the glyph.  A box or advance beyond the 16 bits of a font unit
+// is an error, whose message is returned.
+const char *bitmap_action(glyph_state &state);
 
-// Opens a bitmap block: writes the outline preamble, counts the glyph and
-// puts the pen at the ascent, or with bdf geometry at the top of the
-// glyph's box on the pen grid that starts at the ascent.  With bdf geometry
-// a box or advance beyond the 16 bits of a font unit is an error, whose
-// message is returned.
-const char *bitmap_action(glyph_state &state, output &out, int32_t ascent,
-                          const conversion_options &options);
+// Ends the glyph; returns true where a bitmap block was open.
+bool endchar_action(glyph_state &state);
 
-// Closes the bitmap block and the glyph record; a wide glyph's rows are
-// drawn first.
-void endchar_action(glyph_state &state, output &out, const conversion_options &options);
-
-// Draws one row line of an open bitmap block from its first token, or with
-// merge adds it to the rows to trace, and moves the pen down; does nothing
-// outside a block.  With bdf structure the row is the whole line without
-// blanks around it, and a row that is no hexadecimal number, is wider than
-// the glyph's box or is one too many is an error, whose message is returned.
-const char *bitmap_row_action(glyph_state &state, output &out, std::string_view row,
-                              const conversion_options &options);
-
-
-// Draws a row of an open bitmap block read as BDF, which is_hex_row
-// accepts; a row wider than the glyph's box or one too many is an error,
-// whose message is returned.
-const char *hex_row_action(glyph_state &state, output &out, std::string_view row,
-                           const conversion_options &options);
-
-// Writes the merged outline of the rows collected so far, if any.
-void flush_outline(glyph_state &state, output &out);
+// Reads a row of an open bitmap block as BDF, which is_hex_row accepts,
+// into the record; returns its words, or nullptr with *message set for a
+// row wider than the glyph's box or one too many.
+const uint32_t *hex_row_action(glyph_state &state, std::string_view row, const char **message);
 
 

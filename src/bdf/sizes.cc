@@ -71,14 +71,6 @@ int64_t sizes_width(const size_set &sizes, int32_t advance) {
   return (2 * advance * em + size) / (2 * size);
 }
 
-void sizes_end_record(size_set &sizes, int32_t advance) {
-  output &out = *sizes.records;
-  sizes.added++;
-  output_write(out, "Width: ");
-  output_number(out, sizes_width(sizes, advance));
-  output_write(out, "\nFlags: W\nLayerCount: 2\nEndChar\n\n");
-}
-
 void sizes_count_advance(size_set &sizes, int32_t advance) {
   if (advance >= 0 && advance < 1024) sizes.advances[advance]++;
 }
@@ -106,5 +98,5 @@ bool sizes_end_operand(size_set &sizes, int32_t ascent, int32_t descent, size_me
 
 void sizes_take(size_set &sizes, const glyph_record &record) {
   sizes_count_advance(sizes, record.advance);
-  if (!sizes.master && record.added) sizes_end_record(sizes, record.advance);
+  if (!sizes.master && record.added) sizes.added++;
 }

@@ -83,10 +83,6 @@ bool sizes_end_operand(size_set &sizes, int32_t ascent, int32_t descent, size_me
 // A later operand's advance in pixels as a width in the first operand's units.
 int64_t sizes_width(const size_set &sizes, int32_t advance);
 
-// Ends the record of an added glyph, whose start the glyph actions wrote:
-// its advance in pixels of the operand's size, and no outline.
-void sizes_end_record(size_set &sizes, int32_t advance);
-
-// Takes a whole glyph of an operand: counts its advance and, for a later
-// size's glyph the first lacks, ends its record.
+// Takes a whole glyph of an operand: counts its advance and the glyphs a
+// later size adds.
 void sizes_take(size_set &sizes, const glyph_record &record);

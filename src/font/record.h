@@ -38,7 +38,6 @@ struct glyph_record {
   glyph_box box;
   uint32_t words[max_glyph_height][max_slabs]; // pixel c of slab k at bit 31 - c of word k
   uint32_t count = 0;                          // rows read
-  float top = 0.0f;                            // the top of its first row in font units
 };
 
 // The slabs of a row width pixels wide.
