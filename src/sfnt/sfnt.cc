@@ -7,15 +7,14 @@
 #include <tuple>
 #include <unistd.h>
 
+#include "sfnt/cmap.h"
 #include "sfnt/ebdt.h"
+#include "sfnt/tables.h"
 #include "io/compat.h"
 #include "sfnt/sfnt_bytes.h"
 #include "io/spool.h"
 
 namespace {
-
-// Seconds from 1904, where sfnt dates start, to 1970.
-constexpr int64_t mac_epoch = 2082844800;
 
 uint32_t reversed(uint32_t bits) {
   uint32_t result = 0;
@@ -92,161 +91,6 @@ void encode_glyph(sfnt_state &font, int32_t x_min, int32_t y_min, int32_t x_max,
     }
   }
   pad4(g);
-}
-
-// One name record of the Windows platform, in UTF-16BE, its text written
-// to strings.
-void name_record(std::string &records, std::string &strings, uint16_t id, const std::string &utf8) {
-  const size_t offset = strings.size();
-  // The texts are well-formed UTF-8 by now.
-  for (size_t i = 0; i < utf8.size();) {
-    const auto c = static_cast<unsigned char>(utf8[i]);
-    const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-    uint32_t code = length == 1 ? c : c & (0x7F >> length);
-    for (size_t j = 1; j < length && i + j < utf8.size(); j++)
-      code = code << 6 | (static_cast<unsigned char>(utf8[i + j]) & 63);
-    i += length;
-    if (code > 0xFFFF) {
-      code -= 0x10000;
-      put16(strings, 0xD800 | code >> 10);
-      put16(strings, 0xDC00 | (code & 0x3FF));
-    } else {
-      put16(strings, code);
-    }
-  }
-  for (const uint32_t value : {3u, 1u, 0x409u, uint32_t{id}})
-    put16(records, value);
-  put16(records, static_cast<uint32_t>(strings.size() - offset));
-  put16(records, static_cast<uint32_t>(offset));
-}
-
-std::string name_table(const identity_record &identity) {
-  const std::string version = "Version " + (identity.version.empty() ? "1.0" : identity.version);
-  const std::pair<uint16_t, const std::string *> texts[] = {
-      {0, &identity.copyright}, {1, &identity.family}, {2, &identity.style},
-      {3, &identity.full},      {4, &identity.full},   {5, &version},
-      {6, &identity.postscript}};
-  std::string records, strings;
-  uint16_t count = 0;
-  for (const auto &[id, text] : texts) {
-    if (text->empty()) continue;
-    name_record(records, strings, id, *text);
-    count++;
-  }
-  std::string table;
-  put16(table, 0);
-  put16(table, count);
-  put16(table, 6 + 12u * count);
-  return table + records + strings;
-}
-
-// A format 4 subtable of the BMP's codes: one segment per run of
-// consecutive codes and glyphs, then the closing segment.
-std::string cmap_format4(const std::vector<uint64_t> &cmap) {
-  struct segment {
-    uint32_t start, end;
-    uint16_t delta;
-  };
-  std::vector<segment> segments;
-  for (const uint64_t entry : cmap) {
-    const auto code = static_cast<uint32_t>(entry >> 32), glyph = static_cast<uint32_t>(entry);
-    if (code > 0xFFFE) break;
-    const auto delta = static_cast<uint16_t>(glyph - code);
-    if (!segments.empty() && segments.back().end + 1 == code && segments.back().delta == delta)
-      segments.back().end = code;
-    else
-      segments.push_back({code, code, delta});
-  }
-  segments.push_back({0xFFFF, 0xFFFF, 1});
-  const auto count = static_cast<uint32_t>(segments.size());
-  uint32_t power = 1, log = 0;
-  while (power * 2 <= count)
-    power *= 2, log++;
-  std::string table;
-  put16(table, 4);
-  put16(table, 16 + 8 * count);
-  put16(table, 0);
-  put16(table, 2 * count);
-  put16(table, 2 * power);
-  put16(table, log);
-  put16(table, 2 * (count - power));
-  for (const segment &s : segments)
-    put16(table, s.end);
-  put16(table, 0);
-  for (const segment &s : segments)
-    put16(table, s.start);
-  for (const segment &s : segments)
-    put16(table, s.delta);
-  for (size_t i = 0; i < segments.size(); i++)
-    put16(table, 0);
-  return table;
-}
-
-// A format 12 subtable of every code: one group per run of consecutive
-// codes and glyphs.
-std::string cmap_format12(const std::vector<uint64_t> &cmap) {
-  std::vector<uint32_t> groups; // start, end, glyph
-  for (const uint64_t entry : cmap) {
-    const auto code = static_cast<uint32_t>(entry >> 32), glyph = static_cast<uint32_t>(entry);
-    const size_t n = groups.size();
-    if (n > 0 && groups[n - 2] + 1 == code && groups[n - 1] + (code - groups[n - 3]) == glyph)
-      groups[n - 2] = code;
-    else
-      groups.insert(groups.end(), {code, code, glyph});
-  }
-  std::string table;
-  put16(table, 12);
-  put16(table, 0);
-  put32(table, static_cast<uint32_t>(16 + 4 * groups.size()));
-  put32(table, 0);
-  put32(table, static_cast<uint32_t>(groups.size() / 3));
-  for (const uint32_t value : groups)
-    put32(table, value);
-  return table;
-}
-
-std::string cmap_table(std::vector<uint64_t> &cmap) {
-  std::sort(cmap.begin(), cmap.end());
-  // A Unicode value is one glyph's; the first given keeps it.
-  cmap.erase(std::unique(cmap.begin(), cmap.end(),
-                         [](uint64_t a, uint64_t b) { return a >> 32 == b >> 32; }),
-             cmap.end());
-  // A font of no Unicode value has the format 4 subtable alone: a format
-  // 12 one of no group is refused by sanitizers.
-  const bool every_code = !cmap.empty();
-  const std::string bmp = cmap_format4(cmap), all = every_code ? cmap_format12(cmap) : "";
-  const uint32_t records = every_code ? 4 : 2;
-  const uint32_t first = 4 + 8 * records, second = first + static_cast<uint32_t>(bmp.size());
-  std::string table;
-  put16(table, 0);
-  put16(table, records);
-  for (const auto &[platform, encoding, offset] :
-       {std::tuple{0u, 3u, first}, {0u, 4u, second}, {3u, 1u, first}, {3u, 10u, second}}) {
-    if (offset == second && !every_code) continue;
-    put16(table, platform);
-    put16(table, encoding);
-    put32(table, offset);
-  }
-  return table + bmp + all;
-}
-
-std::string post_table(const sfnt_state &font, const identity_record &identity) {
-  std::string table;
-  // A CID-keyed CFF's glyphs have no names.
-  put32(table, font.cff_outlines ? 0x00030000 : 0x00020000);
-  put32(table, static_cast<uint32_t>(identity.italic_angle * 65536));
-  put16(table, static_cast<uint16_t>(identity.underline_position));
-  put16(table, static_cast<uint16_t>(identity.underline_width));
-  put32(table, identity.monospaced ? 1 : 0);
-  for (int i = 0; i < 4; i++)
-    put32(table, 0);
-  if (font.cff_outlines) return table;
-  const auto glyphs = static_cast<uint32_t>(font.advances.size());
-  put16(table, glyphs);
-  put16(table, 0); // .notdef, a standard name
-  for (uint32_t i = 1; i < glyphs; i++)
-    put16(table, 258 + i - 1);
-  return table + font.names;
 }
 
 } // namespace
@@ -347,122 +191,11 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
     output_write(font.spool, std::string_view("\0\0\0\0", 4));
     font.glyf_length = 4;
   }
-  const auto glyphs = static_cast<uint32_t>(font.advances.size());
-  const int64_t created = static_cast<int64_t>(creation_time()) + mac_epoch;
-  const uint16_t mac_style = (identity.style_map & 0x20 ? 1 : 0) | (identity.style_map & 1 ? 2 : 0);
-
-  std::string head;
-  put32(head, 0x00010000);
-  put32(head, 0x00010000);
-  put32(head, 0); // checkSumAdjustment, set last
-  put32(head, 0x5F0F3CF5);
-  put16(head, 0x000B); // baseline at 0, side bearing at xMin, whole ppem
-  put16(head, static_cast<uint32_t>(identity.em));
-  put64(head, static_cast<uint64_t>(created));
-  put64(head, static_cast<uint64_t>(created));
-  for (const int32_t v : {font.x_min, font.y_min, font.x_max, font.y_max})
-    put16(head, static_cast<uint16_t>(v));
-  put16(head, mac_style);
-  put16(head, static_cast<uint32_t>(std::max(identity.pixel_size, 1)));
-  put16(head, 2);
-  // Offsets halved in 16 bits where glyf is short enough, as entries are
-  // padded to 4 bytes.
-  const bool short_loca = font.glyf_length <= 2 * 0xFFFF;
-  put16(head, short_loca ? 0 : 1);
-  put16(head, 0);
-
-  // Trailing glyphs of the last advance share one metric.
-  uint32_t metrics = glyphs;
-  while (metrics > 1 && font.advances[metrics - 2] == font.advances[glyphs - 1])
-    metrics--;
-  std::string hhea;
-  put32(hhea, 0x00010000);
-  put16(hhea, static_cast<uint16_t>(identity.line_ascent));
-  put16(hhea, static_cast<uint16_t>(-identity.line_descent));
-  put16(hhea, 0);
-  put16(hhea, *std::max_element(font.advances.begin(), font.advances.end()));
-  put16(hhea, static_cast<uint16_t>(font.inked ? font.x_min : 0));
-  put16(hhea, static_cast<uint16_t>(font.min_right));
-  put16(hhea, static_cast<uint16_t>(font.max_extent));
-  put16(hhea, 1);
-  put16(hhea, 0);
-  for (int i = 0; i < 6; i++)
-    put16(hhea, 0);
-  put16(hhea, metrics);
-
-  std::string hmtx;
-  for (uint32_t i = 0; i < glyphs; i++) {
-    if (i < metrics) put16(hmtx, font.advances[i]);
-    put16(hmtx, static_cast<uint16_t>(font.bearings[i]));
-  }
-
-  std::string maxp;
-  put32(maxp, font.cff_outlines ? 0x00005000 : 0x00010000);
-  put16(maxp, glyphs);
-  // CFF outlines have the short maxp, without TrueType's maxima.
-  if (!font.cff_outlines) {
-    put16(maxp, font.max_points);
-    put16(maxp, font.max_contours);
-    put16(maxp, 0);
-    put16(maxp, 0);
-    put16(maxp, 2); // zones
-    for (int i = 0; i < 8; i++)
-      put16(maxp, 0);
-  }
-
-  uint64_t widths = 0, inked_widths = 0;
-  for (uint32_t i = 1; i < glyphs; i++)
-    if (font.advances[i] > 0) widths += font.advances[i], inked_widths++;
   std::sort(font.cmap.begin(), font.cmap.end());
-  const uint32_t first_code =
-      font.cmap.empty() ? 0 : static_cast<uint32_t>(font.cmap.front() >> 32);
-  const uint32_t last_code = font.cmap.empty() ? 0 : static_cast<uint32_t>(font.cmap.back() >> 32);
-  const int32_t em = identity.em;
-  std::string os2;
-  put16(os2, 4);
-  put16(os2, static_cast<uint32_t>(inked_widths ? (widths + inked_widths / 2) / inked_widths : 0));
-  put16(os2, static_cast<uint32_t>(identity.ttf_weight));
-  put16(os2, static_cast<uint32_t>(identity.ttf_width));
-  put16(os2, 0); // fsType: installable
-  // Sub- and superscripts as FontForge proposes them, in shares of the em.
-  for (const int32_t v :
-       {em * 650 / 1000, em * 699 / 1000, 0, em * 140 / 1000, em * 650 / 1000, em * 699 / 1000, 0,
-        em * 479 / 1000, identity.underline_width, em * 259 / 1000, 0})
-    put16(os2, static_cast<uint16_t>(v));
-  const uint8_t panose[10] = {2,
-                              0,
-                              static_cast<uint8_t>(identity.panose_weight),
-                              static_cast<uint8_t>(identity.monospaced ? 9 : 4),
-                              0,
-                              0,
-                              0,
-                              0,
-                              0,
-                              0};
-  os2.append(reinterpret_cast<const char *>(panose), 10);
-  for (int i = 0; i < 4; i++)
-    put32(os2, 0); // Unicode ranges
-  const std::string vendor = (identity.vendor.empty() ? "PfEd" : identity.vendor) + "    ";
-  os2.append(vendor, 0, 4);
-  put16(os2, (identity.style_map & 0x261) | 0x80); // style bits, typographic metrics
-  put16(os2, std::min<uint32_t>(first_code, 0xFFFF));
-  put16(os2, std::min<uint32_t>(last_code, 0xFFFF));
-  put16(os2, static_cast<uint16_t>(identity.line_ascent));
-  put16(os2, static_cast<uint16_t>(-identity.line_descent));
-  put16(os2, 0);
-  put16(os2, static_cast<uint32_t>(std::max(font.y_max, 0)));
-  put16(os2, static_cast<uint32_t>(std::max(-font.y_min, 0)));
-  put32(os2, 0); // code pages
-  put32(os2, 0);
-  put16(os2, static_cast<uint16_t>(std::max(identity.x_height, 0)));
-  put16(os2, static_cast<uint16_t>(std::max(identity.cap_height, 0)));
-  put16(os2, 0);
-  put16(os2, 32);
-  put16(os2, 1);
-
-  std::string loca_table;
-  for (const uint32_t offset : font.loca)
-    short_loca ? put16(loca_table, offset / 2) : put32(loca_table, offset);
+  const uint32_t metrics = hmtx_metrics(font);
+  std::string head = head_table(font, identity), hhea = hhea_table(font, identity, metrics),
+              hmtx = hmtx_table(font, metrics), maxp = maxp_table(font),
+              os2 = os2_table(font, identity), loca_table = loca_of(font);
 
   // The tables in the order of their tags, glyf or CFF's charstrings read
   // back from the spool.
