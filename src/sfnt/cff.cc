@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "sfnt/cff_bytes.h"
 #include "sfnt/sfnt_bytes.h"
 #include "io/spool.h"
 
@@ -25,92 +26,9 @@ constexpr int max_arguments = 48;
 // The most subroutines an INDEX holds.
 constexpr size_t max_subrs = 65535;
 
-// A number as charstrings and DICTs both read it, up to 16 bits; DICTs
-// alone take the 32-bit form.
-void put_number(std::string &to, int32_t v) {
-  if (v >= -107 && v <= 107) {
-    to += static_cast<char>(v + 139);
-  } else if (v >= 108 && v <= 1131) {
-    v -= 108;
-    to += static_cast<char>((v >> 8) + 247);
-    to += static_cast<char>(v & 0xFF);
-  } else if (v >= -1131 && v <= -108) {
-    v = -v - 108;
-    to += static_cast<char>((v >> 8) + 251);
-    to += static_cast<char>(v & 0xFF);
-  } else if (v >= -32768 && v <= 32767) {
-    to += '\x1c';
-    put16(to, static_cast<uint16_t>(v));
-  } else {
-    to += '\x1d';
-    put32(to, static_cast<uint32_t>(v));
-  }
-}
-
-size_t number_size(int32_t v) {
-  return v >= -107 && v <= 107 ? 1 : v >= -1131 && v <= 1131 ? 2 : 3;
-}
-
-// A DICT offset in the 5-byte form, so that a DICT's size does not depend
-// on where things land.
-void put_offset(std::string &to, uint32_t v) {
-  to += '\x1d';
-  put32(to, v);
-}
-
-// A real number of a DICT, in its nibbles.
-void put_real(std::string &to, double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.10g", value);
-  std::string nibbles;
-  for (const char *c = text; *c != '\0'; c++) {
-    if (*c >= '0' && *c <= '9')
-      nibbles += static_cast<char>(*c - '0');
-    else if (*c == '.')
-      nibbles += '\x0a';
-    else if (*c == '-')
-      nibbles += '\x0e';
-    else if (*c == 'e' && c[1] == '-')
-      nibbles += '\x0c', c++;
-    else if (*c == 'e')
-      nibbles += '\x0b', c += c[1] == '+';
-  }
-  nibbles += '\x0f';
-  if (nibbles.size() % 2 != 0) nibbles += '\x0f';
-  to += '\x1e';
-  for (size_t i = 0; i < nibbles.size(); i += 2)
-    to += static_cast<char>(nibbles[i] << 4 | nibbles[i + 1]);
-}
-
 // The bias a subroutine's number is given against, by the INDEX's count.
 int32_t subr_bias(size_t count) {
   return count < 1240 ? 107 : count < 33900 ? 1131 : 32768;
-}
-
-// An INDEX of items ending at ends within data, without the data itself.
-void put_index_head(std::string &to, const std::vector<uint32_t> &ends) {
-  put16(to, static_cast<uint32_t>(ends.size()));
-  if (ends.empty()) return;
-  const uint32_t last = ends.back() + 1;
-  const int size = last <= 0xFF ? 1 : last <= 0xFFFF ? 2 : last <= 0xFFFFFF ? 3 : 4;
-  to += static_cast<char>(size);
-  auto put = [&](uint32_t offset) {
-    for (int i = size - 1; i >= 0; i--)
-      to += static_cast<char>(offset >> (8 * i) & 0xFF);
-  };
-  put(1);
-  for (const uint32_t end : ends)
-    put(end + 1);
-}
-
-void put_index(std::string &to, const std::vector<std::string_view> &items) {
-  std::vector<uint32_t> ends;
-  uint32_t end = 0;
-  for (const std::string_view item : items)
-    ends.push_back(end += static_cast<uint32_t>(item.size()));
-  put_index_head(to, ends);
-  for (const std::string_view item : items)
-    to += item;
 }
 
 std::string_view body_of(const cff_state &cff, uint32_t b) {
@@ -170,7 +88,8 @@ uint32_t body_number(cff_state &cff) {
   }
 }
 
-uint32_t find(std::vector<uint32_t> &parent, uint32_t c) {
+// The set a contour belongs to, its paths halved on the way.
+uint32_t set_root(std::vector<uint32_t> &parent, uint32_t c) {
   while (parent[c] != c)
     c = parent[c] = parent[parent[c]];
   return c;
@@ -341,7 +260,7 @@ void cff_take(cff_state &cff, const int16_t *xs, const int16_t *ys, const uint16
     if (cff.order[k] >> 32 != cff.order[k - 1] >> 32) continue;
     const auto a = static_cast<uint32_t>(cff.order[k - 1] >> 16 & 0xFFFF),
                b = static_cast<uint32_t>(cff.order[k] >> 16 & 0xFFFF);
-    const uint32_t ra = find(cff.parent, a), rb = find(cff.parent, b);
+    const uint32_t ra = set_root(cff.parent, a), rb = set_root(cff.parent, b);
     if (ra == rb) continue;
     const size_t i = (a == 0 ? 0 : size_t{ends[a - 1]} + 1) + (cff.order[k - 1] & 0xFFFF),
                  j = (b == 0 ? 0 : size_t{ends[b - 1]} + 1) + (cff.order[k] & 0xFFFF);
