@@ -88,6 +88,29 @@ uint32_t body_number(cff_state &cff) {
   }
 }
 
+// Notes a point, its place << 32 | contour << 16 | its index in the
+// contour: the second point at a place puts the first in cff.order, and
+// every later one itself.
+void note_place(cff_state &cff, uint64_t point) {
+  const auto place = static_cast<uint32_t>(point >> 32);
+  for (size_t h = (place * 0x9E3779B1u) >> 7 & cff.places_mask;; h = (h + 1) & cff.places_mask) {
+    uint64_t &slot = cff.places[h];
+    if (slot >> 32 != cff.stamp) {
+      // The point itself, less its place, which the slot's key holds.
+      slot = uint64_t{cff.stamp} << 32 | (point & 0x7FFFFFFF);
+      cff.place_of[h] = place;
+      return;
+    }
+    if (cff.place_of[h] != place) continue;
+    if ((slot & 0x80000000) == 0) {
+      cff.order.push_back(uint64_t{place} << 32 | (slot & 0x7FFFFFFF));
+      slot |= 0x80000000;
+    }
+    cff.order.push_back(point);
+    return;
+  }
+}
+
 // The set a contour belongs to, its paths halved on the way.
 uint32_t set_root(std::vector<uint32_t> &parent, uint32_t c) {
   while (parent[c] != c)
@@ -244,17 +267,31 @@ void cff_take(cff_state &cff, const int16_t *xs, const int16_t *ys, const uint16
   cff.parent.resize(contours);
   cff.order.clear();
   cff.seen.assign(points, 0);
+  size_t room = 64;
+  while (room < 2 * points)
+    room *= 2;
+  if (cff.places.size() < room) {
+    cff.places.assign(room, 0);
+    cff.place_of.assign(room, 0);
+  }
+  cff.places_mask = room - 1;
+  // A new stamp empties the table of places without touching it.
+  if (++cff.stamp == 0) {
+    std::fill(cff.places.begin(), cff.places.end(), 0);
+    cff.stamp = 1;
+  }
   for (size_t c = 0, first = 0; c < contours; first = size_t{ends[c]} + 1, c++) {
     cff.parent[c] = static_cast<uint32_t>(c);
     for (size_t i = first; i <= ends[c]; i++) {
       cff.next[i] = static_cast<int32_t>(i == ends[c] ? first : i + 1);
       const uint32_t place =
           uint32_t{static_cast<uint16_t>(xs[i])} << 16 | static_cast<uint16_t>(ys[i]);
-      cff.order.push_back(uint64_t{place} << 32 | c << 16 | (i - first));
+      note_place(cff, uint64_t{place} << 32 | c << 16 | (i - first));
     }
   }
   // Contours that meet at a corner become one: at the shared point each
   // goes on along the other's way, which keeps every edge and so the fill.
+  // Only the places of more than one point are sorted, few of a glyph's.
   std::sort(cff.order.begin(), cff.order.end());
   for (size_t k = 1; k < cff.order.size(); k++) {
     if (cff.order[k] >> 32 != cff.order[k - 1] >> 32) continue;

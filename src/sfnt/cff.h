@@ -28,7 +28,13 @@ struct cff_state {
   std::vector<uint32_t> slots;     // the hash of bodies: body + 1, 0 where free
   std::vector<int32_t> next;       // the open glyph's points, each one's successor
   std::vector<uint32_t> parent;    // and its contours' sets, joined through corners
-  std::vector<uint64_t> order;     // its points by place
+  std::vector<uint64_t> order;     // its points that share a place with another, by place
+  // The open glyph's places seen: stamp << 32 | the point's contour and
+  // index, with bit 31 set once it is in order; and each slot's place.
+  std::vector<uint64_t> places;
+  std::vector<uint32_t> place_of;
+  size_t places_mask = 0;
+  uint32_t stamp = 0;
   std::string body;                // the contour being encoded
   std::string record;              // the open glyph's spool record
   std::vector<int16_t> xs, ys;     // a contour's points, corners joined

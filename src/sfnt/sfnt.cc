@@ -17,10 +17,11 @@
 namespace {
 
 uint32_t reversed(uint32_t bits) {
-  uint32_t result = 0;
-  for (int i = 0; i < 32; i++, bits >>= 1)
-    result = result << 1 | (bits & 1);
-  return result;
+  bits = (bits >> 1 & 0x55555555u) | (bits & 0x55555555u) << 1;
+  bits = (bits >> 2 & 0x33333333u) | (bits & 0x33333333u) << 2;
+  bits = (bits >> 4 & 0x0F0F0F0Fu) | (bits & 0x0F0F0F0Fu) << 4;
+  bits = (bits >> 8 & 0x00FF00FFu) | (bits & 0x00FF00FFu) << 8;
+  return bits >> 16 | bits << 16;
 }
 
 // The flag bits of a simple glyph's points.
@@ -35,26 +36,40 @@ uint8_t delta_flag(int32_t delta, uint8_t is_short, uint8_t same_or_positive) {
   return 0;
 }
 
-void put_delta(std::string &to, int32_t delta, uint8_t flag, uint8_t is_short) {
-  if (delta == 0) return;
-  if (flag & is_short)
-    to += static_cast<char>(delta < 0 ? -delta : delta);
-  else
-    put16(to, static_cast<uint16_t>(delta));
+// Writes a delta of one coordinate as its flag says: nothing, a byte of
+// its size, or two bytes; returns the next free byte.
+char *put_delta(char *to, int32_t delta, uint8_t flag, uint8_t is_short) {
+  if (delta == 0) return to;
+  if (flag & is_short) {
+    *to++ = static_cast<char>(delta < 0 ? -delta : delta);
+    return to;
+  }
+  *to++ = static_cast<char>(delta >> 8 & 0xFF);
+  *to++ = static_cast<char>(delta & 0xFF);
+  return to;
+}
+
+char *put_word(char *to, uint16_t value) {
+  *to++ = static_cast<char>(value >> 8);
+  *to++ = static_cast<char>(value & 0xFF);
+  return to;
 }
 
 // Makes the open glyph's glyf entry of its points, each corner on the
-// curve, each delta as short as it can be.
+// curve, each delta as short as it can be.  The entry is written through a
+// pointer into room made once for the most it can take: a glyph has
+// thousands of points, each of a flag and up to four bytes.
 void encode_glyph(sfnt_state &font, int32_t x_min, int32_t y_min, int32_t x_max, int32_t y_max) {
   std::string &g = font.glyph;
-  g.clear();
-  put16(g, static_cast<uint16_t>(font.ends.size()));
-  for (const int32_t v : {x_min, y_min, x_max, y_max})
-    put16(g, static_cast<uint16_t>(v));
-  for (const uint16_t end : font.ends)
-    put16(g, end);
-  put16(g, 0); // no instructions
   const size_t n = font.xs.size();
+  g.resize(12 + 2 * font.ends.size() + 5 * n + 3);
+  char *to = g.data();
+  to = put_word(to, static_cast<uint16_t>(font.ends.size()));
+  for (const int32_t v : {x_min, y_min, x_max, y_max})
+    to = put_word(to, static_cast<uint16_t>(v));
+  for (const uint16_t end : font.ends)
+    to = put_word(to, end);
+  to = put_word(to, 0); // no instructions
   int32_t x = 0, y = 0;
   // Flags, with runs of one flag written once and counted.
   for (size_t i = 0; i < n;) {
@@ -73,8 +88,8 @@ void encode_glyph(sfnt_state &font, int32_t x_min, int32_t y_min, int32_t x_max,
       ry = font.ys[i + run + 1];
       run++;
     }
-    g += static_cast<char>(run > 0 ? flag | repeat : flag);
-    if (run > 0) g += static_cast<char>(run);
+    *to++ = static_cast<char>(run > 0 ? flag | repeat : flag);
+    if (run > 0) *to++ = static_cast<char>(run);
     i += run + 1;
     x = rx;
     y = ry;
@@ -86,11 +101,15 @@ void encode_glyph(sfnt_state &font, int32_t x_min, int32_t y_min, int32_t x_max,
     int32_t last = 0;
     for (size_t i = 0; i < n; i++) {
       const int32_t delta = values[i] - last;
-      put_delta(g, delta, delta_flag(delta, is_short, same), is_short);
+      to = put_delta(to, delta, delta_flag(delta, is_short, same), is_short);
       last = values[i];
     }
   }
-  pad4(g);
+  // Padded to 4 bytes with zeros.
+  size_t length = static_cast<size_t>(to - g.data());
+  while (length % 4 != 0)
+    g[length++] = '\0';
+  g.resize(length);
 }
 
 } // namespace
