@@ -74,7 +74,9 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
       bool constant;
     };
     std::vector<run> runs;
-    const auto metrics = [&](size_t i) { return strike.data.substr(strike.glyphs[i].offset, 5); };
+    const auto metrics = [&](size_t i) {
+      return std::string_view(strike.data).substr(strike.glyphs[i].offset, 5);
+    };
     // Each image cropped once: for choosing the runs and for writing them.
     std::vector<std::string> images;
     for (const auto &g : strike.glyphs)
@@ -244,17 +246,19 @@ void ebdt_glyph(strike_set &font, const glyph_record &record) {
   for (const int32_t v :
        {static_cast<int32_t>(height), static_cast<int32_t>(width), left, top, record.advance})
     d += static_cast<char>(v);
-  uint32_t byte = 0, bits = 0;
+  // The rows run on without padding: each slab's pixels go into an
+  // accumulator whose whole bytes are written as they fill.
+  uint64_t held = 0;
+  uint32_t bits = 0;
   for (uint32_t r = 0; r < height; r++)
-    for (uint32_t c = 0; c < width; c++) {
-      const bool set = !empty && r < record.count && (record.words[r][c / 32] >> (31 - c % 32) & 1);
-      byte = byte << 1 | (set ? 1 : 0);
-      if (++bits == 8) {
-        d += static_cast<char>(byte);
-        byte = bits = 0;
-      }
+    for (uint32_t k = 0; k < slabs_of(width); k++) {
+      const uint32_t columns = slab_width(width, k);
+      const uint32_t word = !empty && r < record.count ? record.words[r][k] : 0;
+      held = held << columns | word >> (32 - columns);
+      for (bits += columns; bits >= 8; bits -= 8)
+        d += static_cast<char>(held >> (bits - 8) & 0xFF);
     }
-  if (bits > 0) d += static_cast<char>(byte << (8 - bits));
+  if (bits > 0) d += static_cast<char>(held << (8 - bits) & 0xFF);
   strike.glyphs.push_back({static_cast<uint32_t>(record.index + 1), static_cast<uint32_t>(start),
                            static_cast<uint32_t>(d.size() - start)});
   const int32_t right = left + static_cast<int32_t>(width);
