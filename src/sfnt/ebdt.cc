@@ -1,6 +1,7 @@
 #include "sfnt/ebdt.h"
 
 #include <algorithm>
+#include <bit>
 #include <tuple>
 #include <vector>
 
@@ -14,43 +15,48 @@ int8_t clamp8(int32_t value) {
   return static_cast<int8_t>(std::clamp(value, -128, 127));
 }
 
-// A glyph's image of format 2 cropped to its ink, which most glyphs of a
-// cell font leave room around; an image of no ink is one blank pixel.
-std::string cropped(std::string_view image) {
-  const auto height = static_cast<uint8_t>(image[0]), width = static_cast<uint8_t>(image[1]);
-  const auto bit = [&](uint32_t r, uint32_t c) {
-    const size_t n = size_t{r} * width + c;
-    return (static_cast<uint8_t>(image[5 + n / 8]) >> (7 - n % 8) & 1) != 0;
-  };
-  uint32_t top = height, bottom = 0, left = width, right = 0;
-  for (uint32_t r = 0; r < height; r++)
-    for (uint32_t c = 0; c < width; c++)
-      if (bit(r, c)) {
-        top = std::min(top, r), bottom = std::max(bottom, r + 1);
-        left = std::min(left, c), right = std::max(right, c + 1);
-      }
-  std::string out;
-  if (top == height) {
-    out = {1, 1, 0, 0, image[4], 0};
-    return out;
-  }
-  const uint32_t h = bottom - top, w = right - left;
-  out += static_cast<char>(h);
-  out += static_cast<char>(w);
-  out += static_cast<char>(static_cast<int8_t>(image[2]) + static_cast<int32_t>(left));
-  out += static_cast<char>(static_cast<int8_t>(image[3]) - static_cast<int32_t>(top));
-  out += image[4];
-  uint32_t byte = 0, bits = 0;
-  for (uint32_t r = top; r < bottom; r++)
-    for (uint32_t c = left; c < right; c++) {
-      byte = byte << 1 | (bit(r, c) ? 1 : 0);
-      if (++bits == 8) {
-        out += static_cast<char>(byte);
-        byte = bits = 0;
-      }
+// Appends the record's image of format 2 cropped to its ink, which most
+// glyphs of a cell font leave room around, its metrics those of the image
+// at left, top; an image of no ink is one blank pixel.
+void crop(std::string &to, const glyph_record &record, int32_t left, int32_t top) {
+  const uint32_t slabs = slabs_of(record.box.width);
+  uint32_t columns[max_slabs] = {};
+  uint32_t first = record.count, last = 0;
+  for (uint32_t r = 0; r < record.count; r++) {
+    uint32_t any = 0;
+    for (uint32_t k = 0; k < slabs; k++) {
+      columns[k] |= record.words[r][k];
+      any |= record.words[r][k];
     }
-  if (bits > 0) out += static_cast<char>(byte << (8 - bits));
-  return out;
+    if (any != 0) first = std::min(first, r), last = r + 1;
+  }
+  if (first == record.count) {
+    to += {1, 1, 0, 0, static_cast<char>(record.advance), 0};
+    return;
+  }
+  uint32_t from = 0, end = 0;
+  for (uint32_t k = slabs; k-- > 0;)
+    if (columns[k] != 0) from = k * slab_columns + static_cast<uint32_t>(std::countl_zero(columns[k]));
+  for (uint32_t k = 0; k < slabs; k++)
+    if (columns[k] != 0)
+      end = k * slab_columns + slab_columns - static_cast<uint32_t>(std::countr_zero(columns[k]));
+  to += static_cast<char>(last - first);
+  to += static_cast<char>(end - from);
+  to += static_cast<char>(left + static_cast<int32_t>(from));
+  to += static_cast<char>(top - static_cast<int32_t>(first));
+  to += static_cast<char>(record.advance);
+  uint64_t held = 0;
+  uint32_t bits = 0;
+  for (uint32_t r = first; r < last; r++)
+    for (uint32_t c = from; c < end;) {
+      const uint32_t offset = c % slab_columns;
+      const uint32_t n = std::min(slab_columns - offset, end - c);
+      held = held << n | (record.words[r][c / slab_columns] << offset) >> (32 - n);
+      c += n;
+      for (bits += n; bits >= 8; bits -= 8)
+        to += static_cast<char>(held >> (bits - 8) & 0xFF);
+    }
+  if (bits > 0) to += static_cast<char>(held << (8 - bits) & 0xFF);
 }
 
 } // namespace
@@ -77,10 +83,10 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
     const auto metrics = [&](size_t i) {
       return std::string_view(strike.data).substr(strike.glyphs[i].offset, 5);
     };
-    // Each image cropped once: for choosing the runs and for writing them.
-    std::vector<std::string> images;
-    for (const auto &g : strike.glyphs)
-      images.push_back(cropped(std::string_view(strike.data).substr(g.offset, g.length)));
+    const auto image = [&](size_t i) {
+      return std::string_view(strike.cropped)
+          .substr(strike.glyphs[i].cropped_offset, strike.glyphs[i].cropped_length);
+    };
     for (size_t i = 0; i < strike.glyphs.size();) {
       size_t end = i + 1;
       while (end < strike.glyphs.size() &&
@@ -94,7 +100,7 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
           same++;
         size_t apart = 0;
         for (size_t k = j; k < same; k++)
-          apart += 2 + images[k].size();
+          apart += 2 + strike.glyphs[k].cropped_length;
         const bool constant = 28 + (same - j) * (strike.glyphs[j].length - 5) < apart;
         if (constant || j == i || runs.back().constant)
           runs.push_back({j, same, constant});
@@ -130,8 +136,8 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
       // its images would pass them.
       uint32_t image_start = 0;
       for (size_t i = r.first; i < r.end; i++) {
-        const std::string &image = images[i];
-        if (i == r.first || ebdt.size() + image.size() - image_start > 0xFFFF) {
+        const std::string_view cut = image(i);
+        if (i == r.first || ebdt.size() + cut.size() - image_start > 0xFFFF) {
           if (i != r.first) {
             put16(subtables, static_cast<uint32_t>(ebdt.size() - image_start));
             pad4(subtables);
@@ -141,7 +147,7 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
         }
         std::get<1>(entries.back()) = strike.glyphs[i].glyph;
         put16(subtables, static_cast<uint32_t>(ebdt.size() - image_start));
-        ebdt += image;
+        ebdt += cut;
       }
       put16(subtables, static_cast<uint32_t>(ebdt.size() - image_start));
       pad4(subtables);
@@ -259,8 +265,12 @@ void ebdt_glyph(strike_set &font, const glyph_record &record) {
         d += static_cast<char>(held >> (bits - 8) & 0xFF);
     }
   if (bits > 0) d += static_cast<char>(held << (8 - bits) & 0xFF);
+  const size_t cropped_start = strike.cropped.size();
+  crop(strike.cropped, record, left, top);
   strike.glyphs.push_back({static_cast<uint32_t>(record.index + 1), static_cast<uint32_t>(start),
-                           static_cast<uint32_t>(d.size() - start)});
+                           static_cast<uint32_t>(d.size() - start),
+                           static_cast<uint32_t>(cropped_start),
+                           static_cast<uint32_t>(strike.cropped.size() - cropped_start)});
   const int32_t right = left + static_cast<int32_t>(width);
   const int32_t bottom = top - static_cast<int32_t>(height);
   strike.width_max = std::max<int32_t>(strike.width_max, record.advance);

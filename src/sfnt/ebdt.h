@@ -13,6 +13,7 @@
 // A glyph's image in a strike's data.
 struct sfnt_image {
   uint32_t glyph, offset, length; // its glyph index and its bytes in data
+  uint32_t cropped_offset, cropped_length; // and in cropped
   bool operator<(const sfnt_image &other) const { return glyph < other.glyph; }
 };
 
@@ -26,6 +27,7 @@ struct sfnt_strike {
   int32_t ppem = 0, ascent = 0, descent = 0;
   std::vector<sfnt_image> glyphs;
   std::string data;
+  std::string cropped; // each image again, cropped to its ink
   std::vector<bdf_property> properties;
   int32_t width_max = 0, min_origin = 0, min_advance = 0, max_before = 0, min_after = 0;
   bool any = false;
