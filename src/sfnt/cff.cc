@@ -93,7 +93,9 @@ uint32_t body_number(cff_state &cff) {
 // every later one itself.
 void note_place(cff_state &cff, uint64_t point) {
   const auto place = static_cast<uint32_t>(point >> 32);
-  for (size_t h = (place * 0x9E3779B1u) >> 7 & cff.places_mask;; h = (h + 1) & cff.places_mask) {
+  // The product's high bits are its well-mixed ones: places are multiples
+  // of a pixel's units, so their low bits are zeros.
+  for (size_t h = (place * 0x9E3779B1u) >> cff.places_shift;; h = (h + 1) & cff.places_mask) {
     uint64_t &slot = cff.places[h];
     if (slot >> 32 != cff.stamp) {
       // The point itself, less its place, which the slot's key holds.
@@ -268,8 +270,10 @@ void cff_take(cff_state &cff, const int16_t *xs, const int16_t *ys, const uint16
   cff.order.clear();
   cff.seen.assign(points, 0);
   size_t room = 64;
+  uint32_t shift = 26;
   while (room < 2 * points)
-    room *= 2;
+    room *= 2, shift--;
+  cff.places_shift = shift;
   if (cff.places.size() < room) {
     cff.places.assign(room, 0);
     cff.place_of.assign(room, 0);

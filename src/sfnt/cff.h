@@ -34,6 +34,7 @@ struct cff_state {
   std::vector<uint64_t> places;
   std::vector<uint32_t> place_of;
   size_t places_mask = 0;
+  uint32_t places_shift = 0; // 32 less the bits of places' size
   uint32_t stamp = 0;
   std::string body;                // the contour being encoded
   std::string record;              // the open glyph's spool record
