@@ -39,15 +39,19 @@ std::string_view body_of(const cff_state &cff, uint32_t b) {
 // to the first is implied.  An edge along the same axis as the one before,
 // where contours were joined, takes a zero step across.
 void encode_body(std::string &to, const std::vector<int16_t> &xs, const std::vector<int16_t> &ys) {
-  to.clear();
+  // Each point gives two arguments at most, each of five bytes at most,
+  // and every 48 arguments an operator: room made once, written through a
+  // pointer, cut to what was written.
+  to.resize(11 * xs.size() + 1);
+  char *at = to.data();
   bool horizontal = ys[1] == ys[0], first = horizontal;
   int arguments = 0;
   auto argument = [&](int32_t v) {
     if (arguments == 0) first = horizontal;
-    put_number(to, v);
+    at = put_short_number(at, v);
     horizontal = !horizontal;
     if (++arguments < max_arguments) return;
-    to += first ? op_hlineto : op_vlineto;
+    *at++ = first ? op_hlineto : op_vlineto;
     arguments = 0;
   };
   for (size_t i = 1; i < xs.size(); i++) {
@@ -55,7 +59,8 @@ void encode_body(std::string &to, const std::vector<int16_t> &xs, const std::vec
     if (along != horizontal) argument(0);
     argument(along ? xs[i] - xs[i - 1] : ys[i] - ys[i - 1]);
   }
-  if (arguments > 0) to += first ? op_hlineto : op_vlineto;
+  if (arguments > 0) *at++ = first ? op_hlineto : op_vlineto;
+  to.resize(static_cast<size_t>(at - to.data()));
 }
 
 // The number of the body just encoded, counting this use.

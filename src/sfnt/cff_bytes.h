@@ -12,6 +12,28 @@
 // DICTs alone take the 32-bit form it uses past that.
 void put_number(std::string &to, int32_t v);
 
+// Writes v as put_number does, at to; returns the next free byte.
+inline char *put_short_number(char *to, int32_t v) {
+  if (v >= -107 && v <= 107) {
+    *to++ = static_cast<char>(v + 139);
+  } else if (v >= 108 && v <= 1131) {
+    *to++ = static_cast<char>(((v - 108) >> 8) + 247);
+    *to++ = static_cast<char>((v - 108) & 0xFF);
+  } else if (v >= -1131 && v <= -108) {
+    *to++ = static_cast<char>(((-v - 108) >> 8) + 251);
+    *to++ = static_cast<char>((-v - 108) & 0xFF);
+  } else if (v >= -32768 && v <= 32767) {
+    *to++ = '\x1c';
+    *to++ = static_cast<char>(v >> 8 & 0xFF);
+    *to++ = static_cast<char>(v & 0xFF);
+  } else {
+    *to++ = '\x1d';
+    for (int shift = 24; shift >= 0; shift -= 8)
+      *to++ = static_cast<char>(v >> shift & 0xFF);
+  }
+  return to;
+}
+
 // The bytes put_number takes for v, up to 16 bits.
 size_t number_size(int32_t v);
 
