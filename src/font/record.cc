@@ -42,16 +42,17 @@ uint64_t read_row(std::string_view token) {
 uint32_t read_bdf_row(std::string_view token, uint32_t width) {
   if (width == 0) return 0;
   const size_t digits = 2 * ((width + 7) / 8);
-  uint32_t value = 0;
-  bool ended = false;
-  for (size_t i = 0; i < digits; i++) {
-    const uint8_t digit =
-        ended || i >= token.size() ? 16 : hex_digits[static_cast<unsigned char>(token[i])];
-    ended = ended || digit > 15;
-    value = value << 4 | (ended ? 0 : digit);
+  const size_t given = token.size() < digits ? token.size() : digits;
+  // The digits up to the first that is none, the rest zeros.
+  uint64_t value = 0;
+  size_t i = 0;
+  for (; i < given; i++) {
+    const uint8_t digit = hex_digits[static_cast<unsigned char>(token[i])];
+    if (digit > 15) break;
+    value = value << 4 | digit;
   }
-  value <<= 32 - 4 * digits;
-  return width == 32 ? value : value & ~(UINT32_MAX >> width);
+  const auto row = static_cast<uint32_t>(value << (4 * (digits - i)) << (32 - 4 * digits));
+  return width == 32 ? row : row & ~(UINT32_MAX >> width);
 }
 
 bool is_hex_row(std::string_view text) {

@@ -156,14 +156,18 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
       const trace_result &trace = *font.trace;
       const int32_t left = box.x + static_cast<int32_t>(k * slab_columns);
       const int32_t top = box.y + static_cast<int32_t>(box.height) - static_cast<int32_t>(first);
-      size_t point = 0;
-      for (size_t c = 0; c < trace.contours; c++) {
-        for (; point < trace.contour_end[c]; point++) {
-          font.xs.push_back(static_cast<int16_t>((left + trace.points[point].x) * unit));
-          font.ys.push_back(static_cast<int16_t>((top - trace.points[point].y) * unit));
-        }
-        font.ends.push_back(static_cast<uint16_t>(font.xs.size() - 1));
+      // The band's points go on behind the glyph's points so far.
+      const size_t before = font.xs.size();
+      const size_t points = trace.contours > 0 ? trace.contour_end[trace.contours - 1] : 0;
+      font.xs.resize(before + points);
+      font.ys.resize(before + points);
+      int16_t *xs = font.xs.data() + before, *ys = font.ys.data() + before;
+      for (size_t point = 0; point < points; point++) {
+        xs[point] = static_cast<int16_t>((left + trace.points[point].x) * unit);
+        ys[point] = static_cast<int16_t>((top - trace.points[point].y) * unit);
       }
+      for (size_t c = 0; c < trace.contours; c++)
+        font.ends.push_back(static_cast<uint16_t>(before + trace.contour_end[c] - 1));
     }
   }
   const auto advance = static_cast<uint16_t>(width);
