@@ -96,6 +96,45 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   return nullptr;
 }
 
+// The font's cell and line, which both readings take alike.
+const char *metric_line(conversion_state &state, keyword code, bdf_line &line,
+                        std::string_view value) {
+  glyph_state &glyph = state.glyph;
+  font_info &info = state.info;
+  if (code == KW_FONTBOUNDINGBOX) return fontboundingbox_action(glyph, line, state.options);
+  if (code == KW_FONT_ASCENT)
+    return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
+                              "Invalid value for FONT_ASCENT.", state.options);
+  return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
+                            "Invalid value for FONT_DESCENT.", state.options);
+}
+
+// A header line of the default mode: the texts as they stand, the header
+// at CHARS, and the cell and line.
+const char *default_header_line(conversion_state &state, output &out, keyword code,
+                                bdf_line &line, std::string_view value) {
+  font_info &info = state.info;
+  if (code == KW_COPYRIGHT) return owned_property_action(&info.copyright, value, false);
+  if (code == KW_FONT_VERSION) return owned_property_action(&info.version, value, false);
+  if (code != KW_CHARS) return metric_line(state, code, line, value);
+  chars_action(info, out, value);
+  return nullptr;
+}
+
+// A glyph line of the default mode, written as it is read.
+const char *default_glyph_line(conversion_state &state, output &out, keyword code,
+                               std::string_view value) {
+  glyph_state &glyph = state.glyph;
+  if (code == KW_STARTCHAR) sfd_startchar(state.sfd, glyph, out, value);
+  if (code == KW_ENCODING) sfd_encoding(out, value);
+  if (code == KW_BITMAP) sfd_bitmap(state.sfd, glyph, out, state.info.ascent);
+  if (code == KW_ENDCHAR) {
+    sfd_endchar(state.sfd, glyph, out, state.options.merge);
+    endchar_action(glyph);
+  }
+  return nullptr;
+}
+
 // A line of the default mode, whose output is byte-exact by design: the
 // keywords it knows, their values as the first reading took them.
 const char *default_mode_line(conversion_state &state, output &out, std::string_view raw) {
@@ -108,61 +147,17 @@ const char *default_mode_line(conversion_state &state, output &out, std::string_
     // A glyph without a name still needs its record; it gets a name of its own.
     if (value.empty() && code != KW_STARTCHAR) return nullptr;
   }
-  glyph_state &glyph = state.glyph;
-  font_info &info = state.info;
   // Merged outlines are written before anything else is, and before the cell changes.
   if (state.options.merge && facts(code).writes_output) sfd_flush(state.sfd, out);
-  switch (code) {
-  case KW_NONE: sfd_row(state.sfd, glyph, out, line.first, state.options.merge); return nullptr;
-  case KW_FAMILY_NAME: return family_name_action(info, state.owned, value);
-  case KW_COPYRIGHT: return owned_property_action(&info.copyright, value, false);
-  case KW_FONT_VERSION: return owned_property_action(&info.version, value, false);
-  case KW_CHARS: chars_action(info, out, value); return nullptr;
-  case KW_FONTBOUNDINGBOX: return fontboundingbox_action(glyph, line, state.options);
-  case KW_FONT_ASCENT:
-    return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
-                              "Invalid value for FONT_ASCENT.", state.options);
-  case KW_FONT_DESCENT:
-    return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
-                              "Invalid value for FONT_DESCENT.", state.options);
-  case KW_STARTCHAR: sfd_startchar(state.sfd, glyph, out, value); return nullptr;
-  case KW_ENCODING: sfd_encoding(out, value); return nullptr;
-  case KW_BITMAP: sfd_bitmap(state.sfd, glyph, out, info.ascent); return nullptr;
-  case KW_ENDCHAR:
-    sfd_endchar(state.sfd, glyph, out, state.options.merge);
-    endchar_action(glyph);
-    return nullptr;
-  // The keywords of the BDF's own reading are never recognized here.
-  case KW_BBX:
-  case KW_DWIDTH:
-  case KW_CHARSET_REGISTRY:
-  case KW_CHARSET_ENCODING:
-  case KW_STARTFONT:
-  case KW_ENDFONT:
-  case KW_COMMENT:
-  case KW_FONT:
-  case KW_SIZE:
-  case KW_CONTENTVERSION:
-  case KW_METRICSSET:
-  case KW_STARTPROPERTIES:
-  case KW_ENDPROPERTIES:
-  case KW_SWIDTH:
-  case KW_SWIDTH1:
-  case KW_DWIDTH1:
-  case KW_VVECTOR:
-  case KW_PIXEL_SIZE:
-  case KW_FOUNDRY:
-  case KW_WEIGHT_NAME:
-  case KW_SLANT:
-  case KW_SETWIDTH_NAME:
-  case KW_ADD_STYLE_NAME:
-  case KW_SPACING:
-  case KW_AVERAGE_WIDTH:
-  case KW_NOTICE:
-  case KW_X_HEIGHT:
-  case KW_CAP_HEIGHT:
-  case KW_UNDERLINE_POSITION:
-  case KW_UNDERLINE_THICKNESS: return nullptr;
+  switch (facts(code).role) {
+  case ROLE_ROW: sfd_row(state.sfd, state.glyph, out, line.first, state.options.merge); return nullptr;
+  case ROLE_IDENTITY: return family_name_action(state.info, state.owned, value);
+  case ROLE_HEADER: return default_header_line(state, out, code, line, value);
+  case ROLE_GLYPH: return default_glyph_line(state, out, code, value);
+  // The rest of the file's structure and its charset are the BDF's own
+  // reading's; the default reading never recognizes them.
+  case ROLE_STRUCTURE:
+  case ROLE_CHARSET: return nullptr;
   }
   return nullptr;
 }
@@ -183,15 +178,9 @@ const char *identity_line(conversion_state &state, keyword code, std::string_vie
 // header takes as they stand.
 const char *header_line(conversion_state &state, output &out, keyword code, bdf_line &line,
                         std::string_view value) {
-  glyph_state &glyph = state.glyph;
   font_info &info = state.info;
-  if (code == KW_FONTBOUNDINGBOX) return fontboundingbox_action(glyph, line, state.options);
-  if (code == KW_FONT_ASCENT)
-    return font_metric_action(glyph, value, &info.ascent, &glyph.ascent_pixels,
-                              "Invalid value for FONT_ASCENT.", state.options);
-  if (code == KW_FONT_DESCENT)
-    return font_metric_action(glyph, value, &info.descent, &glyph.descent_pixels,
-                              "Invalid value for FONT_DESCENT.", state.options);
+  if (code == KW_FONTBOUNDINGBOX || code == KW_FONT_ASCENT || code == KW_FONT_DESCENT)
+    return metric_line(state, code, line, value);
   if (code == KW_CHARS) return bdf_chars_action(state, out, value);
   // A later size's copyright and version are never written, so they are
   // not held either: memory stays what one size needs.
