@@ -13,7 +13,7 @@ namespace {
 
 using namespace std::string_literals;
 
-const std::string report = "Processed [0-9]+ glyphs in [0-9]+\\.[0-9]{6} seconds\\.\n";
+const std::string report = report_pattern() + "\\.\n";
 const std::string bbox_error = "quadsmith: Invalid value for FONTBOUNDINGBOX\\.\n";
 const std::string ascent_error = "quadsmith: Invalid value for FONT_ASCENT\\.\n";
 const std::string descent_error = "quadsmith: Invalid value for FONT_DESCENT\\.\n";

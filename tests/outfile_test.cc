@@ -9,7 +9,7 @@
 
 namespace {
 
-const std::string report = "Processed [0-9]+ glyphs in [0-9]+\\.[0-9]{6} seconds\\.\n";
+const std::string report = report_pattern() + "\\.\n";
 const std::string glyphs = "STARTFONT 2.1\nFONT f\nSIZE 16 75 75\nFONTBOUNDINGBOX 8 16 0 -2\n"
                            "CHARS 2\nSTARTCHAR a\nENCODING 97\nBBX 8 16 0 -2\nBITMAP\n80\n"
                            "ENDCHAR\nSTARTCHAR b\nENCODING 98\nBBX 8 16 0 -2\nBITMAP\n";

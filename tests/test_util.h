@@ -16,6 +16,15 @@ inline const std::string sfd_preamble = "Width: 512\nFlags: HW\nLayerCount: 2\nF
 inline const std::string sfd_glyph_end = "EndSplineSet\nEndChar\n\n";
 inline const std::string sfd_end = "EndChars\nEndSplineFont\n";
 
+// The run report as a regular expression: glyphs (a pattern) processed,
+// with of the input it names (a pattern, none where empty), in the seconds
+// taken; its tail, the notes and the full stop, is the caller's.
+inline std::string report_pattern(std::string_view glyphs = "[0-9]+", std::string_view of = "") {
+  std::string pattern = "Processed " + std::string(glyphs) + " glyphs";
+  if (!of.empty()) pattern += " of '" + std::string(of) + "'";
+  return pattern + " in [0-9]+\\.[0-9]{6} seconds";
+}
+
 // Converts bdf in-process with the given options; *message receives the
 // fatal message, or stays empty.  Returns the SFD text written, closing
 // lines included on success.
