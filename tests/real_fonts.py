@@ -106,14 +106,6 @@ def unicode_of(font_name, code):
     return ord(text) if len(text) == 1 else None
 
 
-def units_per_pixel(pixel_size):
-    """The font units of a pixel under -b: the power of two nearest 1024 /
-    pixel size by ratio."""
-    import math
-
-    return 2 ** round(math.log2(1024 / pixel_size))
-
-
 def open_bdf_face(path):
     """FreeType's BDF driver on a BDF; a font in a charset it does not know
     keeps its codes in a charmap of no encoding."""
@@ -610,9 +602,15 @@ def check_bdf_geometry(tool, font_name, folder, options):
             or (info["family"] or "").strip('"').lower() not in header["FamilyName"].lower()
             or not header["FullName"].startswith(header["FamilyName"])):
         raise Failure(f"{font_name}: names {header['FontName']!r}, {header['FullName']!r}")
-    step = units_per_pixel(info.get("pixel_size", info["height"]))
     face = open_bdf_face(bdf)
     glyphs = sfd_glyphs(sfd)
+    # A pixel's units, read back from the first glyph with an advance: a
+    # power of two, which the other glyphs are then held to.
+    step = next((int(glyphs[u]["width"] // advance) for g in info["glyphs"]
+                 if (u := unicode_of(font_name, g["encoding"])) in glyphs
+                 and (advance := freetype_glyph(face, g["encoding"])[1])), 1)
+    if step & (step - 1):
+        raise Failure(f"{font_name}: a pixel of {step} units")
     wrong = 0
     for g in info["glyphs"]:
         unicode = unicode_of(font_name, g["encoding"])
@@ -1601,7 +1599,7 @@ def check_family(tool, folder):
             problems.append(f"OS/2 version {os2.version}, weight {os2.usWeightClass}")
         if os2.fsSelection & 0x261 != (selection or 0x40):
             problems.append(f"fsSelection {os2.fsSelection:#x}")
-        step = units_per_pixel(info["pixel_size"])
+        step = head.unitsPerEm // head.lowestRecPPEM
         for key, value in (("x_height", os2.sxHeight), ("cap_height", os2.sCapHeight)):
             # A value past the ascent is left out, and FontForge measures its own.
             if 0 < info.get(key, 0) < info["ascent_px"] and value != info[key] * step:
