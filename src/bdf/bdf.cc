@@ -3,6 +3,7 @@
 #include "io/compat.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -52,6 +53,25 @@ constexpr keyword_facts keywords[] = {
     {"UNDERLINE_THICKNESS", false, false, true, ROLE_IDENTITY},
 };
 static_assert(std::size(keywords) == last_keyword + 1);
+
+// The longest keyword, and the most that share a length and a first letter.
+constexpr size_t max_keyword_length = 19;
+constexpr size_t max_alike = 4;
+
+// The keywords by length and first letter (its low five bits: they are all
+// capitals), in the order of their codes, each list ended by 0 where short.
+constexpr auto keywords_by_shape = [] {
+  std::array<std::array<std::array<uint8_t, max_alike>, 32>, max_keyword_length + 1> table{};
+  for (int code = KW_FAMILY_NAME; code <= last_keyword; code++) {
+    const std::string_view name = keywords[code].name;
+    auto &alike = table[name.size()][name[0] & 31];
+    size_t n = 0;
+    while (alike[n] != 0)
+      n++;
+    alike[n] = static_cast<uint8_t>(code);
+  }
+  return table;
+}();
 
 } // namespace
 
@@ -110,8 +130,12 @@ keyword parse_keyword(bdf_line &line, bool bdf_geometry) {
   line.first = next_token(line, " \t\n");
   if (line.first.empty()) return KW_NONE;
   const int last = bdf_geometry ? last_keyword : last_default_keyword;
-  for (int code = KW_FAMILY_NAME; code <= last; code++)
-    if (line.first == keywords[code].name) return static_cast<keyword>(code);
+  // Only the keywords of the token's length and first letter are compared.
+  const size_t length = line.first.size();
+  if (length > max_keyword_length) return KW_NONE;
+  for (const uint8_t code : keywords_by_shape[length][line.first[0] & 31])
+    if (code == 0 || code > last) break;
+    else if (line.first == keywords[code].name) return static_cast<keyword>(code);
   return KW_NONE;
 }
 
