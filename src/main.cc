@@ -86,27 +86,50 @@ void file_error(const char *what, const char *name) {
 // The most operands, sizes of one face, one run reads.
 constexpr int max_operands = 64;
 
-} // namespace
-
-void fatal(const char *message) {
-  errx(1, "%s", message);
+// Opens an operand, path ("-": standard input) named named in messages,
+// into *input, and makes sure it is not the output file; says why where it
+// can't and returns false.
+bool open_input(const char *path, const char *named, const char *output_path, FILE **input) {
+  *input = std::strcmp(path, "-") == 0 ? stdin : std::fopen(path, "r");
+  if (*input == nullptr) {
+    file_error("Can't open BDF file", named);
+    return false;
+  }
+  struct stat input_status;
+  if (fstat(fileno(*input), &input_status) == -1) {
+    const int saved = errno;
+    std::fclose(*input);
+    errno = saved;
+    file_error("Can't stat BDF file", named);
+    return false;
+  }
+  // Replacing the input with its own conversion would lose the font, and
+  // writing into the pipe it is read from would wait for an end that
+  // can't come: the same file by any name, /dev/stdin and
+  // /proc/self/fd/N among them.  A terminal or device is read and written
+  // as two streams.
+  struct stat output_status;
+  if (output_path != nullptr && stat(output_path, &output_status) == 0 &&
+      !S_ISCHR(output_status.st_mode) && !S_ISBLK(output_status.st_mode) &&
+      output_status.st_dev == input_status.st_dev &&
+      output_status.st_ino == input_status.st_ino) {
+    std::fprintf(stderr, "%s: '%s' is the input; it can't be the output too.\n", program_name(),
+                 output_path);
+    return false;
+  }
+  return true;
 }
 
-int quadsmith_main(int argc, char **argv) {
-#ifdef __GLIBC__
-  // Long property values and lines are held in blocks of their own that go
-  // back to the system when freed; glibc's moving threshold would otherwise
-  // serve a growing value from the heap and leave the older ones as holes.
-  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
-#endif
-  conversion_state state;
-  const char *output_path = nullptr;
+// Reads the options into state and *output_path and holds the names to
+// what the fonts can carry; returns -1 to go on, else the exit status of a
+// run that ends here (usage, version).
+int read_options(int argc, char **argv, conversion_state &state, const char **output_path) {
   int option;
   while ((option = getopt(argc, argv, option_string)) != -1) {
     switch (option) {
     case 'f': state.info.name = optarg; break;
     case 'p': state.info.psname = optarg; break;
-    case 'o': output_path = optarg; break;
+    case 'o': *output_path = optarg; break;
     case 'm': state.options.merge = true; break;
     case 'b': state.options.bdf = true; break;
     case 's': state.options.bdf = state.options.strike = true; break;
@@ -128,7 +151,7 @@ int quadsmith_main(int argc, char **argv) {
     default: break;
     }
   }
-  if (output_path != nullptr && std::strcmp(output_path, "-") == 0) output_path = nullptr;
+  if (*output_path != nullptr && std::strcmp(*output_path, "-") == 0) *output_path = nullptr;
   if (optind >= argc) return print_and_exit_status(usage_text);
   // The option parser stops at the first font file, so an option behind it
   // would be taken for a file, or ignored with the operands past the first.
@@ -147,6 +170,25 @@ int quadsmith_main(int argc, char **argv) {
       !is_postscript_name(state.info.psname))
     fatal("Invalid value for -p.");
 
+  return -1;
+}
+
+} // namespace
+
+void fatal(const char *message) {
+  errx(1, "%s", message);
+}
+
+int quadsmith_main(int argc, char **argv) {
+#ifdef __GLIBC__
+  // Long property values and lines are held in blocks of their own that go
+  // back to the system when freed; glibc's moving threshold would otherwise
+  // serve a growing value from the heap and leave the older ones as holes.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
+  conversion_state state;
+  const char *output_path = nullptr;
+  if (const int status = read_options(argc, argv, state, &output_path); status >= 0) return status;
   const bool direct = state.options.format != FORMAT_SFD;
   // A font is bytes for a file, not text for a terminal.
   if (direct && output_path == nullptr && isatty(STDOUT_FILENO))
@@ -163,34 +205,7 @@ int quadsmith_main(int argc, char **argv) {
   FILE *inputs[max_operands];
   for (int i = 0; i < operands; i++) {
     const char *path = argv[optind + i];
-    const char *named = i == 0 ? state.input_name : path;
-    inputs[i] = std::strcmp(path, "-") == 0 ? stdin : std::fopen(path, "r");
-    if (inputs[i] == nullptr) {
-      file_error("Can't open BDF file", named);
-      return 1;
-    }
-    struct stat input_status;
-    if (fstat(fileno(inputs[i]), &input_status) == -1) {
-      const int saved = errno;
-      std::fclose(inputs[i]);
-      errno = saved;
-      file_error("Can't stat BDF file", named);
-      return 1;
-    }
-    // Replacing the input with its own conversion would lose the font, and
-    // writing into the pipe it is read from would wait for an end that
-    // can't come: the same file by any name, /dev/stdin and
-    // /proc/self/fd/N among them.  A terminal or device is read and written
-    // as two streams.
-    struct stat output_status;
-    if (output_path != nullptr && stat(output_path, &output_status) == 0 &&
-        !S_ISCHR(output_status.st_mode) && !S_ISBLK(output_status.st_mode) &&
-        output_status.st_dev == input_status.st_dev &&
-        output_status.st_ino == input_status.st_ino) {
-      std::fprintf(stderr, "%s: '%s' is the input; it can't be the output too.\n", program_name(),
-                   output_path);
-      return 1;
-    }
+    if (!open_input(path, i == 0 ? state.input_name : path, output_path, &inputs[i])) return 1;
   }
   // The strikes' spools, like the output file, are opened before the sandbox.
   std::vector<strike_state> later(static_cast<size_t>(operands - 1));
