@@ -230,10 +230,10 @@ int32_t units_per_pixel(int32_t pixel_size) {
   return unit;
 }
 
-identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
-                                std::string_view family, std::string_view postscript,
-                                std::string_view charset, bool every_size, int32_t least_em) {
-  identity_record r;
+// The em, its ascent and descent, the line and the other metrics of the
+// identity, in units of a pixel of the size the identity gives.
+void derive_metrics(identity_record &r, const font_identity &identity, const font_pixels &pixels,
+                    int32_t least_em) {
   r.pixel_size = identity_pixel_size(identity, pixels);
   int32_t small_unit = 1;
   while (small_unit * std::max(r.pixel_size, 1) < least_em)
@@ -277,13 +277,12 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     r.underline_position = -std::min(below * unit, 16384) - r.underline_width / 2;
   }
 
-  // Each text is read as UTF-8 or Latin-1 on its own before any is joined
-  // to another.
-  const std::string weight = sfd_utf8(identity_pick(identity, TEXT_WEIGHT));
-  const std::string slant = sfd_utf8(identity_pick(identity, TEXT_SLANT));
-  const std::string setwidth = sfd_utf8(identity_pick(identity, TEXT_SETWIDTH));
-  const std::string add_style = sfd_utf8(identity_pick(identity, TEXT_ADD_STYLE));
-  const std::string foundry = sfd_utf8(identity_pick(identity, TEXT_FOUNDRY));
+}
+
+// The weight, width, slant, style bits, style name and spacing of the
+// identity's texts, read as UTF-8 already.
+void derive_style(identity_record &r, const std::string &weight, const std::string &slant,
+                  const std::string &setwidth, std::string_view spacing) {
   // A word that names no weight ("Gallant", "Screen") is no heavier than
   // regular: fontconfig reads such a bitmap font as Regular.
   r.ttf_weight = lookup(weights, weight, weight.empty() ? 500 : 400);
@@ -295,7 +294,6 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (italic || oblique) r.italic_angle = slant_key[0] == 'r' ? 12 : -12;
   r.style_map = (italic ? 0x1 : 0) | (oblique ? 0x200 : 0) | (r.ttf_weight >= 600 ? 0x20 : 0);
   if (r.style_map == 0) r.style_map = 0x40;
-  const std::string_view spacing = identity_pick(identity, TEXT_SPACING);
   r.monospaced = folded(spacing) == "c" || folded(spacing) == "m";
 
   // The style says what sets the font apart within its family: weight,
@@ -313,6 +311,74 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (style.empty() && is_plain(weight)) r.ttf_weight = 400;
   r.panose_weight = r.ttf_weight / 100 + 1;
 
+}
+
+// The family an X11 font is named by where no -f gives one: its family
+// name, and whatever else its XLFD names that sets it apart from fonts of
+// the same family name.
+std::string x11_family(const font_identity &identity, const identity_record &r,
+                       const font_pixels &pixels, const std::string &family_name,
+                       std::string_view charset, bool every_size) {
+  const std::string foundry = sfd_utf8(identity_pick(identity, TEXT_FOUNDRY));
+  const std::string add_style = sfd_utf8(identity_pick(identity, TEXT_ADD_STYLE));
+  const std::string setwidth = sfd_utf8(identity_pick(identity, TEXT_SETWIDTH));
+  const std::string_view spacing = identity_pick(identity, TEXT_SPACING);
+  std::string name = family_name;
+  if (name.empty()) name = "Untitled";
+  if (!is_own_family(foundry, name)) name = capitalised(foundry) + " " + name;
+  if (folded(add_style) != "" && folded(add_style)[0] != 'n')
+    append_word(name, capitalised(add_style));
+  if (!is_plain(setwidth)) append_word(name, capitalised(setwidth));
+  const int32_t named_average = xlfd_number(identity.xlfd_average_width);
+  const int32_t average = named_average > 0 ? named_average : identity.average_width;
+  // The cell is the one the FONT name gives, where it gives one: a few
+  // fonts say another PIXEL_SIZE than their name and their line.
+  const int32_t named_size = xlfd_number(identity.xlfd_pixel_size);
+  const int32_t size = named_size > 0 ? named_size : r.pixel_size;
+  // A proportional font's average is given in tenths, even when whole,
+  // so that it never reads as a charcell font of the same cell.
+  const bool proportional = folded(spacing) == "p";
+  char cell[32];
+  if (average <= 0)
+    std::snprintf(cell, sizeof cell, "%dx%d", pixels.cell_width, size);
+  else if (average % 10 == 0 && !proportional)
+    std::snprintf(cell, sizeof cell, "%dx%d", average / 10, size);
+  else
+    std::snprintf(cell, sizeof cell, "%d.%dx%d", average / 10, average % 10, size);
+  // A font of every size of the face is named for the face alone, a
+  // proportional one marked as such.
+  if (!every_size) append_word(name, cell);
+  if (every_size && proportional) append_word(name, "Proportional");
+  // A spacing of no usual kind, such as a vertical charcell's VC, is said.
+  const std::string spacing_key = folded(spacing);
+  if (!spacing_key.empty() && spacing_key != "p" && spacing_key != "m" && spacing_key != "c")
+    append_word(name, capitalised(spacing));
+  // Fonts of one pixel size made for 100 dpi and for the usual 72 or 75 differ.
+  const int32_t resolution = xlfd_number(identity.xlfd_resolution);
+  if (resolution > 0 && resolution != 72 && resolution != 75) {
+    char dpi[32];
+    std::snprintf(dpi, sizeof dpi, "%ddpi", resolution);
+    append_word(name, dpi);
+  }
+  if (!charset.empty() && folded(charset).rfind("iso10646", 0) != 0) append_word(name, charset);
+  return name;
+}
+
+identity_record derive_identity(const font_identity &identity, const font_pixels &pixels,
+                                std::string_view family, std::string_view postscript,
+                                std::string_view charset, bool every_size, int32_t least_em) {
+  identity_record r;
+  derive_metrics(r, identity, pixels, least_em);
+
+  // Each text is read as UTF-8 or Latin-1 on its own before any is joined
+  // to another.
+  const std::string weight = sfd_utf8(identity_pick(identity, TEXT_WEIGHT));
+  const std::string slant = sfd_utf8(identity_pick(identity, TEXT_SLANT));
+  const std::string setwidth = sfd_utf8(identity_pick(identity, TEXT_SETWIDTH));
+  const std::string add_style = sfd_utf8(identity_pick(identity, TEXT_ADD_STYLE));
+  const std::string foundry = sfd_utf8(identity_pick(identity, TEXT_FOUNDRY));
+  derive_style(r, weight, slant, setwidth, identity_pick(identity, TEXT_SPACING));
+
   // Members of one family differ in weight and slant alone; anything else
   // the XLFD names (foundry, added style, set width, size, average width,
   // charset) makes a family of its own, so the cell is part of the family's
@@ -323,45 +389,7 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (!family.empty()) {
     r.family = family_text;
   } else {
-    std::string name = family_name;
-    if (name.empty()) name = "Untitled";
-    if (!is_own_family(foundry, name)) name = capitalised(foundry) + " " + name;
-    if (folded(add_style) != "" && folded(add_style)[0] != 'n')
-      append_word(name, capitalised(add_style));
-    if (!is_plain(setwidth)) append_word(name, capitalised(setwidth));
-    const int32_t named_average = xlfd_number(identity.xlfd_average_width);
-    const int32_t average = named_average > 0 ? named_average : identity.average_width;
-    // The cell is the one the FONT name gives, where it gives one: a few
-    // fonts say another PIXEL_SIZE than their name and their line.
-    const int32_t named_size = xlfd_number(identity.xlfd_pixel_size);
-    const int32_t size = named_size > 0 ? named_size : r.pixel_size;
-    // A proportional font's average is given in tenths, even when whole,
-    // so that it never reads as a charcell font of the same cell.
-    const bool proportional = folded(spacing) == "p";
-    char cell[32];
-    if (average <= 0)
-      std::snprintf(cell, sizeof cell, "%dx%d", pixels.cell_width, size);
-    else if (average % 10 == 0 && !proportional)
-      std::snprintf(cell, sizeof cell, "%dx%d", average / 10, size);
-    else
-      std::snprintf(cell, sizeof cell, "%d.%dx%d", average / 10, average % 10, size);
-    // A font of every size of the face is named for the face alone, a
-    // proportional one marked as such.
-    if (!every_size) append_word(name, cell);
-    if (every_size && proportional) append_word(name, "Proportional");
-    // A spacing of no usual kind, such as a vertical charcell's VC, is said.
-    const std::string spacing_key = folded(spacing);
-    if (!spacing_key.empty() && spacing_key != "p" && spacing_key != "m" && spacing_key != "c")
-      append_word(name, capitalised(spacing));
-    // Fonts of one pixel size made for 100 dpi and for the usual 72 or 75 differ.
-    const int32_t resolution = xlfd_number(identity.xlfd_resolution);
-    if (resolution > 0 && resolution != 72 && resolution != 75) {
-      char dpi[32];
-      std::snprintf(dpi, sizeof dpi, "%ddpi", resolution);
-      append_word(name, dpi);
-    }
-    if (!charset.empty() && folded(charset).rfind("iso10646", 0) != 0) append_word(name, charset);
-    r.family = name;
+    r.family = x11_family(identity, r, pixels, family_name, charset, every_size);
   }
   // The full name and the PostScript name say each word once: a width word
   // stands in the family and the style.
