@@ -255,6 +255,71 @@ void put_subrs(std::string &to, const cff_state &cff, const std::vector<uint32_t
   to += data;
 }
 
+// The most common advance is left out of the charstrings; the next most
+// common is the one the others are counted from.
+void choose_widths(cff_state &cff, const std::vector<uint16_t> &advances) {
+  std::vector<uint16_t> widths(advances.begin() + (advances.size() > 1 ? 1 : 0), advances.end());
+  cff.default_width = most_common(widths);
+  widths.erase(std::remove(widths.begin(), widths.end(), cff.default_width), widths.end());
+  cff.nominal_width = widths.empty() ? cff.default_width : most_common(widths);
+}
+
+// The top DICT of a CID-keyed font of glyphs in the box, with the offsets
+// of its charset, FDSelect, FDArray and CharStrings.
+std::string top_dict_of(uint32_t glyphs, const int32_t box[4], uint32_t charset, uint32_t select,
+                        uint32_t array, uint32_t charstrings) {
+  std::string top_dict;
+  put_number(top_dict, 391);
+  put_number(top_dict, 392);
+  put_number(top_dict, 0);
+  top_dict += "\x0c\x1e"; // ROS: Adobe, Identity, 0
+  put_number(top_dict, static_cast<int32_t>(glyphs));
+  top_dict += "\x0c\x22"; // CIDCount
+  for (int i = 0; i < 4; i++)
+    put_number(top_dict, box[i]);
+  top_dict += '\x05'; // FontBBox
+  put_offset(top_dict, charset);
+  top_dict += '\x0f'; // charset
+  put_offset(top_dict, select);
+  top_dict += "\x0c\x25"; // FDSelect
+  put_offset(top_dict, array);
+  top_dict += "\x0c\x24"; // FDArray
+  put_offset(top_dict, charstrings);
+  top_dict += '\x11'; // CharStrings
+  return top_dict;
+}
+
+// The Private DICT: the widths and, where there are any, the local subroutines
+// right behind it.
+std::string private_dict_of(const cff_state &cff) {
+  std::string private_dict;
+  put_number(private_dict, cff.default_width);
+  private_dict += '\x14'; // defaultWidthX
+  put_number(private_dict, cff.nominal_width);
+  private_dict += '\x15'; // nominalWidthX
+  if (!cff.local_bodies.empty()) {
+    put_offset(private_dict, static_cast<uint32_t>(private_dict.size() + 6));
+    private_dict += '\x13'; // Subrs
+  }
+  return private_dict;
+}
+
+// The FDArray INDEX of one font DICT: where the Private DICT of
+// private_size bytes is, and the em's scale.
+std::string font_dicts(uint32_t private_size, uint32_t private_at, int32_t em) {
+  std::string dict;
+  put_number(dict, static_cast<int32_t>(private_size));
+  put_offset(dict, private_at);
+  dict += '\x12'; // Private
+  const double scale = 1.0 / em;
+  for (const double value : {scale, 0.0, 0.0, scale, 0.0, 0.0})
+    value == 0 ? put_number(dict, 0) : put_real(dict, value);
+  dict += "\x0c\x07"; // FontMatrix
+  std::string index;
+  put_index(index, {dict});
+  return index;
+}
+
 } // namespace
 
 bool cff_open(cff_state &cff, bool in_memory) {
@@ -342,12 +407,7 @@ void cff_take(cff_state &cff, const int16_t *xs, const int16_t *ys, const uint16
 bool cff_table(cff_state &cff, const std::vector<uint16_t> &advances, int32_t em,
                const int32_t box[4], const std::string &name, std::string &front, uint32_t &length,
                uint32_t &sum) {
-  // The most common advance is left out of the charstrings; the next most
-  // common is the one the others are counted from.
-  std::vector<uint16_t> widths(advances.begin() + (advances.size() > 1 ? 1 : 0), advances.end());
-  cff.default_width = most_common(widths);
-  widths.erase(std::remove(widths.begin(), widths.end(), cff.default_width), widths.end());
-  cff.nominal_width = widths.empty() ? cff.default_width : most_common(widths);
+  choose_widths(cff, advances);
   choose_subrs(cff);
 
   // Each charstring's end, and the sums of its bytes by their place in a
@@ -366,28 +426,7 @@ bool cff_table(cff_state &cff, const std::vector<uint16_t> &advances, int32_t em
   std::string header = std::string("\x01\x00\x04\x04", 4);
   put_index(header, {name});
   // The top DICT's size does not depend on the offsets it holds.
-  std::string top_dict;
-  const auto top = [&](uint32_t charset, uint32_t select, uint32_t array, uint32_t charstrings) {
-    top_dict.clear();
-    put_number(top_dict, 391);
-    put_number(top_dict, 392);
-    put_number(top_dict, 0);
-    top_dict += "\x0c\x1e"; // ROS: Adobe, Identity, 0
-    put_number(top_dict, static_cast<int32_t>(glyphs));
-    top_dict += "\x0c\x22"; // CIDCount
-    for (int i = 0; i < 4; i++)
-      put_number(top_dict, box[i]);
-    top_dict += '\x05'; // FontBBox
-    put_offset(top_dict, charset);
-    top_dict += '\x0f'; // charset
-    put_offset(top_dict, select);
-    top_dict += "\x0c\x25"; // FDSelect
-    put_offset(top_dict, array);
-    top_dict += "\x0c\x24"; // FDArray
-    put_offset(top_dict, charstrings);
-    top_dict += '\x11'; // CharStrings
-  };
-  top(0, 0, 0, 0);
+  std::string top_dict = top_dict_of(glyphs, box, 0, 0, 0, 0);
   // Offsets count from the table's start; rest follows the top DICT INDEX.
   const auto base = static_cast<uint32_t>(header.size() + 5 + top_dict.size());
   std::string rest;
@@ -409,36 +448,16 @@ bool cff_table(cff_state &cff, const std::vector<uint16_t> &advances, int32_t em
   put16(rest, 0);
   rest += '\x00';
   put16(rest, glyphs);
-  std::string private_dict;
-  put_number(private_dict, cff.default_width);
-  private_dict += '\x14';
-  put_number(private_dict, cff.nominal_width);
-  private_dict += '\x15';
-  if (!cff.local_bodies.empty()) {
-    put_offset(private_dict, static_cast<uint32_t>(private_dict.size() + 6));
-    private_dict += '\x13';
-  }
-  // One font DICT: where the Private DICT is, and the em's scale.
-  const auto font_dict = [&](uint32_t private_at) {
-    std::string dict;
-    put_number(dict, static_cast<int32_t>(private_dict.size()));
-    put_offset(dict, private_at);
-    dict += '\x12';
-    const double scale = 1.0 / em;
-    for (const double value : {scale, 0.0, 0.0, scale, 0.0, 0.0})
-      value == 0 ? put_number(dict, 0) : put_real(dict, value);
-    dict += "\x0c\x07"; // FontMatrix
-    std::string index;
-    put_index(index, {dict});
-    return index;
-  };
+  const std::string private_dict = private_dict_of(cff);
+  const auto private_size = static_cast<uint32_t>(private_dict.size());
   const uint32_t array = here();
-  rest += font_dict(static_cast<uint32_t>(array + font_dict(0).size()));
+  rest += font_dicts(private_size,
+                     static_cast<uint32_t>(array + font_dicts(private_size, 0, em).size()), em);
   rest += private_dict;
   put_subrs(rest, cff, cff.local_bodies);
   const uint32_t charstrings = here();
   put_index_head(rest, ends);
-  top(charset, select, array, charstrings);
+  top_dict = top_dict_of(glyphs, box, charset, select, array, charstrings);
   front = header;
   put_index(front, {top_dict});
   front += rest;
