@@ -59,6 +59,49 @@ void crop(std::string &to, const glyph_record &record, int32_t left, int32_t top
   if (bits > 0) to += static_cast<char>(held << (8 - bits) & 0xFF);
 }
 
+// A run of a strike's glyphs (first to end, by their place among the
+// strike's glyphs) that one index subtable or more covers: with constant,
+// one box and advance kept once, in the index (format 2, images of format
+// 5, bits alone), else each image cropped with its metrics (format 3 of
+// images of format 2).
+struct image_run {
+  size_t first, end;
+  bool constant;
+};
+
+// The runs of consecutive glyph indexes, split where the metrics change
+// between long runs of one box and advance.
+std::vector<image_run> runs_of(const sfnt_strike &strike) {
+  std::vector<image_run> runs;
+  const auto metrics = [&](size_t i) {
+    return std::string_view(strike.data).substr(strike.glyphs[i].offset, 5);
+  };
+  for (size_t i = 0; i < strike.glyphs.size();) {
+    size_t end = i + 1;
+    while (end < strike.glyphs.size() &&
+           strike.glyphs[end].glyph == strike.glyphs[end - 1].glyph + 1)
+      end++;
+    // Within the consecutive glyphs, a run of one box and advance keeps
+    // its metrics once where that is smaller than cropping each glyph.
+    for (size_t j = i; j < end;) {
+      size_t same = j + 1;
+      while (same < end && metrics(same) == metrics(j))
+        same++;
+      size_t apart = 0;
+      for (size_t k = j; k < same; k++)
+        apart += 2 + strike.glyphs[k].cropped_length;
+      const bool constant = 28 + (same - j) * (strike.glyphs[j].length - 5) < apart;
+      if (constant || j == i || runs.back().constant)
+        runs.push_back({j, same, constant});
+      else
+        runs.back().end = same;
+      j = same;
+    }
+    i = end;
+  }
+  return runs;
+}
+
 } // namespace
 
 void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
@@ -72,14 +115,7 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
   const size_t arrays_start = 8 + 48 * font.strikes.size();
   for (sfnt_strike &strike : font.strikes) {
     std::sort(strike.glyphs.begin(), strike.glyphs.end());
-    // Runs of consecutive glyph indexes, split where the metrics change
-    // between long runs of one box and advance: those keep their metrics
-    // once, in the index (format 2, images of format 5, bits alone).
-    struct run {
-      size_t first, end;
-      bool constant;
-    };
-    std::vector<run> runs;
+    const std::vector<image_run> runs = runs_of(strike);
     const auto metrics = [&](size_t i) {
       return std::string_view(strike.data).substr(strike.glyphs[i].offset, 5);
     };
@@ -87,29 +123,6 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
       return std::string_view(strike.cropped)
           .substr(strike.glyphs[i].cropped_offset, strike.glyphs[i].cropped_length);
     };
-    for (size_t i = 0; i < strike.glyphs.size();) {
-      size_t end = i + 1;
-      while (end < strike.glyphs.size() &&
-             strike.glyphs[end].glyph == strike.glyphs[end - 1].glyph + 1)
-        end++;
-      // Within the consecutive glyphs, a run of one box and advance keeps
-      // its metrics once where that is smaller than cropping each glyph.
-      for (size_t j = i; j < end;) {
-        size_t same = j + 1;
-        while (same < end && metrics(same) == metrics(j))
-          same++;
-        size_t apart = 0;
-        for (size_t k = j; k < same; k++)
-          apart += 2 + strike.glyphs[k].cropped_length;
-        const bool constant = 28 + (same - j) * (strike.glyphs[j].length - 5) < apart;
-        if (constant || j == i || runs.back().constant)
-          runs.push_back({j, same, constant});
-        else
-          runs.back().end = same;
-        j = same;
-      }
-      i = end;
-    }
     const size_t array_offset = arrays_start + arrays.size();
     // Each subtable's glyph range and offset among the subtables.
     std::vector<std::tuple<uint32_t, uint32_t, uint32_t>> entries;
@@ -120,7 +133,7 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
       put16(subtables, constant ? 5 : 2);
       put32(subtables, static_cast<uint32_t>(ebdt.size()));
     };
-    for (const run &r : runs) {
+    for (const image_run &r : runs) {
       if (r.constant) {
         open_subtable(r.first, true);
         std::get<1>(entries.back()) = strike.glyphs[r.end - 1].glyph;
