@@ -285,10 +285,12 @@ const char *fail(conversion_state &state, const char *message, unsigned long lin
     std::snprintf(error.text, sizeof error.text, "%s", message);
     return error.text;
   }
+  // The line goes before the message's full stop.
   const bool several = several_sizes(state);
+  const std::string_view sentence = text.ends_with('.') ? text.substr(0, text.size() - 1) : text;
   std::snprintf(error.text, sizeof error.text, "%s%s%s%.*s on line %lu.", several ? "'" : "",
                 several ? state.input_name : "", several ? "': " : "",
-                static_cast<int>(text.size() - 1), message, line);
+                static_cast<int>(sentence.size()), sentence.data(), line);
   return error.text;
 }
 
