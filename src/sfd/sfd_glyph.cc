@@ -63,6 +63,7 @@ void reset_sfd_glyph(sfd_glyph_state &sfd) {
   std::unique_ptr<char[]> arena = std::move(sfd.texts.arena);
   std::unique_ptr<trace_result> trace = std::move(sfd.band.trace);
   std::unique_ptr<corner_texts> corners = std::move(sfd.band.corners);
+  pen_grid pens = std::move(sfd.pens);
   // The corner texts are tagged with these counters, so they must not start over.
   const uint32_t generation = sfd.texts.generation;
   const uint32_t stamps = sfd.band.stamps;
@@ -72,6 +73,8 @@ void reset_sfd_glyph(sfd_glyph_state &sfd) {
   sfd.band.trace = std::move(trace);
   sfd.band.corners = std::move(corners);
   sfd.band.stamps = stamps;
+  // The grid is made anew whenever its origin or step changes.
+  sfd.pens = std::move(pens);
 }
 
 void sfd_startchar(sfd_glyph_state &sfd, glyph_state &glyph, output &out, std::string_view name) {
