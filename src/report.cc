@@ -94,6 +94,10 @@ void report_operand(FILE *errors, const conversion_state &state, const struct ti
                errors);
   }
   if (charset.unnamed) note(errors, state, "No charset named: the codes are taken as Unicode.\n");
+  if (charset.past_latin1 > 0)
+    note(errors, state,
+         "ISO 8859-1 ends at 0xFF: the %lu glyphs past it are taken at their codes as Unicode.\n",
+         static_cast<unsigned long>(charset.past_latin1));
   if (state.copyright_cut)
     note(errors, state,
          "COPYRIGHT and NOTICE cut to %zu bytes, as much as the font's name table holds.\n",

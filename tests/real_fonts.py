@@ -223,7 +223,8 @@ def convert(tool, bdf, sfd, options=()):
     report = re.fullmatch(
         rb"(?:quadsmith: (?:Unknown charset [^\n]*: its glyphs are mapped by their names|"
         rb"Unknown charset [^\n]*: its glyphs are at U\+F0000 \+ their code|"
-        rb"The FONT name's charset [^\n]* is used, not the properties' [^\n]*)"
+        rb"The FONT name's charset [^\n]* is used, not the properties' [^\n]*|"
+        rb"ISO 8859-1 ends at 0xFF: the \d+ glyphs past it are taken at their codes as Unicode)"
         rb"(?:, the others at U\+F0000 \+ their code)?\.\n)*"
         rb"Processed (\d+) glyphs(?: of '[^']*')? in \d+\.\d{6} seconds"
         rb"(, \d+ without a Unicode value)?\.\n",
@@ -1446,7 +1447,17 @@ def check_fontenc(tool, folder):
     viscii = subprocess.run(["iconv", "-f", "VISCII", "-t", "UTF-32LE"], input=bytes(range(256)),
                             capture_output=True, check=True).stdout
     viscii = [int.from_bytes(viscii[4 * i:4 * i + 4], "little") for i in range(256)]
+    # CNS 11643's planes past X.Org's three, as the C library's charmap of
+    # EUC-TW gives them.
+    cns6 = {}
+    with gzip.open("/usr/share/i18n/charmaps/EUC-TW.gz", "rt", encoding="latin-1") as charmap:
+        for line in charmap:
+            found = re.match(r"<U([0-9A-F]+)>\s+/x8e/xa6/x([0-9a-f]{2})/x([0-9a-f]{2})", line)
+            if found:
+                code = (int(found.group(2), 16) & 0x7F) << 8 | int(found.group(3), 16) & 0x7F
+                cns6.setdefault(code, int(found.group(1), 16))
     cases = [("arab24-2-etl", lambda g: enc_table("mulearabic-2").get(g["encoding"])),
+             ("cns6-16", lambda g: cns6.get(g["encoding"])),
              ("koi16-etl", lambda g: byte(g, "koi8_r")),
              ("visc16-etl", lambda g: viscii[g["encoding"]]),
              ("cns1-16", lambda g: enc_table("cns11643-1").get(g["encoding"])),

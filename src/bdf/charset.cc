@@ -89,6 +89,7 @@ bool charset_open(charset_map &map, std::string_view registry, std::string_view 
     map.big5 = family.kind == CHARSET_TWO_BYTE;
     // A family that names its sets by their encoding: ISO8859-5, KOI8-R, CP1251, PT154.
     if (family.encoding != nullptr) name.append(encoding);
+    map.latin1 = name == "ISO-8859-1";
     break;
   }
   // Any other pair may still be a name the system knows, such as TIS620-0.
@@ -100,14 +101,23 @@ bool charset_open(charset_map &map, std::string_view registry, std::string_view 
     // The X server's own tables know charsets iconv does not: MuleArabic,
     // DEC special, TIS-620, the Adobe sets and more.
     map.kind = fontenc_open(map.fontenc, registry, encoding) ? CHARSET_FONTENC : CHARSET_UNKNOWN;
-    return map.kind == CHARSET_FONTENC;
+    // The C library's EUC-TW holds the CNS 11643 planes X.Org has no table of.
+    if (map.kind == CHARSET_UNKNOWN && starts_without_case(registry, "CNS11643") &&
+        encoding.size() == 1 && encoding[0] >= '1' && encoding[0] <= '7') {
+      converter = open_converter("EUC-TW");
+      if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+      map.kind = CHARSET_EUC_TW;
+      map.plane = encoding[0] - '0';
+      map.converter = converter;
+    }
+    return map.kind != CHARSET_UNKNOWN;
   }
   map.converter = converter;
   return true;
 }
 
 int32_t charset_to_unicode(charset_map &map, int64_t code) {
-  char bytes[3];
+  char bytes[4];
   char *in = bytes;
   size_t length;
   switch (map.kind) {
@@ -118,6 +128,10 @@ int32_t charset_to_unicode(charset_map &map, int64_t code) {
   case CHARSET_UNKNOWN: return -1;
   case CHARSET_FONTENC: return fontenc_to_unicode(map.fontenc, code);
   case CHARSET_ONE_BYTE:
+    // ISO 8859-1 is Unicode's first 256 code points, and FreeType maps the
+    // codes of such a font as Unicode past them too.
+    if (map.latin1 && code > 0xFF && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF))
+      return static_cast<int32_t>(code);
     if (code < 0 || code > 0xFF) return -1;
     bytes[0] = static_cast<char>(code);
     length = 1;
@@ -143,6 +157,16 @@ int32_t charset_to_unicode(charset_map &map, int64_t code) {
       bytes[1] = static_cast<char>(low);
     }
     length = static_cast<size_t>(bytes + (map.kind == CHARSET_TWO_BYTE ? 2 : 3) - in);
+    break;
+  }
+  case CHARSET_EUC_TW: {
+    const int64_t high = code >> 8, low = code & 0xFF;
+    if (high < 0x21 || high > 0x7E || low < 0x21 || low > 0x7E) return -1;
+    bytes[0] = static_cast<char>(0x8E);
+    bytes[1] = static_cast<char>(0xA0 + map.plane);
+    bytes[2] = static_cast<char>(high | 0x80);
+    bytes[3] = static_cast<char>(low | 0x80);
+    length = 4;
     break;
   }
   }
@@ -252,6 +276,7 @@ void charset_resolve(font_charset &charset) {
 int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_view name) {
   charset_resolve(charset);
   int32_t unicode = code < 0 ? -1 : charset_to_unicode(charset.map, code);
+  if (unicode > 0xFF && charset.map.latin1) charset.past_latin1++;
   // Fonts of a charset no table knows often name their glyphs by the Adobe
   // Glyph List or by their Unicode values, as the 3270 fonts do; the rest
   // are put where they can be reached, at their code in a private use area.

@@ -15,6 +15,7 @@ enum charset_kind {
   CHARSET_EUC,        // two 7-bit bytes, read in their EUC form with the high bits set
   CHARSET_EUC_PLANE2, // the same, behind the EUC prefix of the second plane (0x8F)
   CHARSET_TWO_BYTE,   // two bytes as they stand
+  CHARSET_EUC_TW,     // two 7-bit bytes of a CNS 11643 plane, read in EUC-TW's four-byte form
   CHARSET_FONTENC,    // the code as X.Org's font encodings read it
   CHARSET_UNKNOWN,    // no map: every code is without a Unicode value
 };
@@ -24,6 +25,8 @@ struct charset_map {
   charset_kind kind = CHARSET_UNICODE;
   void *converter = nullptr; // an iconv_t
   bool big5 = false;         // the Big5 codes whose Unicode value differs by source are mapped here
+  bool latin1 = false;       // ISO 8859-1, whose codes past 0xFF are taken as Unicode
+  int plane = 0;             // the CNS 11643 plane of CHARSET_EUC_TW
   fontenc_map fontenc;       // for CHARSET_FONTENC
 };
 
@@ -57,6 +60,7 @@ struct font_charset {
   int used = 0;               // the parts the map was opened for: 0 or 2
   uint64_t by_name = 0;       // glyphs of an unknown charset mapped by their names
   uint64_t private_use = 0;   // glyphs of an unknown charset put at U+F0000 + code
+  uint64_t past_latin1 = 0;   // glyphs of ISO 8859-1 past 0xFF, taken as Unicode
   charset_map map;
   std::unique_ptr<uint64_t[]> taken; // a bit per Unicode value given to a glyph
 };
