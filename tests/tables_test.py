@@ -24,13 +24,17 @@ CASES = {
     "proportional": [("i", 105, 3, "1 3 1 0", "80\n00\n80\n"), ("space", 32, 4, "0 0 0 0", ""),
                      ("wide", 0x4E00, 40, "40 1 0 4", "FFFFFFFFFF\n"),
                      ("none", -1, 5, "2 2 0 0", "40\n80\n")],
+    # ISO 8859-1 with codes past 0xFF, which are Unicode's.
+    "latin1": [("A", 65, 8, "8 1 0 0", "FF\n"), ("powerline", 0xE0A0, 8, "8 1 0 0", "FF\n"),
+               ("box", 0x2500, 8, "8 1 0 0", "FF\n")],
 }
 FIXED = {"head": (54,), "hhea": (36,), "maxp": (6, 32), "OS/2": (96,)}
 
 
-def bdf(glyphs):
+def bdf(glyphs, case):
+    head = HEAD.replace("iso10646-1", "iso8859-1") if case == "latin1" else HEAD
     return font("".join(glyph(n, c, rows, box, f"DWIDTH {w} 0\n")
-                        for n, c, w, box, rows in glyphs), head=HEAD)
+                        for n, c, w, box, rows in glyphs), head=head)
 
 
 def problems_of(data, form, glyphs):
@@ -69,7 +73,7 @@ def main():
     failures = 0
     for case, glyphs in CASES.items():
         for form in ("ttf", "otf", "otb"):
-            run = subprocess.run([tool, "-T", form, "-"], input=bdf(glyphs).encode(),
+            run = subprocess.run([tool, "-T", form, "-"], input=bdf(glyphs, case).encode(),
                                  capture_output=True, env={"SOURCE_DATE_EPOCH": "0"})
             problems = (problems_of(run.stdout, form, glyphs) if run.returncode == 0
                         else [run.stderr.decode().strip()])
