@@ -192,6 +192,17 @@ const char *header_line(conversion_state &state, output &out, keyword code, bdf_
   return nullptr;
 }
 
+// Fills the run's error with what the input is instead of a BDF, naming it.
+const char *not_bdf(conversion_state &state, const char *what) {
+  const char *name = state.input_name;
+  if (name == nullptr || std::strcmp(name, "-") == 0)
+    std::snprintf(state.error.text, sizeof state.error.text, "Standard input %s.", what);
+  else
+    std::snprintf(state.error.text, sizeof state.error.text, "'%s' %s.", name, what);
+  state.error_line = no_line;
+  return state.error.text;
+}
+
 // A line of a glyph before its rows, and its end.
 const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_line &line,
                        std::string_view value) {
@@ -237,6 +248,12 @@ const char *row_line(conversion_state &state, output &out, std::string_view row)
 // keyword's role.
 const char *bdf_mode_line(conversion_state &state, output &out, std::string_view raw) {
   bdf_line line = make_line(raw);
+  // A PCF font, or a compressed file, is no text at all.
+  if (state.line == 1 && (raw.starts_with("\1fcp") || raw.starts_with("\x1f\x8b")))
+    return not_bdf(state, raw.starts_with("\1fcp")
+                              ? "is a PCF font, not a BDF: convert it with pcf2bdf first"
+                              : "is compressed with gzip: a PCF font converts with pcf2bdf, a "
+                                "BDF with gunzip");
   if (line.text.size() != raw.size()) return "NUL byte in a line.";
   if (line.text.empty()) return nullptr;
   line.text = without_line_end(line.text);
@@ -280,6 +297,8 @@ bool is_first_size(const conversion_state &state) {
 const char *fail(conversion_state &state, const char *message, unsigned long line) {
   conversion_error &error = state.error;
   error.failed = error.fatal = true;
+  // A message made in place already says all.
+  if (message == error.text) return error.text;
   const std::string_view text(message);
   if (!state.options.bdf || line == no_line) {
     std::snprintf(error.text, sizeof error.text, "%s", message);
@@ -329,6 +348,7 @@ const char *convert_operand(conversion_state &state, line_reader &reader, output
   }
   state.writer->flush(state, out);
   if (reader.error != 0 || out.error != 0) return nullptr;
+  if (state.options.bdf && reader.lines == 0) return fail(state, not_bdf(state, "is empty"), no_line);
   if (state.options.bdf)
     if (const char *message = structure_end(state.structure))
       return fail(state, message, reader.lines);

@@ -193,7 +193,10 @@ int quadsmith_main(int argc, char **argv) {
   // A font is bytes for a file, not text for a terminal.
   if (direct && output_path == nullptr && isatty(STDOUT_FILENO))
     fatal("A font is not written to a terminal: use -o or a redirection.");
-  // Under -s every operand is a size of one face; otherwise the first is read.
+  // Under -s every operand is a size of one face; otherwise the first is
+  // read, and a font made directly would lose the others without a word.
+  if (direct && !state.options.strike && argc - optind > 1)
+    fatal("A font is made of one BDF file; with -s the files are the sizes of one face.");
   const int operands = state.options.strike ? argc - optind : 1;
   if (operands > max_operands) fatal("At most 64 sizes are supported.");
   for (int i = 1; i < operands; i++)

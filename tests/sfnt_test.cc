@@ -51,7 +51,19 @@ INSTANTIATE_TEST_SUITE_P(
         cli_case{"failure_leaves_the_target",
                  "echo old > t.ttf; sed 's/E0/G0/' font.bdf > bad.bdf; \"$Q\" -T ttf -o t.ttf "
                  "bad.bdf; echo $?; cat t.ttf",
-                 font, "1\nold\n", "quadsmith: Invalid bitmap row on line [0-9]+\\.\n", 0}),
+                 font, "1\nold\n", "quadsmith: Invalid bitmap row on line [0-9]+\\.\n", 0},
+        // What is no BDF is named as what it is.
+        cli_case{"pcf_named", "printf '\\001fcp\\0\\0' > f.pcf; \"$Q\" -T ttf f.pcf", font, "",
+                 "quadsmith: 'f.pcf' is a PCF font, not a BDF: convert it with pcf2bdf first\\.\n",
+                 1},
+        cli_case{"gzip_named", "gzip -c font.bdf > f.gz; \"$Q\" -T ttf f.gz", font, "",
+                 "quadsmith: 'f.gz' is compressed with gzip: .*\n", 1},
+        cli_case{"empty_named", "\"$Q\" -T otb font.bdf", "", "",
+                 "quadsmith: 'font.bdf' is empty\\.\n", 1},
+        cli_case{"second_operand_refused", "\"$Q\" -T ttf font.bdf font.bdf", font, "",
+                 "quadsmith: A font is made of one BDF file; with -s the files are the sizes of one "
+                 "face\\.\n",
+                 1}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
 
 } // namespace

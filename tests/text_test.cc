@@ -92,7 +92,13 @@ TEST(bdf_text, charsets_map_codes_to_unicode) {
       {"JISX0213.2004", "1", 0x2422, 0x3042},
       {"JISX0213.2000", "2", 0x2121, 0x20089},
       {"ISO10646", "1", 0xD800, -1},
-      {"ISO8859", "1", 0x100, -1},
+      // ISO 8859-1 is Unicode's start: a code past it is taken as Unicode.
+      {"ISO8859", "1", 0x100, 0x100},
+      {"ISO8859", "1", 0xD800, -1},
+      {"ISO8859", "2", 0x100, -1},
+      // CNS 11643 past the planes X.Org has tables of, through EUC-TW.
+      {"CNS11643.1992", "6", 0x2121, 0x2F802},
+      {"CNS11643.1992", "6", 0x2120, -1},
       {"JISX0208.1983", "0", 0x41, -1},
       {"KOI8", "R", -1, -1},
   };
