@@ -121,6 +121,7 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
   if (!closed && status == 0 &&
       state.writer->finish(state, out, later, static_cast<size_t>(count - 1)))
     status = 1;
+  if (status == 0) report_font(errors, state);
   output_close(discard);
   return status;
 }

@@ -7,6 +7,7 @@
 
 #include "io/compat.h"
 #include "convert.h"
+#include "sfnt/tables.h"
 #include "font/sfd_text.h"
 
 namespace {
@@ -65,6 +66,15 @@ void note(FILE *to, const conversion_state &state, const char *format, ...) {
   va_start(arguments, format);
   std::vfprintf(to, format, arguments);
   va_end(arguments);
+}
+
+void report_font(FILE *errors, const conversion_state &state) {
+  const sfnt_state &font = state.sfnt;
+  if (state.writer == &sfnt_writer && !font.cff_outlines && !post_names_fit(font))
+    std::fprintf(errors,
+                 "%s: The font's %zu glyphs are more than a post table of names numbers: it "
+                 "names none (format 3).\n",
+                 program_name(), font.advances.size());
 }
 
 void report_operand(FILE *errors, const conversion_state &state, const struct timespec &start) {

@@ -35,7 +35,7 @@ const char *sfnt_glyph(conversion_state &state, output &, bool drawn) {
     const int64_t width =
         later ? sizes_width(state.sizes, record.advance) : int64_t{record.advance} * unit;
     if (const char *message = sfnt_take(state.sfnt, record, unit, static_cast<int32_t>(width),
-                                        !later && state.options.format != FORMAT_OTB))
+                                        !later && state.options.format != FORMAT_OTB, !later))
       return message;
   }
   if (state.options.strike) ebdt_glyph(state.sfnt.strikes, record);

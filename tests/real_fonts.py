@@ -26,6 +26,7 @@ records them).
 """
 
 import bisect
+import glob
 import gzip
 import hashlib
 import shutil
@@ -1573,6 +1574,72 @@ def check_proportions(tool, folder):
         print(f"{' + '.join(members)}: {len(said)} sizes out of proportion")
 
 
+def editor_bdf(weight, setwidth, box_height, average):
+    """A face member shaped as pixel-font editors export BDF: a FONT name of
+    thirteen fields (no foundry), no PIXEL_SIZE, SIZE 16 75 75, a line of 14
+    and 2, a box taller than the line, a foundry of free text."""
+    glyphs = "".join(
+        f"STARTCHAR u{code:04X}\nENCODING {code}\nDWIDTH 8 0\nBBX 8 12 0 0\nBITMAP\n"
+        + "".join(f"{(code * 7 + r * 13) & 0xFF:02X}\n" for r in range(12)) + "ENDCHAR\n"
+        for code in range(0x21, 0x7F))
+    return (f"STARTFONT 2.1\nFONT -Foo11-{weight}-R-{setwidth}--16-16-75-75-c-{average}-iso10646-1\n"
+            f"SIZE 16 75 75\nFONTBOUNDINGBOX 12 {box_height} -2 -4\nSTARTPROPERTIES 7\n"
+            f'FOUNDRY "Made with Pixel Editor by Someone"\nFAMILY_NAME "Foo11"\n'
+            f'WEIGHT_NAME "{weight}"\nPOINT_SIZE 12\nFONT_ASCENT 14\nFONT_DESCENT 2\n'
+            f'SPACING "C"\nENDPROPERTIES\nCHARS 94\n{glyphs}ENDFONT\n')
+
+
+def check_editor_fonts(tool, folder):
+    """A face drawn in a pixel-font editor keeps its size and its one family:
+    fontconfig finds Regular, Bold and Condensed as one family of those
+    styles, weights and widths, the fonts are exact at 16, 32 and 48 pixels
+    and the OTB's strike is 16; X11 faces of one family but proportional
+    cells share theirs too."""
+    fonts = os.path.join(folder, "fonts")
+    os.mkdir(fonts)
+    members = {"Regular": ("Regular", "Normal", 21, 80), "Bold": ("Bold", "Normal", 17, 80),
+               "Condensed": ("Condensed", "Condensed", 20, 60)}
+    want = {"Regular": ("80", "100"), "Bold": ("200", "100"), "Condensed": ("80", "75")}
+    problems = []
+    for style, shape in members.items():
+        bdf = os.path.join(folder, f"Foo11-{style}.bdf")
+        open(bdf, "w").write(editor_bdf(*shape))
+        ttf, otb = os.path.join(fonts, f"Foo11-{style}.ttf"), os.path.join(folder, style + ".otb")
+        for form, path in (("ttf", ttf), ("otb", otb)):
+            subprocess.run([tool, "-T", form, "-o", path, bdf], check=True, capture_output=True)
+        said = subprocess.run(["fc-query", "-f", "%{family}|%{style}|%{weight}|%{width}", ttf],
+                              capture_output=True, text=True).stdout
+        if said != f"Foo11|{style}|{want[style][0]}|{want[style][1]}":
+            problems.append(f"{style}: fc-query {said}")
+        strike = subprocess.run(["fc-query", "-f", "%{pixelsize}", otb], capture_output=True,
+                                text=True).stdout
+        if strike != "16":
+            problems.append(f"{style}: OTB strike {strike}")
+        info = parse_bdf(bdf)
+        check_multiples(ttf, 16, info, reference_glyphs("Foo11", info, open_bdf_face(bdf))[1],
+                        f"Foo11 {style}")
+    config = os.path.join(folder, "fonts.conf")
+    open(config, "w").write(f'<?xml version="1.0"?>\n<fontconfig><dir>{fonts}</dir>'
+                            f"<cachedir>{folder}/cache</cachedir></fontconfig>\n")
+    for pattern, style in (("Foo11", "Regular"), ("Foo11:bold", "Bold"),
+                           ("Foo11:condensed", "Condensed")):
+        found = subprocess.run(["fc-match", "-f", "%{style}", pattern], capture_output=True,
+                               text=True, env=dict(os.environ, FONTCONFIG_FILE=config)).stdout
+        if found != style:
+            problems.append(f"fc-match {pattern} finds {found}")
+    for pair in (("mplus_h10r", "mplus_h10b"), ("charR08-IL2", "charI08-IL2")):
+        families = set()
+        for member in pair:
+            FONTS[member] = glob.glob(f"/usr/share/fonts/X11/*/{member}.pcf.gz")[0]
+            sfd = os.path.join(folder, member + ".sfd")
+            convert(tool, make_bdf(member, folder), sfd, ["-b"])
+            families.add(header_values(sfd)["FamilyName"])
+        if len(families) != 1:
+            problems.append(f"{pair}: families {sorted(families)}")
+    if problems:
+        raise Failure("; ".join(problems[:8]))
+
+
 def check_family(tool, folder):
     """Each member of a family converts to fonts that fontconfig finds as it
     finds the bitmap, with OS/2, post and name tables that say the same, and
@@ -1683,6 +1750,7 @@ RUN_CHECKS = {"--damaged": check_damaged, "--family": check_family,
               "--distinct-names": check_distinct_names, "--private-use": check_private_use,
               "--proportions": check_proportions, "--names": check_names,
               "--digests": check_digests, "--random-direct": check_random_direct,
+              "--editor-fonts": check_editor_fonts,
               "--write-digests": lambda tool, folder: check_digests(tool, folder, write=True)}
 # Checks of one font, named by the first flag behind it that has one.
 FONT_CHECKS = {"--sizes": lambda tool, font, folder, flags: check_sizes(tool, font, folder),

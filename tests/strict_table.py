@@ -141,7 +141,7 @@ CASES = [
      said("Invalid value for DWIDTH on line 19."), a),
     ("box_of_32768_units", "-b",
      font(glyph("w", 119, "FFFFFFFF\n", "32 1 0 0"),
-          head="STARTFONT 2.1\nFONTBOUNDINGBOX 32 1 0 0\n"), 1,
+          head="STARTFONT 2.1\nSIZE 1 72 72\nFONTBOUNDINGBOX 32 1 0 0\n"), 1,
      said("Invalid value for BBX on line 8."), []),
     ("box_beyond_16_bits", "-b", font(A + glyph("b", 98, box="1 1 0 600")), 1,
      said("Invalid value for BBX on line 18."), a),

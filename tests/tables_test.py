@@ -24,6 +24,8 @@ CASES = {
     "proportional": [("i", 105, 3, "1 3 1 0", "80\n00\n80\n"), ("space", 32, 4, "0 0 0 0", ""),
                      ("wide", 0x4E00, 40, "40 1 0 4", "FFFFFFFFFF\n"),
                      ("none", -1, 5, "2 2 0 0", "40\n80\n")],
+    # Past the glyphs post format 2 can name: its name indexes are 16 bits.
+    "many": [(f"g{i}", 0x10000 + i, 1, "1 1 0 0", "80\n") for i in range(65300)],
     # ISO 8859-1 with codes past 0xFF, which are Unicode's.
     "latin1": [("A", 65, 8, "8 1 0 0", "FF\n"), ("powerline", 0xE0A0, 8, "8 1 0 0", "FF\n"),
                ("box", 0x2500, 8, "8 1 0 0", "FF\n")],
@@ -57,7 +59,10 @@ def problems_of(data, form, glyphs):
             problems.append(f"{name}: advance {advance}, not {width} pixels of {unit}")
     if len(cmap) != sum(code >= 0 for _, code, *_ in glyphs):
         problems.append(f"cmap {sorted(cmap)}")
-    post = {"ttf": 2, "otf": 3, "otb": 2}[form]  # a CID-keyed CFF names no glyph
+    # A CID-keyed CFF names no glyph, nor post format 2 past 65,277 names.
+    post = 3 if form == "otf" or len(glyphs) > 65277 else 2
+    if len(set(f.getGlyphOrder())) != len(glyphs) + 1:
+        problems.append("glyph names shared")
     if f["post"].formatType != post:
         problems.append(f"post format {f['post'].formatType}")
     outlines = {"ttf": {"glyf", "loca"}, "otf": {"CFF "}, "otb": {"EBLC", "EBDT"}}[form]

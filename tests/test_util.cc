@@ -113,7 +113,15 @@ std::string well_formed(std::string_view snippet) {
   // The lines a font must give, where the snippet leaves them out; a FONT
   // that is no XLFD name says nothing of the font.
   if (header.find("\nFONT ") == std::string::npos) header += "FONT font\n";
-  if (header.find("\nSIZE ") == std::string::npos) header += "SIZE 16 75 75\n";
+  // A missing SIZE gives the box's height at 72 dpi, so that it says no
+  // other pixel size than the box does.
+  if (header.find("\nSIZE ") == std::string::npos) {
+    const size_t box = header.find("FONTBOUNDINGBOX ");
+    std::istringstream numbers(box == std::string::npos ? "" : header.substr(box + 16));
+    int width = 0, height = 16;
+    numbers >> width >> height;
+    header += "SIZE " + std::to_string(height) + " 72 72\n";
+  }
   return header + "STARTPROPERTIES " + std::to_string(property_count) + "\n" + properties +
          "ENDPROPERTIES\n" + chars + glyphs + "ENDFONT\n";
 }

@@ -40,8 +40,8 @@ TEST(bdf_text, header_carries_the_strings_and_a_valid_postscript_name) {
   const std::string bdf = "FAMILY_NAME \"Quadsmith Sample\"\r\nCOPYRIGHT \"(c) \"\"Q\"\"\"\r\n"
                           "FONT_VERSION \"1.9.0\"\r\nFONTBOUNDINGBOX 8 16 0 -2\r\nCHARS 0\r\n";
   const std::string sfd = convert_text(well_formed(bdf), nullptr, bdf_options);
-  EXPECT_NE(sfd.find("FontName: QuadsmithSample8x16-Regular\nFullName: Quadsmith Sample 8x16\n"
-                     "FamilyName: Quadsmith Sample 8x16\nWeight: Medium\nCopyright: (c) \"Q\"\n"
+  EXPECT_NE(sfd.find("FontName: QuadsmithSample16-Regular\nFullName: Quadsmith Sample 16\n"
+                     "FamilyName: Quadsmith Sample 16\nWeight: Medium\nCopyright: (c) \"Q\"\n"
                      "Version: 1.9.0\n"),
             std::string::npos)
       << sfd;

@@ -29,7 +29,7 @@ constexpr keyword_facts keywords[] = {
     {"ENDFONT", false, false, false, ROLE_STRUCTURE},
     {"COMMENT", false, false, false, ROLE_STRUCTURE},
     {"FONT", false, false, false, ROLE_IDENTITY},
-    {"SIZE", false, false, false, ROLE_STRUCTURE},
+    {"SIZE", false, false, false, ROLE_IDENTITY},
     {"CONTENTVERSION", false, false, false, ROLE_STRUCTURE},
     {"METRICSSET", false, false, false, ROLE_STRUCTURE},
     {"STARTPROPERTIES", false, false, false, ROLE_STRUCTURE},
@@ -83,8 +83,33 @@ const keyword_facts &facts(keyword code) {
   return keywords[code];
 }
 
+namespace {
+
+// Whether a field is a number, or empty as X allows.
+bool number_field(std::string_view field) {
+  return std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+} // namespace
+
 bool xlfd_fields(std::string_view name, std::string_view fields[14]) {
   if (!name.starts_with('-')) return false;
+  // Thirteen fields whose sizes, resolutions, spacing and average width
+  // stand where they would behind a foundry.
+  if (std::count(name.begin(), name.end(), '-') == 13) {
+    fields[0] = {};
+    size_t from = 1;
+    for (int i = 1; i < 14; i++) {
+      const size_t end = i < 13 ? name.find('-', from) : name.size();
+      fields[i] = name.substr(from, end - from);
+      from = end + 1;
+    }
+    const std::string_view spacing = fields[10];
+    return number_field(fields[6]) && number_field(fields[7]) && number_field(fields[8]) &&
+           number_field(fields[9]) && number_field(fields[11]) &&
+           (spacing.empty() ||
+            (spacing.size() == 1 && std::string_view("pPmMcC").find(spacing) != spacing.npos));
+  }
   size_t from = 1;
   for (int i = 0; i < 14; i++) {
     const size_t end = i < 13 ? name.find('-', from) : name.size();

@@ -138,7 +138,10 @@ size_t read_bdf_string(std::string_view value, char *to);
 bool takes_value(keyword code);
 
 // Splits an XLFD font name, such as -misc-fixed-medium-r-normal--13-120-75-
-// 75-c-70-iso8859-1, into its fourteen fields; false if it is none.
+// 75-c-70-iso8859-1, into its fourteen fields; false if it is none.  A name
+// of thirteen fields that reads as one without its foundry, as pixel-font
+// editors write them (-Family-Bold-R-Normal--16-16-75-75-c-80-iso10646-1),
+// is taken with an empty foundry.
 bool xlfd_fields(std::string_view name, std::string_view fields[14]);
 
 // The text without the blanks and tabs around it.

@@ -225,6 +225,7 @@ font_pixels bdf_font_pixels(const glyph_state &state) {
   pixels.cell_height = static_cast<int32_t>(state.height);
   pixels.ascent = ascent_pixels(state);
   pixels.descent = state.descent_pixels >= 0 ? state.descent_pixels : -state.font_box.y;
+  pixels.line_given = state.ascent_pixels >= 0 && state.descent_pixels >= 0;
   return pixels;
 }
 

@@ -149,6 +149,19 @@ bool is_postscript_name(std::string_view name) {
 
 const char *identity_property_action(font_identity &identity, keyword code, std::string_view value,
                                      unsigned long line) {
+  if (code == KW_SIZE) {
+    // The structure has made sure of its numbers: point size, x and y
+    // resolution, and perhaps a bit depth.
+    bdf_line words{value, {}, 0};
+    long long numbers[3] = {0, 0, 0};
+    for (long long &number : numbers) {
+      const char *error = nullptr;
+      number = bounded_number(next_token(words, " \t"), 0, 100000, &error);
+      if (error != nullptr) return nullptr;
+    }
+    identity.size_pixels = static_cast<int32_t>((numbers[0] * numbers[2] + 36) / 72);
+    return nullptr;
+  }
   // The texts in their order, and the numbers with their ranges; X fonts
   // say -1, or 0, where they leave a metric unknown.
   const struct {
@@ -201,7 +214,13 @@ const char *identity_property_action(font_identity &identity, keyword code, std:
 
 void identity_xlfd_action(font_identity &identity, std::string_view value) {
   std::string_view fields[14];
-  if (!xlfd_fields(value, fields)) return;
+  if (!xlfd_fields(value, fields)) {
+    identity.xlfd_fields = 0;
+    identity.font_name = value.substr(0, max_style_word);
+    return;
+  }
+  identity.xlfd_fields = std::count(value.begin(), value.end(), '-') == 13 ? 13 : 14;
+  identity.font_name.clear();
   // The field of each text, in their order; NOTICE has none.
   constexpr int field_of[identity_texts] = {1, 0, 2, 3, 4, 5, 10, -1};
   for (int i = 0; i < identity_texts; i++)
@@ -214,7 +233,13 @@ void identity_xlfd_action(font_identity &identity, std::string_view value) {
 int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pixels) {
   if (identity.pixel_size > 0) return identity.pixel_size;
   const int32_t from_name = xlfd_number(identity.xlfd_pixel_size);
-  return from_name > 0 && from_name <= 1024 ? from_name : pixels.cell_height;
+  if (from_name > 0 && from_name <= 1024) return from_name;
+  // A font that names no pixel size is as tall as its line, then as its
+  // SIZE says; its box holds its tallest glyph, often taller than the line.
+  const int32_t line = pixels.ascent + pixels.descent;
+  if (pixels.line_given && line > 0 && line <= 1024) return line;
+  if (identity.size_pixels > 0 && identity.size_pixels <= 1024) return identity.size_pixels;
+  return pixels.cell_height;
 }
 
 int32_t units_per_pixel(int32_t pixel_size) {
@@ -317,18 +342,19 @@ void derive_style(identity_record &r, const std::string &weight, const std::stri
 // name, and whatever else its XLFD names that sets it apart from fonts of
 // the same family name.
 std::string x11_family(const font_identity &identity, const identity_record &r,
-                       const font_pixels &pixels, const std::string &family_name,
-                       std::string_view charset, bool every_size) {
+                       const std::string &family_name, std::string_view charset,
+                       bool every_size) {
   const std::string foundry = sfd_utf8(identity_pick(identity, TEXT_FOUNDRY));
   const std::string add_style = sfd_utf8(identity_pick(identity, TEXT_ADD_STYLE));
-  const std::string setwidth = sfd_utf8(identity_pick(identity, TEXT_SETWIDTH));
   const std::string_view spacing = identity_pick(identity, TEXT_SPACING);
   std::string name = family_name;
   if (name.empty()) name = "Untitled";
-  if (!is_own_family(foundry, name)) name = capitalised(foundry) + " " + name;
+  // A foundry of free text ("Made with an editor by someone") is no maker's
+  // name to put in front.
+  if (!is_own_family(foundry, name) && foundry.find(' ') == std::string::npos)
+    name = capitalised(foundry) + " " + name;
   if (folded(add_style) != "" && folded(add_style)[0] != 'n')
     append_word(name, capitalised(add_style));
-  if (!is_plain(setwidth)) append_word(name, capitalised(setwidth));
   const int32_t named_average = xlfd_number(identity.xlfd_average_width);
   const int32_t average = named_average > 0 ? named_average : identity.average_width;
   // The cell is the one the FONT name gives, where it gives one: a few
@@ -338,16 +364,26 @@ std::string x11_family(const font_identity &identity, const identity_record &r,
   // A proportional font's average is given in tenths, even when whole,
   // so that it never reads as a charcell font of the same cell.
   const bool proportional = folded(spacing) == "p";
+  // The weights, slants and widths of one face share its family. X11's
+  // charcell fonts of one family differ in their cells, so the cell names
+  // them; a proportional font's average width differs by weight, and a box
+  // holds the widest glyph, so those are named by their size.  A font that
+  // X11 does not name (a pixel-font editor's) is named by its size, or by
+  // nothing where its family ends in digits and so names it already: X11
+  // fonts have an XLFD name or a PIXEL_SIZE, the editors' neither.
+  const bool x11 = identity.xlfd_fields == 14 || identity.pixel_size > 0;
   char cell[32];
-  if (average <= 0)
-    std::snprintf(cell, sizeof cell, "%dx%d", pixels.cell_width, size);
-  else if (average % 10 == 0 && !proportional)
+  if (x11 && average > 0 && average % 10 == 0 && !proportional)
     std::snprintf(cell, sizeof cell, "%dx%d", average / 10, size);
-  else
+  else if (x11 && average > 0 && !proportional)
     std::snprintf(cell, sizeof cell, "%d.%dx%d", average / 10, average % 10, size);
+  else
+    std::snprintf(cell, sizeof cell, "%d", size);
+  const bool sized =
+      !x11 && !family_name.empty() && family_name.back() >= '0' && family_name.back() <= '9';
   // A font of every size of the face is named for the face alone, a
   // proportional one marked as such.
-  if (!every_size) append_word(name, cell);
+  if (!every_size && !sized) append_word(name, cell);
   if (every_size && proportional) append_word(name, "Proportional");
   // A spacing of no usual kind, such as a vertical charcell's VC, is said.
   const std::string spacing_key = folded(spacing);
@@ -372,9 +408,15 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
 
   // Each text is read as UTF-8 or Latin-1 on its own before any is joined
   // to another.
-  const std::string weight = sfd_utf8(identity_pick(identity, TEXT_WEIGHT));
+  std::string weight = sfd_utf8(identity_pick(identity, TEXT_WEIGHT));
   const std::string slant = sfd_utf8(identity_pick(identity, TEXT_SLANT));
-  const std::string setwidth = sfd_utf8(identity_pick(identity, TEXT_SETWIDTH));
+  std::string setwidth = sfd_utf8(identity_pick(identity, TEXT_SETWIDTH));
+  // Pixel-font editors write a width (Condensed) where the weight goes: it
+  // is the font's width, and its weight is the regular one.
+  if (const int width = lookup(widths, weight, 5); width != 5) {
+    if (is_plain(setwidth)) setwidth = weight;
+    weight = "Regular";
+  }
   const std::string add_style = sfd_utf8(identity_pick(identity, TEXT_ADD_STYLE));
   const std::string foundry = sfd_utf8(identity_pick(identity, TEXT_FOUNDRY));
   derive_style(r, weight, slant, setwidth, identity_pick(identity, TEXT_SPACING));
@@ -386,10 +428,12 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   // and a charset other than Unicode.
   const std::string family_text = sfd_utf8(family),
                     family_name = sfd_utf8(identity_pick(identity, TEXT_FAMILY));
+  // A font of no FAMILY_NAME whose FONT is no XLFD name is called by that name.
+  const std::string base = family_name.empty() ? sfd_utf8(identity.font_name) : family_name;
   if (!family.empty()) {
     r.family = family_text;
   } else {
-    r.family = x11_family(identity, r, pixels, family_name, charset, every_size);
+    r.family = x11_family(identity, r, base, charset, every_size);
   }
   // The full name and the PostScript name say each word once: a width word
   // stands in the family and the style.
@@ -399,12 +443,26 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
   if (!postscript.empty()) {
     r.postscript = std::string(postscript);
   } else {
-    // The part after the hyphen is the style, as the name table's subfamily.
-    std::string suffix = "-" + postscript_part(r.style);
-    std::string base = postscript_part(r.family);
+    // The part after the hyphen is the style, as the name table's
+    // subfamily; the family's words go before it as long as whole ones fit.
+    std::string suffix = "-";
+    suffix += postscript_part(r.style);
+    suffix.resize(std::min<size_t>(suffix.size(), 31));
+    const size_t room = max_postscript_name - suffix.size();
+    std::string base;
+    bdf_line words{r.family, {}, 0};
+    for (std::string_view word = next_token(words, " "); !word.empty();
+         word = next_token(words, " ")) {
+      const std::string part = postscript_part(word);
+      if (base.size() + part.size() > room) {
+        // A first word longer than all the room is cut; a later one is left out.
+        if (base.empty()) base = part.substr(0, room);
+        break;
+      }
+      base += part;
+    }
     if (base.empty()) base = "Untitled";
-    base.resize(std::min(base.size(), max_postscript_name - std::min<size_t>(suffix.size(), 31)));
-    r.postscript = (base + suffix).substr(0, max_postscript_name);
+    r.postscript = base + suffix;
   }
   r.notice = identity_pick(identity, TEXT_NOTICE);
   // FontForge reads the names back whole only below its line buffer, and

@@ -46,10 +46,13 @@ struct font_identity {
   unsigned long line[identity_texts] = {}; // the line each was given on
   int32_t pixel_size = -1, average_width = -1, x_height = -1, cap_height = -1;
   int32_t underline_thickness = -1, underline_position = INT32_MIN;
+  int32_t size_pixels = -1; // the SIZE line's point size at its vertical resolution
   // The fields of the XLFD name that stand in for the texts (none for
   // NOTICE), and for PIXEL_SIZE and AVERAGE_WIDTH.
   std::string xlfd[identity_texts];
   std::string xlfd_pixel_size, xlfd_average_width, xlfd_resolution;
+  int xlfd_fields = 0;   // 14 for an X11 name, 13 for one without its foundry, else 0
+  std::string font_name; // a FONT value that is no XLFD name, its first 63 bytes
   char message[64]; // the last error's text
 };
 
@@ -57,6 +60,7 @@ struct font_identity {
 struct font_pixels {
   int32_t cell_width = 0, cell_height = 0; // the FONTBOUNDINGBOX
   int32_t ascent = 0, descent = 0;         // FONT_ASCENT and FONT_DESCENT, or the box's
+  bool line_given = false;                 // both FONT_ASCENT and FONT_DESCENT are given
 };
 
 // The fewest and most font units an em may have in a TrueType font.

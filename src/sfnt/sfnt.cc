@@ -1,6 +1,7 @@
 #include "sfnt/sfnt.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -34,6 +35,45 @@ uint8_t delta_flag(int32_t delta, uint8_t is_short, uint8_t same_or_positive) {
   if (delta == 0) return same_or_positive;
   if (delta > -256 && delta < 256) return is_short | (delta > 0 ? same_or_positive : 0);
   return 0;
+}
+
+// The box of a glyph's set pixels in font units, unit a pixel, as x_min,
+// y_min, x_max, y_max; false for a glyph of no ink.
+bool ink_box(const glyph_record &record, int32_t unit, int32_t box[4]) {
+  uint32_t columns[max_slabs] = {};
+  uint32_t first = record.count, last = 0;
+  const uint32_t slabs = slabs_of(record.box.width);
+  for (uint32_t r = 0; r < record.count; r++) {
+    uint32_t any = 0;
+    for (uint32_t k = 0; k < slabs; k++)
+      columns[k] |= record.words[r][k], any |= record.words[r][k];
+    if (any != 0) first = std::min(first, r), last = r + 1;
+  }
+  if (first == record.count) return false;
+  int32_t left = -1, right = 0;
+  for (uint32_t k = 0; k < slabs; k++) {
+    if (columns[k] == 0) continue;
+    if (left < 0) left = static_cast<int32_t>(k * slab_columns) + std::countl_zero(columns[k]);
+    right = static_cast<int32_t>((k + 1) * slab_columns) - std::countr_zero(columns[k]);
+  }
+  const int32_t top = record.box.y + static_cast<int32_t>(record.box.height);
+  box[0] = (record.box.x + left) * unit;
+  box[1] = (top - static_cast<int32_t>(last)) * unit;
+  box[2] = (record.box.x + right) * unit;
+  box[3] = (top - static_cast<int32_t>(first)) * unit;
+  return true;
+}
+
+// Takes a glyph's extent, x_min, y_min, x_max, y_max, into the font's.
+void add_extent(sfnt_state &font, const int32_t extent[4], int32_t advance) {
+  font.x_min = font.inked ? std::min(font.x_min, extent[0]) : extent[0];
+  font.y_min = font.inked ? std::min(font.y_min, extent[1]) : extent[1];
+  font.x_max = font.inked ? std::max(font.x_max, extent[2]) : extent[2];
+  font.y_max = font.inked ? std::max(font.y_max, extent[3]) : extent[3];
+  const int32_t right = advance - extent[2];
+  font.min_right = font.inked ? std::min(font.min_right, right) : right;
+  font.max_extent = font.inked ? std::max(font.max_extent, extent[2]) : extent[2];
+  font.inked = true;
 }
 
 // Writes a delta of one coordinate as its flag says: nothing, a byte of
@@ -134,8 +174,9 @@ void sfnt_close(sfnt_state &font) {
 }
 
 const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit, int32_t width,
-                      bool outline) {
-  if (font.advances.size() >= 65535) return "A font holds at most 65,535 glyphs.";
+                      bool outline, bool measured) {
+  if (font.advances.size() >= 65535)
+    return "A font holds at most 65,535 glyphs, .notdef among them: a BDF of 65,534.";
   if (width < 0 || width > 65535) return "A font's advances are 0 to 65,535 units.";
   // A charstring's width is a 16-bit number counted from another width.
   if (font.cff_outlines && width > 32767)
@@ -172,19 +213,19 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
   }
   const auto advance = static_cast<uint16_t>(width);
   int16_t bearing = 0;
+  // A bitmap font's extents are its ink's, as an outline font's are its outlines'.
+  int32_t ink[4];
+  if (!outline && measured && ink_box(record, unit, ink)) {
+    bearing = static_cast<int16_t>(ink[0]);
+    add_extent(font, ink, advance);
+  }
   if (!font.xs.empty()) {
     const auto [x_min, x_max] = std::minmax_element(font.xs.begin(), font.xs.end());
     const auto [y_min, y_max] = std::minmax_element(font.ys.begin(), font.ys.end());
     if (!font.cff_outlines) encode_glyph(font, *x_min, *y_min, *x_max, *y_max);
     bearing = *x_min;
-    font.x_min = font.inked ? std::min<int32_t>(font.x_min, *x_min) : *x_min;
-    font.y_min = font.inked ? std::min<int32_t>(font.y_min, *y_min) : *y_min;
-    font.x_max = font.inked ? std::max<int32_t>(font.x_max, *x_max) : *x_max;
-    font.y_max = font.inked ? std::max<int32_t>(font.y_max, *y_max) : *y_max;
-    const int32_t right = advance - *x_max;
-    font.min_right = font.inked ? std::min(font.min_right, right) : right;
-    font.max_extent = font.inked ? std::max<int32_t>(font.max_extent, *x_max) : *x_max;
-    font.inked = true;
+    const int32_t extent[4] = {*x_min, *y_min, *x_max, *y_max};
+    add_extent(font, extent, advance);
     font.max_points = std::max<uint32_t>(font.max_points, static_cast<uint32_t>(font.xs.size()));
     font.max_contours =
         std::max<uint32_t>(font.max_contours, static_cast<uint32_t>(font.ends.size()));

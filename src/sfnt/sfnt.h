@@ -54,10 +54,11 @@ void sfnt_close(sfnt_state &font);
 
 // Adds a whole glyph: its outline traced from its rows, unit font units a
 // pixel, unless outline is false, with its advance in font units, name and
-// Unicode value.  Returns the message of one the format can't hold, else
+// Unicode value; without an outline, its ink still measures the font where
+// measured is set.  Returns the message of one the format can't hold, else
 // nullptr.
 const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit, int32_t advance,
-                      bool outline);
+                      bool outline, bool measured);
 
 // Writes the font with the identity's names and metrics; returns false with
 // errno set if the spool can't be read back.

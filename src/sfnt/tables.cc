@@ -189,17 +189,24 @@ std::string name_table(const identity_record &identity) {
   return table + records + strings;
 }
 
+bool post_names_fit(const sfnt_state &font) {
+  // Names of their own are numbered from 258, past the standard ones, in 16 bits.
+  return font.advances.size() - 1 <= 65535 - 258;
+}
+
 std::string post_table(const sfnt_state &font, const identity_record &identity) {
   std::string table;
-  // A CID-keyed CFF's glyphs have no names.
-  put32(table, font.cff_outlines ? 0x00030000 : 0x00020000);
+  // A CID-keyed CFF's glyphs have no names, nor have more glyphs than
+  // format 2's name indexes reach.
+  const bool named = post_names_fit(font) && !font.cff_outlines;
+  put32(table, named ? 0x00020000 : 0x00030000);
   put32(table, static_cast<uint32_t>(identity.italic_angle * 65536));
   put16(table, static_cast<uint16_t>(identity.underline_position));
   put16(table, static_cast<uint16_t>(identity.underline_width));
   put32(table, identity.monospaced ? 1 : 0);
   for (int i = 0; i < 4; i++)
     put32(table, 0);
-  if (font.cff_outlines) return table;
+  if (!named) return table;
   const auto glyphs = static_cast<uint32_t>(font.advances.size());
   put16(table, glyphs);
   put16(table, 0); // .notdef, a standard name

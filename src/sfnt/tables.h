@@ -38,5 +38,9 @@ std::string loca_of(const sfnt_state &font);
 // The name table: the Windows records of the identity's texts.
 std::string name_table(const identity_record &identity);
 
-// The post table: format 2 with the glyph names, or 3 without for CFF.
+// Whether post format 2 can name every glyph: its name indexes are 16 bits.
+bool post_names_fit(const sfnt_state &font);
+
+// The post table: format 2 with the glyph names, or 3 without for CFF and
+// for more glyphs than format 2 can name.
 std::string post_table(const sfnt_state &font, const identity_record &identity);
