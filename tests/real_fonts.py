@@ -1677,7 +1677,7 @@ def check_family(tool, folder):
             problems.append(f"OS/2 version {os2.version}, weight {os2.usWeightClass}")
         if os2.fsSelection & 0x261 != (selection or 0x40):
             problems.append(f"fsSelection {os2.fsSelection:#x}")
-        step = head.unitsPerEm // head.lowestRecPPEM
+        step = head.unitsPerEm // info["pixel_size"]
         for key, value in (("x_height", os2.sxHeight), ("cap_height", os2.sCapHeight)):
             # A value past the ascent is left out, and FontForge measures its own.
             if 0 < info.get(key, 0) < info["ascent_px"] and value != info[key] * step:
