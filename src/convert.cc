@@ -382,7 +382,7 @@ void release_state(conversion_state &state) {
 
 void reset_state(conversion_state &state) {
   release_font_info(state.info, state.owned);
-  state.sizes = size_set{};
+  sizes_reset(state.sizes);
   reset_glyph_state(state.glyph);
   reset_sfd_glyph(state.sfd);
   state.writer = nullptr;

@@ -298,11 +298,17 @@ int32_t charset_glyph_unicode(font_charset &charset, int64_t code, std::string_v
   uint64_t &word = charset.taken[static_cast<uint32_t>(unicode) / 64];
   const uint64_t bit = uint64_t{1} << (unicode % 64);
   if ((word & bit) != 0) return -1;
+  if (word == 0) charset.taken_words.push_back(static_cast<uint32_t>(unicode) / 64);
   word |= bit;
   return unicode;
 }
 
 void charset_release(font_charset &charset) {
   charset_close(charset.map);
-  charset.taken.reset();
+  // The bitmap stays for the next run, cleared where it was written: it is
+  // large, and a run sets few of its words.
+  if (charset.taken)
+    for (const uint32_t word : charset.taken_words)
+      charset.taken[word] = 0;
+  charset.taken_words.clear();
 }

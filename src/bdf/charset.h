@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 #include <string_view>
 
 #include "bdf/fontenc.h"
@@ -63,6 +64,7 @@ struct font_charset {
   uint64_t past_latin1 = 0;   // glyphs of ISO 8859-1 past 0xFF, taken as Unicode
   charset_map map;
   std::unique_ptr<uint64_t[]> taken; // a bit per Unicode value given to a glyph
+  std::vector<uint32_t> taken_words; // the words of taken with a bit set, to clear
 };
 
 // Takes a CHARSET_REGISTRY (which 0) or CHARSET_ENCODING (which 1) value;

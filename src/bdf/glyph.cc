@@ -110,8 +110,12 @@ void release_glyph_state(glyph_state &state) {
 void reset_glyph_state(glyph_state &state) {
   release_glyph_state(state);
   std::unique_ptr<glyph_record> record = std::move(state.record);
+  std::unique_ptr<uint64_t[]> taken = std::move(state.charset.taken);
+  std::vector<uint32_t> taken_words = std::move(state.charset.taken_words);
   state = glyph_state{};
   state.record = std::move(record);
+  state.charset.taken = std::move(taken);
+  state.charset.taken_words = std::move(taken_words);
 }
 
 void reset_face(glyph_state &state) {

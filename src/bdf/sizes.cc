@@ -1,6 +1,8 @@
 #include "bdf/sizes.h"
 
 #include <cstdio>
+#include <cstring>
+#include <iterator>
 #include <new>
 
 
@@ -12,14 +14,24 @@ uint32_t *page(size_set &sizes, int32_t unicode, bool make) {
   auto &plane = sizes.planes[unicode >> 16];
   if (!plane && make) {
     plane.reset(new (std::nothrow) uint32_t[65536]);
-    if (plane)
-      for (size_t i = 0; i < 65536; i++)
-        plane[i] = no_glyph;
+    // Every byte of no_glyph is 0xFF.
+    if (plane) std::memset(plane.get(), 0xFF, 65536 * sizeof(uint32_t));
   }
   return plane.get();
 }
 
 } // namespace
+
+void sizes_reset(size_set &sizes) {
+  std::unique_ptr<uint32_t[]> planes[unicode_planes];
+  for (size_t i = 0; i < unicode_planes; i++)
+    planes[i] = std::move(sizes.planes[i]);
+  sizes = size_set{};
+  for (size_t i = 0; i < unicode_planes; i++) {
+    if (planes[i]) std::memset(planes[i].get(), 0xFF, 65536 * sizeof(uint32_t));
+    sizes.planes[i] = std::move(planes[i]);
+  }
+}
 
 bool sizes_note(size_set &sizes, int32_t unicode, uint64_t index) {
   sizes.next_index = index + 1;

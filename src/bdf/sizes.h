@@ -3,6 +3,7 @@
 // whose glyphs find their records by Unicode value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,13 +26,16 @@ struct size_metrics {
   int32_t advance = 0, ascent = 0, descent = 0;
 };
 
+// Unicode's planes, each of 65,536 values.
+constexpr size_t unicode_planes = 17;
+
 // What the sizes share while they are read.
 struct size_set {
   bool master = true;           // the first operand is being read
   const char *master_name = ""; // its file, for messages
   face_names face;              // the first operand's face
   // Glyph indexes by Unicode value, a page of 65,536 per plane, made on first use.
-  std::unique_ptr<uint32_t[]> planes[17];
+  std::unique_ptr<uint32_t[]> planes[unicode_planes];
   uint64_t next_index = 0; // the index a record added by a later size gets
   uint64_t unencoded = 0;  // records without a Unicode value so far, the master's first
   uint64_t added = 0;      // records added by the open operand
@@ -55,6 +59,9 @@ struct size_set {
 // The properties of the six texts of the face's identity, in their order.
 constexpr keyword face_keywords[6] = {KW_FAMILY_NAME, KW_FOUNDRY,       KW_WEIGHT_NAME,
                                       KW_SLANT,       KW_SETWIDTH_NAME, KW_ADD_STYLE_NAME};
+
+// Makes the set ready for another run, keeping the planes it has made, emptied.
+void sizes_reset(size_set &sizes);
 
 // Remembers the first operand's glyph of a Unicode value; false if there
 // is no room to.
