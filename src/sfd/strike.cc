@@ -51,7 +51,6 @@ void write_ascii85(output &out, const uint8_t *bytes, size_t n) {
 
 } // namespace
 
-
 bool strike_open(strike_state &strike, bool in_memory) {
   strike_close(strike);
   return spool_open(strike.spool, strike.spool_fd, strike.spool_text, in_memory);
