@@ -70,6 +70,11 @@ def problems_of(data, form, glyphs):
         problems.append(f"tables {sorted(f.keys())}")
     if form == "otb" and [s.bitmapSizeTable.ppemY for s in f["EBLC"].strikes] != [16]:
         problems.append("strike sizes")
+    # The extents are the ink's, in an OTB as in an outline font.
+    head, os2 = f["head"], f["OS/2"]
+    if (head.yMax <= 0 or head.xMax <= head.xMin or os2.usWinAscent < head.yMax
+            or f["hhea"].xMaxExtent <= 0):
+        problems.append(f"extents {head.xMin} {head.yMin} {head.xMax} {head.yMax}")
     return problems
 
 
