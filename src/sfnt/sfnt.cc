@@ -247,29 +247,23 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
   return nullptr;
 }
 
-bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) {
-  // An outline font of no ink still needs a glyf table of some length; no
-  // glyph points into these bytes.  A bitmap font's is empty, so that
-  // FreeType and fontconfig take it for one.
-  if (font.glyf_length == 0 && font.outlines && !font.cff_outlines) {
-    output_write(font.spool, std::string_view("\0\0\0\0", 4));
-    font.glyf_length = 4;
-  }
-  std::sort(font.cmap.begin(), font.cmap.end());
-  const uint32_t metrics = hmtx_metrics(font);
-  std::string head = head_table(font, identity), hhea = hhea_table(font, identity, metrics),
-              hmtx = hmtx_table(font, metrics), maxp = maxp_table(font),
-              os2 = os2_table(font, identity), loca_table = loca_of(font);
+namespace {
 
-  // The tables in the order of their tags, glyf or CFF's charstrings read
-  // back from the spool.
-  struct table {
-    const char *tag;
-    std::string data; // the table, or what comes before the spooled part
-    uint32_t sum = 0, length = 0;
-    bool spooled = false;
-  };
-  std::vector<table> tables;
+// One table of the font: its tag and bytes, or for a spooled one the bytes
+// before the spooled part and the whole table's sum and length.
+struct sfnt_table {
+  const char *tag;
+  std::string data;
+  uint32_t sum = 0, length = 0;
+  bool spooled = false;
+};
+
+// The font's tables in the order of their tags, glyf or the CFF's
+// charstrings to be read back from their spools; false with errno set
+// where the CFF's spool can't be read.
+bool make_tables(sfnt_state &font, const identity_record &identity,
+                 std::vector<sfnt_table> &tables) {
+  std::sort(font.cmap.begin(), font.cmap.end());
   std::string eblc, ebdt;
   if (font.bitmaps) {
     ebdt_tables(font.strikes, eblc, ebdt);
@@ -277,7 +271,7 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
   }
   if (font.cff_outlines) {
     const int32_t box[4] = {font.x_min, font.y_min, font.x_max, font.y_max};
-    table &cff = tables.emplace_back(table{"CFF ", {}, 0, 0, true});
+    sfnt_table &cff = tables.emplace_back(sfnt_table{"CFF ", {}, 0, 0, true});
     if (!cff_table(font.cff, font.advances, identity.em, box, identity.postscript, cff.data,
                    cff.length, cff.sum))
       return false;
@@ -288,28 +282,23 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
   }
   // A bitmap font needs neither glyf nor loca: FreeType reads sbit-only fonts.
   const bool glyf = font.outlines && !font.cff_outlines;
-  for (auto &[tag, data] : {std::pair<const char *, std::string *>{"OS/2", &os2},
-                            {"cmap", nullptr},
-                            {"glyf", nullptr},
-                            {"head", &head},
-                            {"hhea", &hhea},
-                            {"hmtx", &hmtx},
-                            {"loca", &loca_table},
-                            {"maxp", &maxp},
-                            {"name", nullptr},
-                            {"post", nullptr}}) {
-    std::string made = data != nullptr                 ? std::move(*data)
-                       : std::strcmp(tag, "cmap") == 0 ? cmap_table(font.cmap)
-                       : std::strcmp(tag, "name") == 0 ? name_table(identity)
-                       : std::strcmp(tag, "post") == 0 ? post_table(font, identity)
-                                                       : std::string();
-    const bool glyf_or_loca = std::strcmp(tag, "glyf") == 0 || std::strcmp(tag, "loca") == 0;
-    if (glyf_or_loca && !glyf) continue;
-    if (std::strcmp(tag, "glyf") == 0)
-      tables.push_back({tag, {}, font.glyf_sum, font.glyf_length, true});
-    else
-      tables.push_back({tag, std::move(made)});
-  }
+  const uint32_t metrics = hmtx_metrics(font);
+  tables.push_back({"OS/2", os2_table(font, identity)});
+  tables.push_back({"cmap", cmap_table(font.cmap)});
+  if (glyf) tables.push_back({"glyf", {}, font.glyf_sum, font.glyf_length, true});
+  tables.push_back({"head", head_table(font, identity)});
+  tables.push_back({"hhea", hhea_table(font, identity, metrics)});
+  tables.push_back({"hmtx", hmtx_table(font, metrics)});
+  if (glyf) tables.push_back({"loca", loca_of(font)});
+  tables.push_back({"maxp", maxp_table(font)});
+  tables.push_back({"name", name_table(identity)});
+  tables.push_back({"post", post_table(font, identity)});
+  return true;
+}
+
+// Writes the table directory and the tables, each padded to 4 bytes, with
+// head's checkSumAdjustment; false with errno set where a spool can't be read.
+bool write_tables(sfnt_state &font, std::vector<sfnt_table> &tables, output &out) {
   const auto count = static_cast<uint32_t>(tables.size());
   uint32_t power = 1, log = 0;
   while (power * 2 <= count)
@@ -322,7 +311,7 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
   put16(directory, log);
   put16(directory, count * 16 - 16 * power);
   uint32_t total = 0;
-  for (table &t : tables) {
+  for (sfnt_table &t : tables) {
     if (!t.spooled) {
       t.length = static_cast<uint32_t>(t.data.size());
       t.sum = checksum(t.data.data(), t.data.size());
@@ -337,13 +326,13 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
   }
   total += checksum(directory.data(), directory.size());
   const uint32_t adjustment = 0xB1B0AFBA - total;
-  std::string &head_data = std::find_if(tables.begin(), tables.end(), [](const table &t) {
+  std::string &head_data = std::find_if(tables.begin(), tables.end(), [](const sfnt_table &t) {
                              return std::strcmp(t.tag, "head") == 0;
                            })->data;
   for (int i = 0; i < 4; i++)
     head_data[8 + i] = static_cast<char>(adjustment >> (24 - 8 * i) & 0xFF);
   output_write(out, directory);
-  for (table &t : tables) {
+  for (sfnt_table &t : tables) {
     output_write(out, t.data);
     if (!t.spooled) continue;
     if (std::strcmp(t.tag, "glyf") == 0) {
@@ -354,4 +343,18 @@ bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) 
     output_write(out, std::string_view("\0\0\0", (4 - t.length % 4) % 4));
   }
   return true;
+}
+
+} // namespace
+
+bool sfnt_write(sfnt_state &font, const identity_record &identity, output &out) {
+  // An outline font of no ink still needs a glyf table of some length; no
+  // glyph points into these bytes.  A bitmap font's is empty, so that
+  // FreeType and fontconfig take it for one.
+  if (font.glyf_length == 0 && font.outlines && !font.cff_outlines) {
+    output_write(font.spool, std::string_view("\0\0\0\0", 4));
+    font.glyf_length = 4;
+  }
+  std::vector<sfnt_table> tables;
+  return make_tables(font, identity, tables) && write_tables(font, tables, out);
 }
