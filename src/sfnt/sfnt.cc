@@ -110,29 +110,24 @@ void encode_glyph(sfnt_state &font, int32_t x_min, int32_t y_min, int32_t x_max,
   for (const uint16_t end : font.ends)
     to = put_word(to, end);
   to = put_word(to, 0); // no instructions
+  // Each point's flag against the point before it, then runs of one flag
+  // written once and counted.
+  font.flags.resize(n);
   int32_t x = 0, y = 0;
-  // Flags, with runs of one flag written once and counted.
-  for (size_t i = 0; i < n;) {
-    const uint8_t flag = on_curve | delta_flag(font.xs[i] - x, x_short, x_same_or_positive) |
-                         delta_flag(font.ys[i] - y, y_short, y_same_or_positive);
+  for (size_t i = 0; i < n; i++) {
+    font.flags[i] = on_curve | delta_flag(font.xs[i] - x, x_short, x_same_or_positive) |
+                    delta_flag(font.ys[i] - y, y_short, y_same_or_positive);
     x = font.xs[i];
     y = font.ys[i];
+  }
+  for (size_t i = 0; i < n;) {
+    const uint8_t flag = font.flags[i];
     size_t run = 0;
-    int32_t rx = x, ry = y;
-    while (i + run + 1 < n && run < 255) {
-      const uint8_t next = on_curve |
-                           delta_flag(font.xs[i + run + 1] - rx, x_short, x_same_or_positive) |
-                           delta_flag(font.ys[i + run + 1] - ry, y_short, y_same_or_positive);
-      if (next != flag) break;
-      rx = font.xs[i + run + 1];
-      ry = font.ys[i + run + 1];
+    while (i + run + 1 < n && run < 255 && font.flags[i + run + 1] == flag)
       run++;
-    }
     *to++ = static_cast<char>(run > 0 ? flag | repeat : flag);
     if (run > 0) *to++ = static_cast<char>(run);
     i += run + 1;
-    x = rx;
-    y = ry;
   }
   for (int axis = 0; axis < 2; axis++) {
     const std::vector<int16_t> &values = axis == 0 ? font.xs : font.ys;

@@ -38,6 +38,7 @@ struct sfnt_state {
   std::vector<int16_t> xs, ys; // the open glyph's points
   std::vector<uint16_t> ends;  // and its contours' last points
   std::string glyph;           // its glyf entry
+  std::vector<uint8_t> flags;  // and its points' flags
   bool outlines = true;        // glyf entries traced, else an OTB's empty glyf
   bool cff_outlines = false;   // the outlines as CFF charstrings instead of glyf
   cff_state cff;

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 inline void put16(std::string &to, uint32_t value) {
@@ -28,11 +29,14 @@ inline void pad4(std::string &to) {
 // The sum of a table as big-endian 32-bit words, padded with zeros.
 inline uint32_t checksum(const char *data, size_t length) {
   uint32_t sum = 0;
-  for (size_t i = 0; i < length; i += 4) {
-    uint32_t word = 0;
-    for (size_t j = 0; j < 4; j++)
-      word = word << 8 | (i + j < length ? static_cast<unsigned char>(data[i + j]) : 0u);
-    sum += word;
+  size_t i = 0;
+  for (; i + 4 <= length; i += 4) {
+    uint32_t word;
+    std::memcpy(&word, data + i, 4);
+    sum += __builtin_bswap32(word);
   }
-  return sum;
+  uint32_t word = 0;
+  for (size_t j = 0; j < 4; j++)
+    word = word << 8 | (i + j < length ? static_cast<unsigned char>(data[i + j]) : 0u);
+  return length % 4 != 0 ? sum + word : sum;
 }
