@@ -129,14 +129,13 @@ void encode_glyph(sfnt_state &font, int32_t x_min, int32_t y_min, int32_t x_max,
     if (run > 0) *to++ = static_cast<char>(run);
     i += run + 1;
   }
+  // The deltas as their points' flags say: none, a byte or two.
   for (int axis = 0; axis < 2; axis++) {
     const std::vector<int16_t> &values = axis == 0 ? font.xs : font.ys;
     const uint8_t is_short = axis == 0 ? x_short : y_short;
-    const uint8_t same = axis == 0 ? x_same_or_positive : y_same_or_positive;
     int32_t last = 0;
     for (size_t i = 0; i < n; i++) {
-      const int32_t delta = values[i] - last;
-      to = put_delta(to, delta, delta_flag(delta, is_short, same), is_short);
+      to = put_delta(to, values[i] - last, font.flags[i], is_short);
       last = values[i];
     }
   }
