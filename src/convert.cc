@@ -58,7 +58,7 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   if (sizes != nullptr) {
     // The sizes must be sizes of one face, each of a pixel size of its own.
     face_names face;
-    for (int i = 0; i < 6; i++)
+    for (int i = 0; i < face_texts; i++)
       face.text[i] = identity_pick(state.identity, static_cast<identity_text>(i));
     face.pixel_size = font.pixel_size;
     if (sizes->master) {

@@ -162,21 +162,13 @@ const char *identity_property_action(font_identity &identity, keyword code, std:
     identity.size_pixels = static_cast<int32_t>((numbers[0] * numbers[2] + 36) / 72);
     return nullptr;
   }
-  // The texts in their order, and the numbers with their ranges; X fonts
-  // say -1, or 0, where they leave a metric unknown.
+  // The numbers with their ranges; X fonts say -1, or 0, where they leave
+  // a metric unknown.
   const struct {
     keyword code;
     int32_t *number;
     long long min, max;
-  } properties[] = {
-      {KW_FAMILY_NAME, nullptr, 0, 0},
-      {KW_FOUNDRY, nullptr, 0, 0},
-      {KW_WEIGHT_NAME, nullptr, 0, 0},
-      {KW_SLANT, nullptr, 0, 0},
-      {KW_SETWIDTH_NAME, nullptr, 0, 0},
-      {KW_ADD_STYLE_NAME, nullptr, 0, 0},
-      {KW_SPACING, nullptr, 0, 0},
-      {KW_NOTICE, nullptr, 0, 0},
+  } numbers[] = {
       {KW_PIXEL_SIZE, &identity.pixel_size, -1, 1024},
       {KW_AVERAGE_WIDTH, &identity.average_width, -1, 10240},
       {KW_X_HEIGHT, &identity.x_height, -1024, 1024},
@@ -184,16 +176,16 @@ const char *identity_property_action(font_identity &identity, keyword code, std:
       {KW_UNDERLINE_THICKNESS, &identity.underline_thickness, -1024, 1024},
       {KW_UNDERLINE_POSITION, &identity.underline_position, -1024, 1024},
   };
-  for (size_t index = 0; index < std::size(properties); index++) {
-    const auto &property = properties[index];
+  for (const auto &property : numbers) {
     if (property.code != code) continue;
-    if (property.number != nullptr) {
-      const char *error = nullptr;
-      const long long n = bounded_number(value, property.min, property.max, &error);
-      if (error) return invalid(identity, code);
-      *property.number = code == KW_UNDERLINE_POSITION || n > 0 ? static_cast<int32_t>(n) : -1;
-      return nullptr;
-    }
+    const char *error = nullptr;
+    const long long n = bounded_number(value, property.min, property.max, &error);
+    if (error) return invalid(identity, code);
+    *property.number = code == KW_UNDERLINE_POSITION || n > 0 ? static_cast<int32_t>(n) : -1;
+    return nullptr;
+  }
+  for (size_t index = 0; index < identity_texts; index++) {
+    if (text_keywords[index] != code) continue;
     const size_t limit = code == KW_NOTICE        ? max_line
                          : code == KW_FAMILY_NAME ? max_family_name
                                                   : max_style_word;

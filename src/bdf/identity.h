@@ -38,6 +38,11 @@ enum identity_text {
   identity_texts
 };
 
+// The property that gives each text.
+constexpr keyword text_keywords[identity_texts] = {
+    KW_FAMILY_NAME,   KW_FOUNDRY,        KW_WEIGHT_NAME, KW_SLANT,
+    KW_SETWIDTH_NAME, KW_ADD_STYLE_NAME, KW_SPACING,     KW_NOTICE};
+
 // The identity properties as read, strings without their BDF quotes; a
 // number is -1 (UNDERLINE_POSITION: INT32_MIN) while unset.
 struct font_identity {

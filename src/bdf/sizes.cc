@@ -2,8 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <new>
+
+#include "bdf/identity.h"
 
 
 namespace {
@@ -43,12 +44,12 @@ bool sizes_note(size_set &sizes, int32_t unicode, uint64_t index) {
 }
 
 const char *sizes_check_face(size_set &sizes, const face_names &face, const char *file) {
-  for (int i = 0; i < 6; i++)
+  for (int i = 0; i < face_texts; i++)
     if (face.text[i] != sizes.face.text[i]) {
       std::snprintf(sizes.message, sizeof sizes.message,
                     "'%s': %.*s \"%.64s\" differs from \"%.64s\" of '%s'.", file,
-                    static_cast<int>(keyword_name(face_keywords[i]).size()),
-                    keyword_name(face_keywords[i]).data(), face.text[i].c_str(),
+                    static_cast<int>(keyword_name(text_keywords[i]).size()),
+                    keyword_name(text_keywords[i]).data(), face.text[i].c_str(),
                     sizes.face.text[i].c_str(), sizes.master_name);
       return sizes.message;
     }

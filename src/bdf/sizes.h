@@ -13,10 +13,14 @@
 #include "io/io.h"
 #include "font/record.h"
 
-// The face's identity the sizes must share: FAMILY_NAME, FOUNDRY,
-// WEIGHT_NAME, SLANT, SETWIDTH_NAME and ADD_STYLE_NAME, and the pixel size.
+// The identity's texts the sizes of a face must share, its first six
+// (text_keywords): FAMILY_NAME, FOUNDRY, WEIGHT_NAME, SLANT, SETWIDTH_NAME
+// and ADD_STYLE_NAME.
+constexpr int face_texts = 6;
+
+// The face's identity the sizes must share: its texts and the pixel size.
 struct face_names {
-  std::string text[6];
+  std::string text[face_texts];
   int32_t pixel_size = 0;
 };
 
@@ -56,9 +60,6 @@ struct size_set {
   uint32_t advances[1024] = {};
 };
 
-// The properties of the six texts of the face's identity, in their order.
-constexpr keyword face_keywords[6] = {KW_FAMILY_NAME, KW_FOUNDRY,       KW_WEIGHT_NAME,
-                                      KW_SLANT,       KW_SETWIDTH_NAME, KW_ADD_STYLE_NAME};
 
 // Makes the set ready for another run, keeping the planes it has made, emptied.
 void sizes_reset(size_set &sizes);
