@@ -6,7 +6,6 @@
 
 #include "bdf/identity.h"
 
-
 namespace {
 
 constexpr uint32_t no_glyph = UINT32_MAX;
