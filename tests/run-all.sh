@@ -18,7 +18,7 @@ packages=(cmake make g++ pkgconf libfontenc-dev clang libgtest-dev libbenchmark-
           xfonts-biznet-100dpi xfonts-intl-phonetic xfonts-intl-european xfonts-intl-asian
           xfonts-intl-japanese xfonts-intl-japanese-big xfonts-intl-chinese-big xfonts-thai
           xfonts-thai-manop xfonts-thai-nectec xfonts-thai-poonlap xfonts-thai-vor
-          opentype-sanitizer libharfbuzz-bin pango1.0-tools)
+          opentype-sanitizer libharfbuzz-bin pango1.0-tools locales)
 bash tools/install-packages.sh "${packages[@]}"
 
 jobs=$(nproc)
