@@ -290,6 +290,11 @@ const char *bdf_mode_line(conversion_state &state, output &out, std::string_view
 
 } // namespace
 
+void choose_writer(conversion_state &state) {
+  state.writer = state.options.format == FORMAT_SFD ? &sfd_writer : &sfnt_writer;
+  state.glyph.strikes = state.options.strike;
+}
+
 bool is_first_size(const conversion_state &state) {
   return state.glyph.sizes == nullptr || state.sizes.master;
 }
@@ -328,11 +333,7 @@ const char *convert_line(conversion_state &state, output &out, std::string_view 
 }
 
 const char *convert_operand(conversion_state &state, line_reader &reader, output &out) {
-  // The writer is chosen once a run, by its options.
-  if (state.writer == nullptr) {
-    state.writer = state.options.format == FORMAT_SFD ? &sfd_writer : &sfnt_writer;
-    state.glyph.strikes = state.options.strike;
-  }
+  if (state.writer == nullptr) choose_writer(state);
   std::string_view raw;
   // Once a write has failed nothing more can reach the output, so the rest
   // of the input is not worth reading.

@@ -58,6 +58,9 @@ struct conversion_state {
   const char *output_name = nullptr;
 };
 
+// Chooses the run's writer, once a run, by its options.
+void choose_writer(conversion_state &state);
+
 // True while the run reads its first operand, the one whose header and
 // records are written.
 bool is_first_size(const conversion_state &state);

@@ -100,8 +100,7 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
     state.sizes.master_name = names[0];
     state.sizes.records = &out;
   }
-  state.writer = state.options.format == FORMAT_SFD ? &sfd_writer : &sfnt_writer;
-  state.glyph.strikes = state.options.strike;
+  choose_writer(state);
   const bool closed = count == 1 && state.writer->streams;
   int status = run_operand(state, reader, out, errors, closed);
   // Each later size adds its strike, and records for the glyphs the first lacks.

@@ -1,6 +1,8 @@
 #include "font/record.h"
 
+#include <algorithm>
 #include <array>
+#include <bit>
 
 #include "io/compat.h"
 
@@ -61,6 +63,30 @@ bool is_hex_row(std::string_view text) {
   return !text.empty();
 }
 
+
+bool record_ink(const glyph_record &record, ink_extent &ink) {
+  const uint32_t slabs = slabs_of(record.box.width);
+  uint32_t columns[max_slabs] = {};
+  ink.first = record.count;
+  ink.last = 0;
+  for (uint32_t r = 0; r < record.count; r++) {
+    uint32_t any = 0;
+    for (uint32_t k = 0; k < slabs; k++) {
+      columns[k] |= record.words[r][k];
+      any |= record.words[r][k];
+    }
+    if (any != 0) ink.first = std::min(ink.first, r), ink.last = r + 1;
+  }
+  if (ink.first == record.count) return false;
+  ink.from = ink.end = 0;
+  for (uint32_t k = slabs; k-- > 0;)
+    if (columns[k] != 0)
+      ink.from = k * slab_columns + static_cast<uint32_t>(std::countl_zero(columns[k]));
+  for (uint32_t k = 0; k < slabs; k++)
+    if (columns[k] != 0)
+      ink.end = (k + 1) * slab_columns - static_cast<uint32_t>(std::countr_zero(columns[k]));
+  return true;
+}
 
 const uint32_t *record_add_row(glyph_record &record, std::string_view token) {
   if (record.count >= max_glyph_height) return record.words[max_glyph_height - 1];

@@ -61,6 +61,15 @@ inline int64_t strike_slot(int32_t unicode, uint64_t unencoded_before) {
   return unicode >= 0 ? unicode : 65536 + static_cast<int64_t>(unencoded_before);
 }
 
+// The rows and columns of a record's set pixels: rows first to last - 1
+// from the top of its box, columns from to end - 1 from its left.
+struct ink_extent {
+  uint32_t first = 0, last = 0, from = 0, end = 0;
+};
+
+// The extent of the record's ink; false for a record of no ink.
+bool record_ink(const glyph_record &record, ink_extent &ink);
+
 // True for a non-empty text of hexadecimal digits alone, as a row under -b is.
 bool is_hex_row(std::string_view text);
 

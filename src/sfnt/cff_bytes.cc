@@ -5,23 +5,8 @@
 #include "sfnt/sfnt_bytes.h"
 
 void put_number(std::string &to, int32_t v) {
-  if (v >= -107 && v <= 107) {
-    to += static_cast<char>(v + 139);
-  } else if (v >= 108 && v <= 1131) {
-    v -= 108;
-    to += static_cast<char>((v >> 8) + 247);
-    to += static_cast<char>(v & 0xFF);
-  } else if (v >= -1131 && v <= -108) {
-    v = -v - 108;
-    to += static_cast<char>((v >> 8) + 251);
-    to += static_cast<char>(v & 0xFF);
-  } else if (v >= -32768 && v <= 32767) {
-    to += '\x1c';
-    put16(to, static_cast<uint16_t>(v));
-  } else {
-    to += '\x1d';
-    put32(to, static_cast<uint32_t>(v));
-  }
+  char bytes[5];
+  to.append(bytes, static_cast<size_t>(put_short_number(bytes, v) - bytes));
 }
 
 size_t number_size(int32_t v) {

@@ -19,27 +19,12 @@ int8_t clamp8(int32_t value) {
 // glyphs of a cell font leave room around, its metrics those of the image
 // at left, top; an image of no ink is one blank pixel.
 void crop(std::string &to, const glyph_record &record, int32_t left, int32_t top) {
-  const uint32_t slabs = slabs_of(record.box.width);
-  uint32_t columns[max_slabs] = {};
-  uint32_t first = record.count, last = 0;
-  for (uint32_t r = 0; r < record.count; r++) {
-    uint32_t any = 0;
-    for (uint32_t k = 0; k < slabs; k++) {
-      columns[k] |= record.words[r][k];
-      any |= record.words[r][k];
-    }
-    if (any != 0) first = std::min(first, r), last = r + 1;
-  }
-  if (first == record.count) {
+  ink_extent ink;
+  if (!record_ink(record, ink)) {
     to += {1, 1, 0, 0, static_cast<char>(record.advance), 0};
     return;
   }
-  uint32_t from = 0, end = 0;
-  for (uint32_t k = slabs; k-- > 0;)
-    if (columns[k] != 0) from = k * slab_columns + static_cast<uint32_t>(std::countl_zero(columns[k]));
-  for (uint32_t k = 0; k < slabs; k++)
-    if (columns[k] != 0)
-      end = k * slab_columns + slab_columns - static_cast<uint32_t>(std::countr_zero(columns[k]));
+  const uint32_t first = ink.first, last = ink.last, from = ink.from, end = ink.end;
   to += static_cast<char>(last - first);
   to += static_cast<char>(end - from);
   to += static_cast<char>(left + static_cast<int32_t>(from));

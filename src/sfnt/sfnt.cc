@@ -40,27 +40,13 @@ uint8_t delta_flag(int32_t delta, uint8_t is_short, uint8_t same_or_positive) {
 // The box of a glyph's set pixels in font units, unit a pixel, as x_min,
 // y_min, x_max, y_max; false for a glyph of no ink.
 bool ink_box(const glyph_record &record, int32_t unit, int32_t box[4]) {
-  uint32_t columns[max_slabs] = {};
-  uint32_t first = record.count, last = 0;
-  const uint32_t slabs = slabs_of(record.box.width);
-  for (uint32_t r = 0; r < record.count; r++) {
-    uint32_t any = 0;
-    for (uint32_t k = 0; k < slabs; k++)
-      columns[k] |= record.words[r][k], any |= record.words[r][k];
-    if (any != 0) first = std::min(first, r), last = r + 1;
-  }
-  if (first == record.count) return false;
-  int32_t left = -1, right = 0;
-  for (uint32_t k = 0; k < slabs; k++) {
-    if (columns[k] == 0) continue;
-    if (left < 0) left = static_cast<int32_t>(k * slab_columns) + std::countl_zero(columns[k]);
-    right = static_cast<int32_t>((k + 1) * slab_columns) - std::countr_zero(columns[k]);
-  }
+  ink_extent ink;
+  if (!record_ink(record, ink)) return false;
   const int32_t top = record.box.y + static_cast<int32_t>(record.box.height);
-  box[0] = (record.box.x + left) * unit;
-  box[1] = (top - static_cast<int32_t>(last)) * unit;
-  box[2] = (record.box.x + right) * unit;
-  box[3] = (top - static_cast<int32_t>(first)) * unit;
+  box[0] = (record.box.x + static_cast<int32_t>(ink.from)) * unit;
+  box[1] = (top - static_cast<int32_t>(ink.last)) * unit;
+  box[2] = (record.box.x + static_cast<int32_t>(ink.end)) * unit;
+  box[3] = (top - static_cast<int32_t>(ink.first)) * unit;
   return true;
 }
 
