@@ -377,6 +377,7 @@ bool start_strike(conversion_state &state, bool in_memory) {
 void release_state(conversion_state &state) {
   strike_close(state.strike);
   sfnt_close(state.sfnt);
+  woff2_unload(state.woff2);
   release_font_info(state.info, state.owned);
   release_glyph_state(state.glyph);
 }

@@ -13,6 +13,7 @@
 #include "bdf/identity.h"
 #include "io/io.h"
 #include "sfnt/sfnt.h"
+#include "sfnt/woff2.h"
 #include "sfd/strike.h"
 #include "bdf/structure.h"
 #include "writer.h"
@@ -40,6 +41,7 @@ struct conversion_state {
   font_identity identity;    // -b
   strike_state strike;       // -s
   sfnt_state sfnt;           // -T
+  woff2_encoder woff2;       // -T woff2
   identity_record header;    // -T: the names and metrics the font's tables take
   size_set sizes;            // -s with several operands
   name_ownership owned;

@@ -39,7 +39,7 @@ constexpr const char *usage_text =
     "\t-b\tKeep the glyph geometry and text of the BDF.\n"
     "\t-m\tMerge the pixels of each shape into one outline.\n"
     "\t-s\tAdd the bitmaps as a strike, one for each size given (implies -b).\n"
-    "\t-T format\tWrite a ttf, otf or otb font instead of the SFD (implies -b).\n"
+    "\t-T format\tWrite a ttf, otf, otb or woff2 font instead of the SFD (implies -b).\n"
     "\t-h\tDisplay usage.\n"
     "\t-v\tDisplay version.\n";
 
@@ -140,8 +140,11 @@ int read_options(int argc, char **argv, conversion_state &state, const char **ou
         state.options.format = FORMAT_OTF;
       else if (std::strcmp(optarg, "otb") == 0)
         state.options.format = FORMAT_OTB;
+      else if (std::strcmp(optarg, "woff2") == 0)
+        state.options.format = FORMAT_OTF;
       else
-        fatal("Invalid value for -T: ttf, otf and otb are the formats made.");
+        fatal("Invalid value for -T: ttf, otf, otb and woff2 are the formats made.");
+      state.options.woff2 = std::strcmp(optarg, "woff2") == 0;
       // An OTB is its strikes.
       state.options.strike = state.options.strike || state.options.format == FORMAT_OTB;
       state.options.bdf = true;
@@ -151,6 +154,9 @@ int read_options(int argc, char **argv, conversion_state &state, const char **ou
     default: break;
     }
   }
+  // A browser draws a web font's outlines and never its strikes.
+  if (state.options.woff2 && state.options.strike)
+    fatal("-s makes strikes, which a WOFF2 does not carry: use -T otb or -T otf -s.");
   if (*output_path != nullptr && std::strcmp(*output_path, "-") == 0) *output_path = nullptr;
   if (optind >= argc) return print_and_exit_status(usage_text);
   // The option parser stops at the first font file, so an option behind it
@@ -238,6 +244,9 @@ int quadsmith_main(int argc, char **argv) {
       return 1;
     }
   }
+  // The WOFF 2.0 encoder is a library of its own, loaded before the sandbox.
+  if (state.options.woff2)
+    if (const char *message = woff2_load(state.woff2)) fatal(message);
   // From here on the process reads files and writes what it holds open.
   if (sandbox(file.dir_fd) == -1) err(1, "pledge");
 

@@ -44,11 +44,13 @@ void next_size(conversion_state &state, strike_state &strike) {
 }
 
 // Converts one operand, with finish its closing lines too, and says what it
-// did on errors; returns the exit status, a failure left in state.error.
+// did on errors, unless deferred takes its start for a report after the
+// font is complete; returns the exit status, a failure left in state.error.
 int run_operand(conversion_state &state, line_reader &reader, output &out, FILE *errors,
-                bool finish) {
+                bool finish, struct timespec *deferred = nullptr) {
   struct timespec start;
   clock_gettime(CLOCK_MONOTONIC, &start);
+  if (deferred != nullptr) *deferred = start;
   if (finish ? convert(state, reader, out) : convert_operand(state, reader, out)) {
     output_flush(out);
     return 1;
@@ -75,7 +77,7 @@ int run_operand(conversion_state &state, line_reader &reader, output &out, FILE 
       state.glyph.sizes != nullptr &&
       !sizes_end_operand(state.sizes, std::max(pixels.ascent, 0), std::max(pixels.descent, 0),
                          &state.scaled, &state.own);
-  report_operand(errors, state, start);
+  if (deferred == nullptr) report_operand(errors, state, start);
   return 0;
 }
 
@@ -102,7 +104,11 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
   }
   choose_writer(state);
   const bool closed = count == 1 && state.writer->streams;
-  int status = run_operand(state, reader, out, errors, closed);
+  // The last operand is reported once the font is whole: a font's tables,
+  // or its strikes, are written after the last line is read.
+  struct timespec last_start;
+  int status = run_operand(state, reader, out, errors, closed,
+                           count == 1 && !closed ? &last_start : nullptr);
   // Each later size adds its strike, and records for the glyphs the first lacks.
   for (int i = 1; i < count && status == 0; i++) {
     strike_state &strike = later[i - 1];
@@ -113,13 +119,15 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
       status = memory_error(state);
       break;
     }
-    status = run_operand(state, reader, discard, errors, false);
+    status = run_operand(state, reader, discard, errors, false,
+                         i == count - 1 ? &last_start : nullptr);
     strike_rest(state.strike);
     std::swap(state.strike, strike);
   }
   if (!closed && status == 0 &&
       state.writer->finish(state, out, later, static_cast<size_t>(count - 1)))
     status = 1;
+  if (status == 0 && !closed) report_operand(errors, state, last_start);
   if (status == 0) report_font(errors, state);
   output_close(discard);
   return status;

@@ -2,6 +2,7 @@
 // the font's outlines and its bitmap into the strikes, the tables written
 // at the end.  Nothing is written while the lines are read.
 #include <cerrno>
+#include <string>
 
 #include "convert.h"
 #include "sfnt/sfnt.h"
@@ -47,7 +48,20 @@ const char *sfnt_finish(conversion_state &state, output &out, strike_state *, si
   // as an OTB, and is of no use as any.
   if (state.sfnt.advances.size() == 1)
     return fail(state, "The BDF has no glyph to make a font of.", no_line);
-  if (!sfnt_write(state.sfnt, state.header, out)) return spool_error(state, errno);
+  if (!state.options.woff2) {
+    if (!sfnt_write(state.sfnt, state.header, out)) return spool_error(state, errno);
+    return nullptr;
+  }
+  // The encoder takes the whole font at once, so it is made in memory first.
+  if (const char *message = woff2_load(state.woff2)) return fail(state, message, no_line);
+  std::string font;
+  output in_memory;
+  if (!output_open(in_memory, -1, &font)) return fail(state, "Memory allocation error.", no_line);
+  const bool made = sfnt_write(state.sfnt, state.header, in_memory) && output_flush(in_memory);
+  const int error = errno;
+  output_close(in_memory);
+  if (!made) return spool_error(state, error);
+  if (const char *message = woff2_wrap(state.woff2, font, out)) return fail(state, message, no_line);
   return nullptr;
 }
 

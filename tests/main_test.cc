@@ -20,7 +20,7 @@ const std::string usage =
     "\t-b\tKeep the glyph geometry and text of the BDF.\n"
     "\t-m\tMerge the pixels of each shape into one outline.\n"
     "\t-s\tAdd the bitmaps as a strike, one for each size given (implies -b).\n"
-    "\t-T format\tWrite a ttf, otf or otb font instead of the SFD (implies -b).\n"
+    "\t-T format\tWrite a ttf, otf, otb or woff2 font instead of the SFD (implies -b).\n"
     "\t-h\tDisplay usage.\n"
     "\t-v\tDisplay version.\n";
 const std::string version = "quadsmith 1.2.0\n";

@@ -1021,7 +1021,44 @@ def check_direct(tool, font_name, folder):
         ours = os.path.join(folder, f"{font_name}.{kind}")
         check_direct_font(tool, font_name, folder, kind, bdf, ours, theirs, size)
         check_multiples(ours, size, info, reference, f"{font_name} {kind}")
+    check_woff2(tool, font_name, bdf, os.path.join(folder, f"{font_name}.otf"))
     check_direct_strikes(tool, font_name, folder, bdf, info, bdf_face)
+
+
+def make_woff2(tool, bdf, path):
+    result = subprocess.run([tool, "-T", "woff2", "-o", path, bdf], capture_output=True,
+                            env=dict(os.environ, SOURCE_DATE_EPOCH=EPOCH))
+    if result.returncode != 0:
+        raise Failure(f"{bdf}: -T woff2: {result.stderr.decode()}")
+
+
+def check_woff2(tool, font_name, bdf, otf):
+    """-T woff2 wraps the -T otf font: ots-sanitize accepts it, fontTools
+    reads it, and woff2_decompress gives back the OTF's tables, but for the
+    flag in head that says the font went through WOFF 2.0 and the checksum
+    that follows from it."""
+    from fontTools.ttLib import TTFont
+
+    ours = otf[:-4] + ".woff2"
+    make_woff2(tool, bdf, ours)
+    result = subprocess.run(["ots-sanitize", ours], capture_output=True, text=True)
+    if result.returncode != 0:
+        raise Failure(f"{font_name} woff2: ots-sanitize: {result.stdout}{result.stderr}")
+    font = TTFont(ours)
+    for tag in font.keys():
+        font[tag]
+    subprocess.run(["woff2_decompress", ours], check=True, capture_output=True)
+    unwrapped, otf_font = TTFont(ours[:-6] + ".ttf"), TTFont(otf)
+    for tag in otf_font.reader.keys():
+        got, want = bytearray(unwrapped.reader[tag]), bytearray(otf_font.reader[tag])
+        if tag == "head":
+            got[8:12] = want[8:12] = b"\0" * 4
+            got[16] &= ~0x08
+        if got != want:
+            raise Failure(f"{font_name} woff2: its {tag!r} is not the OTF's")
+    if sorted(unwrapped.reader.keys()) != sorted(otf_font.reader.keys()):
+        raise Failure(f"{font_name} woff2: tables {sorted(unwrapped.reader.keys())}")
+    phase("woff2: sanitized, read, and the OTF's tables unwrapped")
 
 
 def check_direct_font(tool, font_name, folder, kind, bdf, ours, theirs, size):

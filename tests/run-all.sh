@@ -18,7 +18,8 @@ packages=(cmake make g++ pkgconf libfontenc-dev clang libgtest-dev libbenchmark-
           xfonts-biznet-100dpi xfonts-intl-phonetic xfonts-intl-european xfonts-intl-asian
           xfonts-intl-japanese xfonts-intl-japanese-big xfonts-intl-chinese-big xfonts-thai
           xfonts-thai-manop xfonts-thai-nectec xfonts-thai-poonlap xfonts-thai-vor
-          opentype-sanitizer libharfbuzz-bin pango1.0-tools locales)
+          opentype-sanitizer libharfbuzz-bin pango1.0-tools locales libwoff-dev woff2 chromium
+          python3-pil python3-brotli)
 bash tools/install-packages.sh "${packages[@]}"
 
 jobs=$(nproc)

@@ -34,10 +34,20 @@ INSTANTIATE_TEST_SUITE_P(
         cli_case{"font_of_no_glyph_refused",
                  "\"$Q\" -T otf -o none.otf font.bdf; echo $?; test -e none.otf || echo none",
                  no_glyph, "1\nnone\n",
-                 report_pattern("0", ".*") + "\\.\nquadsmith: The BDF has no glyph to make a font of\\.\n",
-                 0},
+                 "quadsmith: The BDF has no glyph to make a font of\\.\n", 0},
         cli_case{"other_formats_refused", "\"$Q\" -T woff font.bdf", font, "",
-                 "quadsmith: Invalid value for -T: ttf, otf and otb are the formats made\\.\n", 1},
+                 "quadsmith: Invalid value for -T: ttf, otf, otb and woff2 are the formats "
+                 "made\\.\n",
+                 1},
+        // WOFF 2.0: its signature and flavour, the same bytes twice, and no strikes.
+        cli_case{"woff2_made",
+                 "export SOURCE_DATE_EPOCH=0; \"$Q\" -T woff2 -o a font.bdf; head -c 8 a; "
+                 "\"$Q\" -T woff2 font.bdf 2>/dev/null | cmp - a && echo same",
+                 font, "wOF2OTTOsame\n", report, 0},
+        cli_case{"woff2_without_strikes", "\"$Q\" -s -T woff2 font.bdf", font, "",
+                 "quadsmith: -s makes strikes, which a WOFF2 does not carry: use -T otb or -T otf "
+                 "-s\\.\n",
+                 1},
         // An OTB has eleven tables, no glyf or loca; a TrueType font with
         // strikes thirteen.
         cli_case{"otb_made", "\"$Q\" -T otb font.bdf | head -c 6", font,

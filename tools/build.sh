@@ -3,6 +3,6 @@
 # in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-packages.sh cmake make g++ pkgconf libfontenc-dev
+bash tools/install-packages.sh cmake make g++ pkgconf libfontenc-dev libwoff-dev
 cmake -S . -B build > /dev/null
 cmake --build build -j "$(nproc)" --target quadsmith

@@ -14,6 +14,7 @@ struct conversion_options {
   bool bdf = false;                // -b: the BDF's own glyph geometry and text
   bool strike = false;             // -s: the bitmaps too, as a strike (implies bdf)
   font_format format = FORMAT_SFD; // -T: the font itself (implies bdf)
+  bool woff2 = false;              // -T woff2: the OTF wrapped for web pages
 };
 
 // The keywords, in the order the first token of a line is compared with them.
