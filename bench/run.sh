@@ -52,6 +52,24 @@ for format in ttf otf otb "ttf -s" "otf -s"; do
   printf 'unifont -T %s: %.3f s (%.2f times -b -m), %s KiB peak, %s bytes\n' "$format" "$t" \
     "$(echo "$t / $sfd_time" | bc -l)" "$peak" "$(stat -c %s "$font")"
 done
+# A web font: -T woff2 against -T otf followed by woff2_compress, the
+# pipeline it replaces, each once (Brotli at quality 11 takes seconds).
+woff2_otf=${font%/*}/quadsmith-woff2.$$.otf
+trap 'rm -rf "$unifont" "$sfd" "$otf" "$terminus" "$font" "$woff2_otf" "${woff2_otf%.otf}.woff2"' EXIT
+measure() { # label, then the command: its time, peak memory and the font's size
+  local label=$1 start t peak
+  shift
+  start=$(date +%s.%N)
+  peak=$( { /usr/bin/time -f %M "$@" 2>&1 >/dev/null; } | tail -n 1)
+  t=$(echo "$(date +%s.%N) - $start" | bc -l)
+  printf '%s: %.2f s, %s KiB peak' "$label" "$t" "$peak"
+}
+measure "unifont -T woff2" build-bench/quadsmith -T woff2 -o "$font" "$unifont"
+printf ', %s bytes\n' "$(stat -c %s "$font")"
+measure "unifont -T otf, then woff2_compress" sh -c \
+  'build-bench/quadsmith -T otf -o "$1" "$2" 2>/dev/null && woff2_compress "$1" >/dev/null 2>&1' \
+  sh "$woff2_otf" "$unifont"
+printf ', %s bytes\n' "$(stat -c %s "${woff2_otf%.otf}.woff2")"
 for format in otb "ttf -s" "otf -s"; do
   t=$(best build-bench/quadsmith -T $format -o "$font" "${sizes[@]}")
   printf 'nine Terminus sizes -T %s: %.3f s, %s bytes\n' "$format" "$t" "$(stat -c %s "$font")"
