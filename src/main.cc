@@ -12,6 +12,7 @@
 #include <malloc.h>
 #endif
 #include <memory>
+#include <new>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -260,7 +261,15 @@ int quadsmith_main(int argc, char **argv) {
     fds[i] = fileno(inputs[i]);
     names[i] = i == 0 ? state.input_name : argv[optind + i];
   }
-  int status = convert_sizes(state, reader, fds, names, later.data(), operands, out, stderr);
+  int status;
+  // A record, a table or a strike that can't grow ends the run like any
+  // other failure: a message, status 1 and no file left behind.
+  try {
+    status = convert_sizes(state, reader, fds, names, later.data(), operands, out, stderr);
+  } catch (const std::bad_alloc &) {
+    fail(state, "Memory allocation error.", no_line);
+    status = 1;
+  }
   if ((operands > 1 || direct) && status == 0 && !output_flush(out)) {
     file_error(output_path != nullptr
                    ? (direct ? "Can't write font file" : "Can't write SFD file")

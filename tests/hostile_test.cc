@@ -211,3 +211,48 @@ TEST(hostile, memory_stays_bounded) {
 }
 
 } // namespace
+
+namespace {
+
+// A failed allocation anywhere in a run is a message and status 1, with
+// nothing left in the output's folder: at a low limit of address space
+// every mode either converts or says so, and at some limit each says so.
+TEST(hostile, out_of_memory_is_said_and_leaves_nothing) {
+  if (std::getenv("QUADSMITH_TEST_WRAPPER") != nullptr) GTEST_SKIP() << "valgrind's own memory";
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer's own memory";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  GTEST_SKIP() << "the sanitizer's own memory";
+#endif
+#endif
+  std::string glyphs;
+  for (int g = 0; g < 30000; g++) {
+    glyphs += "STARTCHAR g" + std::to_string(g) + "\nENCODING " + std::to_string(g + 0x3000) +
+              "\nDWIDTH 16 0\nBBX 16 16 0 -2\nBITMAP\n";
+    for (int row = 0; row < 16; row++) {
+      char text[8];
+      std::snprintf(text, sizeof text, "%04X\n", (g * 2654435761u >> row) & 0xFFFF);
+      glyphs += text;
+    }
+    glyphs += "ENDCHAR\n";
+  }
+  write_file(scratch_dir() + "/big.bdf",
+             well_formed("FONT -misc-t-medium-r-normal--16-160-75-75-c-160-iso10646-1\n"
+                         "FONTBOUNDINGBOX 16 16 0 -2\nFONT_ASCENT 14\nFONT_DESCENT 2\n" +
+                         glyphs));
+  for (const char *mode : {"-T otb", "-T ttf", "-T otf", "-T ttf -s", "-s -m"}) {
+    bool said = false;
+    for (const char *limit : {"6000", "9000", "12000"}) {
+      const run_result r = run_shell(std::string("rm -rf o; mkdir o; (ulimit -v ") + limit +
+                                     "; exec \"$Q\" " + mode + " -o o/f big.bdf); echo $?; ls -A o");
+      if (r.out == "0\nf\n") continue;
+      EXPECT_EQ(r.out, "1\n") << mode << " under " << limit << " KiB: " << r.err;
+      EXPECT_EQ(r.err, "quadsmith: Memory allocation error.\n") << mode << " under " << limit;
+      said = true;
+    }
+    EXPECT_TRUE(said) << mode;
+  }
+}
+
+} // namespace
