@@ -209,6 +209,7 @@ const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_l
   glyph_state &glyph = state.glyph;
   if (code == KW_STARTCHAR) {
     startchar_action(glyph, value);
+    state.advance_line = 0;
     return nullptr;
   }
   if (code == KW_ENCODING) {
@@ -231,6 +232,7 @@ const char *glyph_line(conversion_state &state, output &out, keyword code, bdf_l
   // A glyph's own box and advance count before its bitmap only.
   if (glyph.in_bitmap) return nullptr;
   if (code == KW_BBX) return bbx_action(glyph, line, state.limit, sizeof state.limit);
+  state.advance_line = state.line;
   return dwidth_action(glyph, line, state.limit, sizeof state.limit);
 }
 
@@ -323,8 +325,10 @@ const char *spool_error(conversion_state &state, int error) {
   const bool several = several_sizes(state);
   state.error.failed = state.error.fatal = true;
   std::snprintf(state.error.text, sizeof state.error.text,
-                "%s%s%sCan't write or read the strike's spool: %s.", several ? "'" : "",
-                several ? state.input_name : "", several ? "': " : "", std::strerror(error));
+                "%s%s%sCan't write or read the %s: %s.", several ? "'" : "",
+                several ? state.input_name : "", several ? "': " : "",
+                state.options.format != FORMAT_SFD ? "outline spool" : "strike's spool",
+                std::strerror(error));
   return state.error.text;
 }
 

@@ -47,6 +47,7 @@ struct conversion_state {
   name_ownership owned;
   unsigned long line = 0;       // the line being read
   unsigned long error_line = 0; // the line an error is about where it is not the one read
+  unsigned long advance_line = 0; // -b: the open glyph's DWIDTH line, if it has one
   char limit[160];              // a conversion error's message that states a limit
   conversion_error error;
   bool copyright_cut = false, version_cut = false; // said on standard error at the end

@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "bdf/bdf.h"
+#include "font/sfd_text.h"
 #include "io/compat.h"
 #include "io/outfile.h"
-#include "font/sfd_text.h"
 
 #ifndef QUADSMITH_VERSION
 #define QUADSMITH_VERSION "0.0.0"
@@ -112,8 +112,7 @@ bool open_input(const char *path, const char *named, const char *output_path, FI
   struct stat output_status;
   if (output_path != nullptr && stat(output_path, &output_status) == 0 &&
       !S_ISCHR(output_status.st_mode) && !S_ISBLK(output_status.st_mode) &&
-      output_status.st_dev == input_status.st_dev &&
-      output_status.st_ino == input_status.st_ino) {
+      output_status.st_dev == input_status.st_dev && output_status.st_ino == input_status.st_ino) {
     std::fprintf(stderr, "%s: '%s' is the input; it can't be the output too.\n", program_name(),
                  output_path);
     return false;
@@ -217,18 +216,21 @@ int quadsmith_main(int argc, char **argv) {
     const char *path = argv[optind + i];
     if (!open_input(path, i == 0 ? state.input_name : path, output_path, &inputs[i])) return 1;
   }
-  // The strikes' spools, like the output file, are opened before the sandbox.
+  // The spools, like the output file, are opened before the sandbox.  A
+  // font made directly keeps its strikes in memory and spools only its
+  // outlines, so an OTB needs no temporary file at all.
   std::vector<strike_state> later(static_cast<size_t>(operands - 1));
-  bool spooled = (!state.options.strike || start_strike(state, false)) &&
-                 (!direct || start_font(state, false));
+  bool spooled = (!state.options.strike || start_strike(state, direct)) &&
+                 (!direct || start_font(state, state.options.format == FORMAT_OTB));
   // Only the spool being written holds a buffer; the others hold their file.
   for (strike_state &strike : later) {
-    spooled = spooled && strike_open(strike, false);
+    spooled = spooled && strike_open(strike, direct);
     output_close(strike.spool);
   }
   if (!spooled) {
     const char *dir = std::getenv("TMPDIR");
-    file_error("Can't create the strike's spool in", dir != nullptr && *dir ? dir : "/tmp");
+    file_error(direct ? "Can't create the outline spool in" : "Can't create the strike's spool in",
+               dir != nullptr && *dir ? dir : "/tmp");
     return 1;
   }
   // The output file and its directory are opened before the sandbox starts,
@@ -236,11 +238,12 @@ int quadsmith_main(int argc, char **argv) {
   outfile file;
   if (output_path != nullptr) {
     if (!outfile_open(file, output_path)) {
+      const char *what = direct ? "Can't create font file" : "Can't create SFD file";
       if (errno == ENXIO) {
-        file_message(stderr, "Can't create SFD file", output_path);
+        file_message(stderr, what, output_path);
         std::fputs("No process reads the FIFO.\n", stderr);
       } else {
-        file_error("Can't create SFD file", output_path);
+        file_error(what, output_path);
       }
       return 1;
     }
@@ -285,7 +288,7 @@ int quadsmith_main(int argc, char **argv) {
   if (state.error.failed) std::fputs(state.error.text, stderr);
   if (output_path != nullptr) {
     if (status == 0 && !outfile_commit(file)) {
-      file_error("Can't write SFD file", output_path);
+      file_error(direct ? "Can't write font file" : "Can't write SFD file", output_path);
       status = 1;
     }
     outfile_abort(file);

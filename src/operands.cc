@@ -66,7 +66,10 @@ int run_operand(conversion_state &state, line_reader &reader, output &out, FILE 
     return 1;
   }
   if (!output_flush(out)) {
-    plain_error(state, state.output_name ? "Can't write SFD file" : "Can't write SFD output",
+    const bool font = state.options.format != FORMAT_SFD;
+    plain_error(state,
+                state.output_name ? (font ? "Can't write font file" : "Can't write SFD file")
+                                  : (font ? "Can't write font output" : "Can't write SFD output"),
                 state.output_name, std::strerror(out.error));
     return 1;
   }
@@ -119,8 +122,8 @@ int convert_sizes(conversion_state &state, line_reader &reader, const int *fds,
       status = memory_error(state);
       break;
     }
-    status = run_operand(state, reader, discard, errors, false,
-                         i == count - 1 ? &last_start : nullptr);
+    status =
+        run_operand(state, reader, discard, errors, false, i == count - 1 ? &last_start : nullptr);
     strike_rest(state.strike);
     std::swap(state.strike, strike);
   }

@@ -35,6 +35,9 @@ const char *sfnt_glyph(conversion_state &state, output &, bool drawn) {
   if (!later || record.added) {
     const int64_t width =
         later ? sizes_width(state.sizes, record.advance) : int64_t{record.advance} * unit;
+    // An advance the font can't hold is the DWIDTH line's fault, where there is one.
+    if (sfnt_advance_error(state.sfnt, width) != nullptr && state.advance_line != 0)
+      state.error_line = state.advance_line;
     if (const char *message = sfnt_take(state.sfnt, record, unit, static_cast<int32_t>(width),
                                         !later && state.options.format != FORMAT_OTB, !later))
       return message;
@@ -61,12 +64,13 @@ const char *sfnt_finish(conversion_state &state, output &out, strike_state *, si
   const int error = errno;
   output_close(in_memory);
   if (!made) return spool_error(state, error);
-  if (const char *message = woff2_wrap(state.woff2, font, out)) return fail(state, message, no_line);
+  if (const char *message = woff2_wrap(state.woff2, font, out))
+    return fail(state, message, no_line);
   return nullptr;
 }
 
 } // namespace
 
-const font_writer sfnt_writer = {false,      sfnt_header,  sfnt_property,
+const font_writer sfnt_writer = {false,        sfnt_header,  sfnt_property,
                                  sfnt_nothing, sfnt_nothing, sfnt_no_row,
-                                 sfnt_glyph, sfnt_nothing, sfnt_finish};
+                                 sfnt_glyph,   sfnt_nothing, sfnt_finish};

@@ -244,8 +244,9 @@ TEST(hostile, out_of_memory_is_said_and_leaves_nothing) {
   for (const char *mode : {"-T otb", "-T ttf", "-T otf", "-T ttf -s", "-s -m"}) {
     bool said = false;
     for (const char *limit : {"6000", "9000", "12000"}) {
-      const run_result r = run_shell(std::string("rm -rf o; mkdir o; (ulimit -v ") + limit +
-                                     "; exec \"$Q\" " + mode + " -o o/f big.bdf); echo $?; ls -A o");
+      const run_result r =
+          run_shell(std::string("rm -rf o; mkdir o; (ulimit -v ") + limit + "; exec \"$Q\" " +
+                    mode + " -o o/f big.bdf); echo $?; ls -A o");
       if (r.out == "0\nf\n") continue;
       EXPECT_EQ(r.out, "1\n") << mode << " under " << limit << " KiB: " << r.err;
       EXPECT_EQ(r.err, "quadsmith: Memory allocation error.\n") << mode << " under " << limit;

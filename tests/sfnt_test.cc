@@ -1,5 +1,6 @@
 // Fonts written directly (-T ttf, otf, otb).
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -15,6 +16,14 @@ const std::string no_glyph =
     well_formed("FONT -misc-t-medium-r-normal--8-80-75-75-c-40-iso10646-1\n"
                 "FONTBOUNDINGBOX 4 8 0 -2\nFONT_ASCENT 6\nFONT_DESCENT 2\n");
 const std::string report = report_pattern("1", "[a-z.-]+") + "\\.\n";
+// The font with an advance no font holds, and the line that gives it.
+const std::string backwards = [] {
+  std::string text = font;
+  text.replace(text.find("DWIDTH 4"), 8, "DWIDTH -4");
+  return text;
+}();
+const std::string backwards_line = std::to_string(
+    std::count(backwards.begin(), backwards.begin() + backwards.find("DWIDTH"), '\n') + 1);
 
 // The sfnt's first bytes: version 1.0 and ten tables.
 const std::string sfnt_start = std::string("\0\1\0\0\0\12", 6);
@@ -33,8 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                  std::string("OTTO\0\11", 6), report, 0},
         cli_case{"font_of_no_glyph_refused",
                  "\"$Q\" -T otf -o none.otf font.bdf; echo $?; test -e none.otf || echo none",
-                 no_glyph, "1\nnone\n",
-                 "quadsmith: The BDF has no glyph to make a font of\\.\n", 0},
+                 no_glyph, "1\nnone\n", "quadsmith: The BDF has no glyph to make a font of\\.\n",
+                 0},
         cli_case{"other_formats_refused", "\"$Q\" -T woff font.bdf", font, "",
                  "quadsmith: Invalid value for -T: ttf, otf, otb and woff2 are the formats "
                  "made\\.\n",
@@ -70,10 +79,26 @@ INSTANTIATE_TEST_SUITE_P(
                  "quadsmith: 'f.gz' is compressed with gzip: .*\n", 1},
         cli_case{"empty_named", "\"$Q\" -T otb font.bdf", "", "",
                  "quadsmith: 'font.bdf' is empty\\.\n", 1},
-        cli_case{"second_operand_refused", "\"$Q\" -T ttf font.bdf font.bdf", font, "",
-                 "quadsmith: A font is made of one BDF file; with -s the files are the sizes of one "
-                 "face\\.\n",
-                 1}),
+        // What a message names under -T: the line at fault, the font file,
+        // the outline spool; an OTB, whose strikes are in memory, needs none.
+        cli_case{"negative_advance_names_its_line", "\"$Q\" -T ttf font.bdf", backwards, "",
+                 "quadsmith: A font's advances are 0 to 65,535 units on line " + backwards_line +
+                     "\\.\n",
+                 1},
+        cli_case{"fifo_without_reader_is_a_font_file",
+                 "mkfifo f.otf; \"$Q\" -T otf -o f.otf font.bdf", font, "",
+                 "Can't create font file 'f.otf': No process reads the FIFO\\.\n", 1},
+        cli_case{"outline_spool_named", "TMPDIR=/nonexistent \"$Q\" -T ttf font.bdf", font, "",
+                 "Can't create the outline spool in '/nonexistent': No such file or directory\n",
+                 1},
+        cli_case{"otb_needs_no_temporary_file",
+                 "TMPDIR=/nonexistent \"$Q\" -T otb font.bdf | head -c 6", font,
+                 std::string("\0\1\0\0\0\13", 6), report, 0},
+        cli_case{
+            "second_operand_refused", "\"$Q\" -T ttf font.bdf font.bdf", font, "",
+            "quadsmith: A font is made of one BDF file; with -s the files are the sizes of one "
+            "face\\.\n",
+            1}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
 
 } // namespace

@@ -153,14 +153,19 @@ void sfnt_close(sfnt_state &font) {
   font.trace = std::move(trace);
 }
 
-const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit, int32_t width,
-                      bool outline, bool measured) {
-  if (font.advances.size() >= 65535)
-    return "A font holds at most 65,535 glyphs, .notdef among them: a BDF of 65,534.";
+const char *sfnt_advance_error(const sfnt_state &font, int64_t width) {
   if (width < 0 || width > 65535) return "A font's advances are 0 to 65,535 units.";
   // A charstring's width is a 16-bit number counted from another width.
   if (font.cff_outlines && width > 32767)
     return "An OpenType font's advances are 0 to 32,767 units.";
+  return nullptr;
+}
+
+const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit, int32_t width,
+                      bool outline, bool measured) {
+  if (font.advances.size() >= 65535)
+    return "A font holds at most 65,535 glyphs, .notdef among them: a BDF of 65,534.";
+  if (const char *message = sfnt_advance_error(font, width)) return message;
   const glyph_box &box = record.box;
   font.xs.clear();
   font.ys.clear();

@@ -53,6 +53,9 @@ bool sfnt_open(sfnt_state &font, bool in_memory);
 // Releases the spool and what the font holds.
 void sfnt_close(sfnt_state &font);
 
+// The message of an advance in font units the font can't hold, else nullptr.
+const char *sfnt_advance_error(const sfnt_state &font, int64_t width);
+
 // Adds a whole glyph: its outline traced from its rows, unit font units a
 // pixel, unless outline is false, with its advance in font units, name and
 // Unicode value; without an outline, its ink still measures the font where

@@ -59,9 +59,10 @@ const char *woff2_load(woff2_encoder &encoder) {
   for (const char *name : {"libwoff2enc.so.1.0.2", "libwoff2enc.so.1", "libwoff2enc.so"})
     if ((encoder.library = dlopen(name, RTLD_NOW | RTLD_LOCAL)) != nullptr) break;
   if (encoder.library == nullptr)
-    return "-T woff2 needs the WOFF 2.0 encoder, libwoff2enc (Debian's libwoff1), which can't be loaded.";
-  encoder.max_size = reinterpret_cast<decltype(encoder.max_size)>(
-      dlsym(encoder.library, max_size_symbol));
+    return "-T woff2 needs the WOFF 2.0 encoder, libwoff2enc (Debian's libwoff1), which can't be "
+           "loaded.";
+  encoder.max_size =
+      reinterpret_cast<decltype(encoder.max_size)>(dlsym(encoder.library, max_size_symbol));
   encoder.convert =
       reinterpret_cast<decltype(encoder.convert)>(dlsym(encoder.library, convert_symbol));
   if (encoder.max_size == nullptr || encoder.convert == nullptr) {

@@ -13,8 +13,8 @@
 struct woff2_encoder {
   void *library = nullptr;
   size_t (*max_size)(const uint8_t *data, size_t length) = nullptr;
-  bool (*convert)(const uint8_t *data, size_t length, uint8_t *result, size_t *result_length) =
-      nullptr;
+  bool (*convert)(const uint8_t *data, size_t length, uint8_t *result,
+                  size_t *result_length) = nullptr;
 };
 
 // Loads the encoder, once; returns nullptr, or the message of why it can't be.
