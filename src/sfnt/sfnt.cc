@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <tuple>
@@ -132,6 +133,25 @@ void encode_glyph(sfnt_state &font, int32_t x_min, int32_t y_min, int32_t x_max,
   g.resize(length);
 }
 
+// The message of a glyph whose outline the font can't hold or FreeType
+// can't load, else nullptr.  A glyf entry steps from point to point in 16
+// bits, so it spans at most 32,767 units either way; FreeType loads at most
+// 4,094 contours of a TrueType glyph and 32,767 points of any.
+const char *outline_error(sfnt_state &font, const glyph_record &record, int32_t width,
+                          int32_t height) {
+  const char *rule = nullptr;
+  if (!font.cff_outlines && (width > 32767 || height > 32767))
+    rule = "spans more than the 32,767 units a TrueType glyph's steps hold";
+  else if (!font.cff_outlines && font.ends.size() > 4094)
+    rule = "has more than the 4,094 contours FreeType loads of a TrueType glyph";
+  else if (font.xs.size() > 32767)
+    rule = "has more than the 32,767 points FreeType loads of an outline";
+  if (rule == nullptr) return nullptr;
+  std::snprintf(font.message, sizeof font.message, "Glyph %.*s %s.",
+                static_cast<int>(record.name_length), record.name, rule);
+  return font.message;
+}
+
 } // namespace
 
 bool sfnt_open(sfnt_state &font, bool in_memory) {
@@ -207,6 +227,8 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
   if (!font.xs.empty()) {
     const auto [x_min, x_max] = std::minmax_element(font.xs.begin(), font.xs.end());
     const auto [y_min, y_max] = std::minmax_element(font.ys.begin(), font.ys.end());
+    if (const char *message = outline_error(font, record, *x_max - *x_min, *y_max - *y_min))
+      return message;
     if (!font.cff_outlines) encode_glyph(font, *x_min, *y_min, *x_max, *y_max);
     bearing = *x_min;
     const int32_t extent[4] = {*x_min, *y_min, *x_max, *y_max};

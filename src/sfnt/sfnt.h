@@ -43,6 +43,7 @@ struct sfnt_state {
   bool cff_outlines = false;   // the outlines as CFF charstrings instead of glyf
   cff_state cff;
   bool bitmaps = false; // a strike per operand
+  char message[400];    // a glyph's message that names it
   strike_set strikes;
 };
 
