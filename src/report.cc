@@ -70,11 +70,23 @@ void note(FILE *to, const conversion_state &state, const char *format, ...) {
 
 void report_font(FILE *errors, const conversion_state &state) {
   const sfnt_state &font = state.sfnt;
-  if (state.writer == &sfnt_writer && !font.cff_outlines && !post_names_fit(font))
+  if (state.writer == &sfnt_writer && font.outlines && !font.cff_outlines &&
+      !post_names_fit(font))
     std::fprintf(errors,
                  "%s: The font's %zu glyphs are more than a post table of names numbers: it "
                  "names none (format 3).\n",
                  program_name(), font.advances.size());
+  if (state.writer != &sfnt_writer) return;
+  if (font.strikes.left_out > 0)
+    std::fprintf(errors,
+                 "%s: %u properties past the 65,535, or the 1 MiB, of a size that the BDF table "
+                 "keeps are left out of it.\n",
+                 program_name(), font.strikes.left_out);
+  if (font.strikes.cut_ppem > 0)
+    std::fprintf(errors,
+                 "%s: The %d-pixel strike's line metrics pass the -128 to 127 pixels a strike "
+                 "holds (0 to 255 for its widest advance): they are cut to fit.\n",
+                 program_name(), font.strikes.cut_ppem);
 }
 
 void report_operand(FILE *errors, const conversion_state &state, const struct timespec &start) {

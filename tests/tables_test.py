@@ -59,8 +59,8 @@ def problems_of(data, form, glyphs):
             problems.append(f"{name}: advance {advance}, not {width} pixels of {unit}")
     if len(cmap) != sum(code >= 0 for _, code, *_ in glyphs):
         problems.append(f"cmap {sorted(cmap)}")
-    # A CID-keyed CFF names no glyph, nor post format 2 past 65,277 names.
-    post = 3 if form == "otf" or len(glyphs) > 65277 else 2
+    # A CID-keyed CFF names no glyph, nor an OTB, nor post format 2 past 65,277 names.
+    post = 3 if form in ("otf", "otb") or len(glyphs) > 65277 else 2
     if len(set(f.getGlyphOrder())) != len(glyphs) + 1:
         problems.append("glyph names shared")
     if f["post"].formatType != post:

@@ -84,6 +84,7 @@ uint32_t body_number(cff_state &cff) {
       return slot - 1;
     }
     if (slot != 0) continue;
+    if (cff.bodies.size() + cff.body.size() > max_body_bytes) return spooled_body;
     const auto b = static_cast<uint32_t>(cff.uses.size());
     cff.slots[h] = b + 1;
     cff.bodies += cff.body;
@@ -139,7 +140,7 @@ bool each_charstring(cff_state &cff, const std::vector<uint16_t> &advances,
   auto reader = std::make_unique<spool_reader>();
   reader->fd = cff.spool_fd;
   reader->text = &cff.spool_text;
-  std::string charstring;
+  std::string charstring, spooled;
   const int32_t global_bias = subr_bias(cff.global_bodies.size()),
                 local_bias = subr_bias(cff.local_bodies.size());
   for (size_t g = 0; g < advances.size(); g++) {
@@ -163,6 +164,14 @@ bool each_charstring(cff_state &cff, const std::vector<uint16_t> &advances,
         put_number(charstring, contour.dx);
         put_number(charstring, contour.dy);
         charstring += op_rmoveto;
+      }
+      if (contour.body == spooled_body) {
+        uint32_t length;
+        if (!spool_read(*reader, &length, sizeof length)) return false;
+        spooled.resize(length);
+        if (!spool_read(*reader, spooled.data(), length)) return false;
+        charstring += spooled;
+        continue;
       }
       const uint32_t subr = cff.subr[contour.body];
       if (subr == 0) {
@@ -396,6 +405,11 @@ void cff_take(cff_state &cff, const int16_t *xs, const int16_t *ys, const uint16
     encode_body(cff.body, cff.xs, cff.ys);
     const spooled_contour contour{cff.xs[0] - x, cff.ys[0] - y, body_number(cff)};
     cff.record.append(reinterpret_cast<const char *>(&contour), sizeof contour);
+    if (contour.body == spooled_body) {
+      const auto length = static_cast<uint32_t>(cff.body.size());
+      cff.record.append(reinterpret_cast<const char *>(&length), sizeof length);
+      cff.record += cff.body;
+    }
     x = cff.xs.back();
     y = cff.ys.back();
     count++;

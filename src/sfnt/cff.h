@@ -48,6 +48,14 @@ struct cff_state {
   int32_t default_width = 0, nominal_width = 0;
 };
 
+// The most bytes of distinct bodies kept in memory: a body first seen past
+// them is spooled in place, where its glyph uses it, and is no subroutine.
+// Unifont's take 1.7 MB.
+constexpr size_t max_body_bytes = 4 * 1024 * 1024;
+
+// The body number of a contour whose body follows it in the spool.
+constexpr uint32_t spooled_body = UINT32_MAX;
+
 // The bit of cff_state::subr that marks a global subroutine.
 constexpr uint32_t global_subr = 0x80000000;
 

@@ -7,22 +7,36 @@
 
 namespace {
 
+// The most segments a format 4 subtable holds, its closing one among
+// them: its length is 16 bits, 16 bytes and 8 a segment.
+constexpr size_t max_segments = (65535 - 16) / 8;
+
 // A format 4 subtable of the BMP's codes: one segment per run of
-// consecutive codes and glyphs, then the closing segment.
-std::string cmap_format4(const std::vector<uint64_t> &cmap) {
+// consecutive codes and glyphs, then the closing segment.  Where the codes
+// need more segments than it holds, it holds the lowest codes, and
+// *complete is false.
+std::string cmap_format4(const std::vector<uint64_t> &cmap, bool *complete) {
   struct segment {
     uint32_t start, end;
     uint16_t delta;
   };
   std::vector<segment> segments;
+  *complete = true;
   for (const uint64_t entry : cmap) {
     const auto code = static_cast<uint32_t>(entry >> 32), glyph = static_cast<uint32_t>(entry);
-    if (code > 0xFFFE) break;
+    if (code > 0xFFFE) {
+      *complete = false;
+      break;
+    }
     const auto delta = static_cast<uint16_t>(glyph - code);
-    if (!segments.empty() && segments.back().end + 1 == code && segments.back().delta == delta)
+    if (!segments.empty() && segments.back().end + 1 == code && segments.back().delta == delta) {
       segments.back().end = code;
-    else
+    } else if (segments.size() + 1 < max_segments) {
       segments.push_back({code, code, delta});
+    } else {
+      *complete = false;
+      break;
+    }
   }
   segments.push_back({0xFFFF, 0xFFFF, 1});
   const auto count = static_cast<uint32_t>(segments.size());
@@ -80,10 +94,14 @@ std::string cmap_table(std::vector<uint64_t> &cmap) {
   cmap.erase(std::unique(cmap.begin(), cmap.end(),
                          [](uint64_t a, uint64_t b) { return a >> 32 == b >> 32; }),
              cmap.end());
-  // A font of no Unicode value has the format 4 subtable alone: a format
-  // 12 one of no group is refused by sanitizers.
-  const bool every_code = !cmap.empty();
-  const std::string bmp = cmap_format4(cmap), all = every_code ? cmap_format12(cmap) : "";
+  // FreeType, HarfBuzz and fontconfig read format 4 alone, so format 12
+  // comes only where format 4 can't hold every code: past the BMP, or past
+  // its segments.  (A format 12 subtable of no group is refused by
+  // sanitizers, and a font of no Unicode value needs none.)
+  bool complete;
+  const std::string bmp = cmap_format4(cmap, &complete);
+  const bool every_code = !complete;
+  const std::string all = every_code ? cmap_format12(cmap) : "";
   const uint32_t records = every_code ? 4 : 2;
   const uint32_t first = 4 + 8 * records, second = first + static_cast<uint32_t>(bmp.size());
   std::string table;

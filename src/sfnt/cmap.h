@@ -1,5 +1,5 @@
-// The cmap table: a format 4 subtable of the BMP and, where any code has a
-// glyph, a format 12 subtable of every code.
+// The cmap table: a format 4 subtable of the BMP and, where that can't hold
+// every code, a format 12 subtable of every code.
 #pragma once
 
 #include <cstdint>

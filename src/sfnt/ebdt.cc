@@ -24,7 +24,11 @@ void crop(std::string &to, const glyph_record &record, int32_t left, int32_t top
     to += {1, 1, 0, 0, static_cast<char>(record.advance), 0};
     return;
   }
-  const uint32_t first = ink.first, last = ink.last, from = ink.from, end = ink.end;
+  // The cropped image's offsets are 8 bits like the box's: where cropping
+  // would carry them past, blank columns or rows stay in the image.
+  const uint32_t from = std::min<uint32_t>(ink.from, static_cast<uint32_t>(127 - left));
+  const uint32_t first = std::min<uint32_t>(ink.first, static_cast<uint32_t>(top + 128));
+  const uint32_t last = ink.last, end = ink.end;
   to += static_cast<char>(last - first);
   to += static_cast<char>(end - from);
   to += static_cast<char>(left + static_cast<int32_t>(from));
@@ -161,13 +165,17 @@ void ebdt_tables(strike_set &font, std::string &eblc, std::string &ebdt) {
     put32(eblc, static_cast<uint32_t>(array.size() + subtables.size()));
     put32(eblc, static_cast<uint32_t>(entries.size()));
     put32(eblc, 0);
-    for (int direction = 0; direction < 2; direction++) {
-      const int32_t values[12] = {
-          strike.ascent,      -strike.descent,   strike.width_max, 1, 0, 0, strike.min_origin,
-          strike.min_advance, strike.max_before, strike.min_after, 0, 0};
-      for (const int32_t v : values)
-        eblc += static_cast<char>(direction == 0 ? clamp8(v) : 0);
+    // The line metrics are signed bytes, but for widthMax, unsigned; a value
+    // past them is cut to fit, and said.
+    const int32_t values[12] = {
+        strike.ascent,      -strike.descent,   strike.width_max, 1, 0, 0, strike.min_origin,
+        strike.min_advance, strike.max_before, strike.min_after, 0, 0};
+    for (int i = 0; i < 12; i++) {
+      const int32_t fit = i == 2 ? std::clamp(values[i], 0, 255) : clamp8(values[i]);
+      if (fit != values[i] && font.cut_ppem == 0) font.cut_ppem = strike.ppem;
+      eblc += static_cast<char>(fit);
     }
+    eblc += std::string(12, '\0'); // no vertical metrics
     put16(eblc, strike.glyphs.empty() ? 0 : strike.glyphs.front().glyph);
     put16(eblc, strike.glyphs.empty() ? 0 : strike.glyphs.back().glyph);
     eblc += static_cast<char>(strike.ppem);
@@ -211,6 +219,14 @@ std::string bdf_table(const strike_set &font) {
 
 void ebdt_property(strike_set &font, std::string_view name, std::string_view value,
                    bool header_line) {
+  // The table counts a strike's properties in 16 bits, and memory holds
+  // what a real font has many times over; the rest are left out, and said.
+  if (font.pending.size() >= max_bdf_properties ||
+      font.pending_bytes + name.size() + value.size() > max_bdf_property_bytes) {
+    font.left_out++;
+    return;
+  }
+  font.pending_bytes += name.size() + value.size();
   // As FontForge keeps them: header lines as atoms (1), properties (16) as
   // strings (0) or integers (2).
   uint16_t type = 1;
@@ -235,6 +251,7 @@ void ebdt_start(strike_set &font, int32_t ppem, int32_t ascent, int32_t descent)
   strike.descent = descent;
   strike.properties = std::move(font.pending);
   font.pending.clear();
+  font.pending_bytes = 0;
 }
 
 void ebdt_glyph(strike_set &font, const glyph_record &record) {

@@ -2,6 +2,7 @@
 // images for EBLC and EBDT, and its BDF properties for FontForge's BDF table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,10 +34,18 @@ struct sfnt_strike {
   bool any = false;
 };
 
+// The most properties of a strike the BDF table keeps, and the most bytes
+// of their names and values.
+constexpr size_t max_bdf_properties = 65535;
+constexpr size_t max_bdf_property_bytes = 1024 * 1024;
+
 // The strikes of the font, and the properties read before the next opens.
 struct strike_set {
   std::vector<sfnt_strike> strikes;
   std::vector<bdf_property> pending;
+  size_t pending_bytes = 0; // the names and values of pending
+  uint32_t left_out = 0;    // properties past the bounds above, not kept
+  int32_t cut_ppem = 0;     // the first strike whose line metrics were cut to fit, if any
 };
 
 // Keeps a BDF header line (FONT, SIZE, FONTBOUNDINGBOX) or property for the

@@ -249,8 +249,11 @@ const char *sfnt_take(sfnt_state &font, const glyph_record &record, int32_t unit
   font.bearings.push_back(bearing);
   const auto index = static_cast<uint32_t>(font.advances.size() - 1);
   if (record.unicode >= 0) font.cmap.push_back(uint64_t(uint32_t(record.unicode)) << 32 | index);
-  font.names += static_cast<char>(record.name_length);
-  font.names.append(record.name, record.name_length);
+  // Only a TrueType font names its glyphs.
+  if (font.outlines && !font.cff_outlines) {
+    font.names += static_cast<char>(record.name_length);
+    font.names.append(record.name, record.name_length);
+  }
   return nullptr;
 }
 

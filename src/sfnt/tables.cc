@@ -196,9 +196,10 @@ bool post_names_fit(const sfnt_state &font) {
 
 std::string post_table(const sfnt_state &font, const identity_record &identity) {
   std::string table;
-  // A CID-keyed CFF's glyphs have no names, nor have more glyphs than
-  // format 2's name indexes reach.
-  const bool named = post_names_fit(font) && !font.cff_outlines;
+  // Only a TrueType font's glyphs have names: a CID-keyed CFF's have none,
+  // and no client of a bitmap font reads them, as all map characters
+  // through cmap.  Nor have more glyphs than format 2's indexes reach.
+  const bool named = post_names_fit(font) && font.outlines && !font.cff_outlines;
   put32(table, named ? 0x00020000 : 0x00030000);
   put32(table, static_cast<uint32_t>(identity.italic_angle * 65536));
   put16(table, static_cast<uint16_t>(identity.underline_position));
