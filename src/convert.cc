@@ -86,6 +86,7 @@ const char *bdf_chars_action(conversion_state &state, output &out, std::string_v
   if (is_first_size(state)) {
     bdf_header_texts(state.info, font);
     state.copyright_cut = font.copyright_cut;
+    state.family_cut = font.family_cut;
     state.version_cut = font.version_cut;
   }
   state.info.ascent = bdf_font_scale(glyph, static_cast<float>(font.units_per_pixel));

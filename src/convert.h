@@ -51,6 +51,7 @@ struct conversion_state {
   char limit[160];              // a conversion error's message that states a limit
   conversion_error error;
   bool copyright_cut = false, version_cut = false; // said on standard error at the end
+  bool family_cut = false;                         // and so is a family cut from the FONT name
   // A later size whose advance and line are not the first's scaled: its
   // own and the first's scaled to it, said on standard error at the end.
   bool out_of_proportion = false;

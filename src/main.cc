@@ -167,10 +167,14 @@ int read_options(int argc, char **argv, conversion_state &state, const char **ou
           std::strchr(option_string, argv[i][1]) != nullptr && argv[i][1] != ':' &&
           argv[i][1] != '+')
         fatal("options go before the font files");
-  if (!is_single_line(state.info.name.data())) fatal("Invalid value for -f.");
+  // FontForge reads a header line of the SFD whole only below about 2,000
+  // bytes; a longer name would come back cut.
+  if (!is_single_line(state.info.name.data()) || state.info.name.size() > max_family_name)
+    fatal("Invalid value for -f.");
   // FontForge would join the line after a name that ends in a backslash.
   if (state.options.bdf && state.info.name.ends_with('\\')) fatal("Invalid value for -f.");
-  if (!is_single_line(state.info.psname.data())) fatal("Invalid value for -p.");
+  if (!is_single_line(state.info.psname.data()) || state.info.psname.size() > max_family_name)
+    fatal("Invalid value for -p.");
   // Under -b the FontName goes into the fonts as it stands, so it must be one.
   if (state.options.bdf && state.info.psname.data() != nullptr &&
       !is_postscript_name(state.info.psname))

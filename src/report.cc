@@ -120,6 +120,9 @@ void report_operand(FILE *errors, const conversion_state &state, const struct ti
     note(errors, state,
          "ISO 8859-1 ends at 0xFF: the %lu glyphs past it are taken at their codes as Unicode.\n",
          static_cast<unsigned long>(charset.past_latin1));
+  if (state.family_cut)
+    note(errors, state, "The FONT name's family is longer than %zu bytes: it is cut to them.\n",
+         max_style_word);
   if (state.copyright_cut)
     note(errors, state,
          "COPYRIGHT and NOTICE cut to %zu bytes, as much as the font's name table holds.\n",

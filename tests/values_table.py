@@ -83,8 +83,18 @@ CASES = [
         "latin-1"), 0, OK, {"weight": "é" * 49, "SubFamily": "é" * 63}),
     ("long_latin1_family", ["-b"], font(A, head=props('FAMILY_NAME "' + "\xe9" * 1024 + '"')).encode(
         "latin-1"), 1, said("Invalid value for FAMILY_NAME on line 4."), None),
-    ("long_font_name", ["-b", "-f", "F" * 5000], font(A), 1, said("Invalid value for -f on line 9."),
+    ("long_font_name", ["-b", "-f", "F" * 5000], font(A), 1, said("Invalid value for -f."),
      None),
+    # FontForge reads an SFD header line whole only below about 2,000 bytes.
+    ("long_font_name_by_default", ["-f", "F" * 5000], font(A), 1,
+     said("Invalid value for -f."), None),
+    ("long_postscript_name_by_default", ["-p", "P" * 5000], font(A), 1,
+     said("Invalid value for -p."), None),
+    ("long_family_in_the_font_name", ["-b"],
+     font(A, head="STARTFONT 2.1\nFONT -x-" + "F" * 1024 +
+          "-medium-r-normal--16-160-75-75-c-80-iso10646-1\n" + HEAD[len("STARTFONT 2.1\n"):]),
+     0, said("The FONT name's family is longer than 63 bytes: it is cut to them.") + report(1),
+     {"familyname": "X " + "F" * 63 + " 8x16"}),
     ("family_past_the_bmp", ["-b"], font(A, head=props('FAMILY_NAME "Fo\U0001F600o"')), 1,
      said("Invalid value for FAMILY_NAME on line 4."), None),
     ("unknown_weight_word", ["-b"], font(A, head=props('WEIGHT_NAME "Gallant"')), 0, OK,

@@ -1,6 +1,7 @@
 #include "bdf/identity.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <iterator>
@@ -204,22 +205,33 @@ const char *identity_property_action(font_identity &identity, keyword code, std:
   return nullptr;
 }
 
+// A name's first 63 bytes, or fewer, so that no UTF-8 character is cut.
+std::string_view first_word_bytes(std::string_view text) {
+  if (text.size() <= max_style_word) return text;
+  size_t end = max_style_word;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+    end--;
+  return text.substr(0, end);
+}
+
 void identity_xlfd_action(font_identity &identity, std::string_view value) {
   std::string_view fields[14];
   if (!xlfd_fields(value, fields)) {
     identity.xlfd_fields = 0;
-    identity.font_name = value.substr(0, max_style_word);
+    identity.font_name = first_word_bytes(value);
+    identity.name_cut = value.size() > max_style_word;
     return;
   }
   identity.xlfd_fields = std::count(value.begin(), value.end(), '-') == 13 ? 13 : 14;
   identity.font_name.clear();
+  identity.name_cut = fields[1].size() > max_style_word;
   // The field of each text, in their order; NOTICE has none.
   constexpr int field_of[identity_texts] = {1, 0, 2, 3, 4, 5, 10, -1};
   for (int i = 0; i < identity_texts; i++)
-    if (field_of[i] >= 0) identity.xlfd[i] = fields[field_of[i]].substr(0, max_style_word);
-  identity.xlfd_pixel_size = fields[6].substr(0, max_style_word);
-  identity.xlfd_average_width = fields[11].substr(0, max_style_word);
-  identity.xlfd_resolution = fields[9].substr(0, max_style_word);
+    if (field_of[i] >= 0) identity.xlfd[i] = first_word_bytes(fields[field_of[i]]);
+  identity.xlfd_pixel_size = first_word_bytes(fields[6]);
+  identity.xlfd_average_width = first_word_bytes(fields[11]);
+  identity.xlfd_resolution = first_word_bytes(fields[9]);
 }
 
 int32_t identity_pixel_size(const font_identity &identity, const font_pixels &pixels) {
@@ -426,6 +438,7 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     r.family = family_text;
   } else {
     r.family = x11_family(identity, r, base, charset, every_size);
+    r.family_cut = !identity.has[TEXT_FAMILY] && identity.name_cut;
   }
   // The full name and the PostScript name say each word once: a width word
   // stands in the family and the style.
@@ -482,7 +495,8 @@ identity_record derive_identity(const font_identity &identity, const font_pixels
     for (const auto &source : sources)
       if (!fits(source.text, max_family_name)) {
         r.error = source.message;
-        if (source.which >= 0) r.error_line = identity.line[source.which];
+        // An option has no line.
+        r.error_line = source.which >= 0 ? identity.line[source.which] : ULONG_MAX;
         break;
       }
   }

@@ -58,6 +58,7 @@ struct font_identity {
   std::string xlfd_pixel_size, xlfd_average_width, xlfd_resolution;
   int xlfd_fields = 0;   // 14 for an X11 name, 13 for one without its foundry, else 0
   std::string font_name; // a FONT value that is no XLFD name, its first 63 bytes
+  bool name_cut = false; // that name, or the XLFD name's family, was longer and is cut
   char message[64]; // the last error's text
 };
 
@@ -78,6 +79,7 @@ struct identity_record {
   std::string family, full, postscript, style, weight, notice, vendor; // UTF-8
   std::string copyright, version; // the header's, as written; set by the driver
   bool has_copyright = false, copyright_cut = false, version_cut = false;
+  bool family_cut = false; // the family is the FONT name's, cut to 63 bytes
   int32_t pixel_size = 0;
   int32_t units_per_pixel = 0, em = 0;
   int32_t em_ascent = 0, em_descent = 0;     // the em's share of the line, in pixels
@@ -90,7 +92,7 @@ struct identity_record {
   uint32_t style_map = 0; // OS/2 fsSelection: italic 0x1, bold 0x20, regular 0x40, oblique 0x200
   bool monospaced = false;
   const char *error = nullptr;  // why the font can't be made, else nullptr
-  unsigned long error_line = 0; // the line of the property the error is about, or 0
+  unsigned long error_line = 0; // the line of the property at fault, 0, or ULONG_MAX: an option
 };
 
 // Takes an identity property given on line; value is the rest of the line,
