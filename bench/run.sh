@@ -74,4 +74,6 @@ for format in otb "ttf -s" "otf -s"; do
   t=$(best build-bench/quadsmith -T $format -o "$font" "${sizes[@]}")
   printf 'nine Terminus sizes -T %s: %.3f s, %s bytes\n' "$format" "$t" "$(stat -c %s "$font")"
 done
+# A packager's collection made OTB, against fonttosfnt.
+/usr/bin/python3 bench/collection.py build-bench/quadsmith
 build-bench/bench/quadsmith_row_bench --benchmark_min_time=0.5 --benchmark_color=false

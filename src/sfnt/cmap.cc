@@ -7,37 +7,73 @@
 
 namespace {
 
-// The most segments a format 4 subtable holds, its closing one among
-// them: its length is 16 bits, 16 bytes and 8 a segment.
-constexpr size_t max_segments = (65535 - 16) / 8;
+// A format 4 segment: its codes, and either the delta from a code to its
+// glyph or, where the glyphs do not follow the codes, its glyphs' place in
+// the glyph array.
+struct segment {
+  uint32_t start, end;
+  uint16_t delta;
+  bool listed = false;
+  uint32_t array_at = 0;
+};
 
-// A format 4 subtable of the BMP's codes: one segment per run of
-// consecutive codes and glyphs, then the closing segment.  Where the codes
-// need more segments than it holds, it holds the lowest codes, and
-// *complete is false.
+// A format 4 subtable of the BMP's codes, each run of consecutive codes in
+// the fewest bytes: a stretch whose glyphs follow its codes is a segment
+// of its own where that is smaller (8 bytes, against 2 a code in the glyph
+// array of the segment around it), the rest of the run one segment whose
+// glyphs are listed.  Its length is 16 bits: where the codes need more, it
+// holds the lowest, and *complete is false.
 std::string cmap_format4(const std::vector<uint64_t> &cmap, bool *complete) {
-  struct segment {
-    uint32_t start, end;
-    uint16_t delta;
-  };
-  std::vector<segment> segments;
-  *complete = true;
+  std::vector<uint32_t> codes, glyphs;
   for (const uint64_t entry : cmap) {
-    const auto code = static_cast<uint32_t>(entry >> 32), glyph = static_cast<uint32_t>(entry);
-    if (code > 0xFFFE) {
-      *complete = false;
-      break;
-    }
-    const auto delta = static_cast<uint16_t>(glyph - code);
-    if (!segments.empty() && segments.back().end + 1 == code && segments.back().delta == delta) {
-      segments.back().end = code;
-    } else if (segments.size() + 1 < max_segments) {
-      segments.push_back({code, code, delta});
-    } else {
-      *complete = false;
-      break;
-    }
+    if ((entry >> 32) > 0xFFFE) break;
+    codes.push_back(static_cast<uint32_t>(entry >> 32));
+    glyphs.push_back(static_cast<uint32_t>(entry));
   }
+  *complete = codes.size() == cmap.size();
+  std::vector<segment> segments;
+  std::vector<uint16_t> array;
+  // The subtable's bytes so far, the closing segment among them.
+  size_t length = 16 + 8;
+  bool room = true;
+  const auto add = [&](size_t from, size_t to, bool listed) {
+    const size_t more = 8 + (listed ? 2 * (to - from) : 0);
+    if (!room || length + more > 65535) return room = false;
+    length += more;
+    if (!listed) {
+      segments.push_back(
+          {codes[from], codes[to - 1], static_cast<uint16_t>(glyphs[from] - codes[from])});
+      return true;
+    }
+    segments.push_back({codes[from], codes[to - 1], 0, true, static_cast<uint32_t>(array.size())});
+    for (size_t k = from; k < to; k++)
+      array.push_back(static_cast<uint16_t>(glyphs[k]));
+    return true;
+  };
+  for (size_t i = 0; i < codes.size() && room;) {
+    size_t j = i + 1;
+    while (j < codes.size() && codes[j] == codes[j - 1] + 1)
+      j++;
+    // The run's stretches of following glyphs: one of its own where its
+    // codes save more than the segment costs, 8 bytes at an end of the
+    // run and 16 inside it, where the listed part is cut in two.
+    size_t listed_from = i;
+    for (size_t a = i; a < j;) {
+      size_t b = a + 1;
+      while (b < j && glyphs[b] == glyphs[b - 1] + 1)
+        b++;
+      const bool edge = a == i || b == j;
+      if ((a == i && b == j) || 2 * (b - a) > (edge ? 8u : 16u)) {
+        if (listed_from < a) add(listed_from, a, true);
+        add(a, b, false);
+        listed_from = b;
+      }
+      a = b;
+    }
+    if (listed_from < j) add(listed_from, j, true);
+    i = j;
+  }
+  if (!room) *complete = false;
   segments.push_back({0xFFFF, 0xFFFF, 1});
   const auto count = static_cast<uint32_t>(segments.size());
   uint32_t power = 1, log = 0;
@@ -45,7 +81,7 @@ std::string cmap_format4(const std::vector<uint64_t> &cmap, bool *complete) {
     power *= 2, log++;
   std::string table;
   put16(table, 4);
-  put16(table, 16 + 8 * count);
+  put16(table, static_cast<uint32_t>(16 + 8 * count + 2 * array.size()));
   put16(table, 0);
   put16(table, 2 * count);
   put16(table, 2 * power);
@@ -58,8 +94,13 @@ std::string cmap_format4(const std::vector<uint64_t> &cmap, bool *complete) {
     put16(table, s.start);
   for (const segment &s : segments)
     put16(table, s.delta);
+  // A listed segment's offset runs from its own place to its first glyph.
   for (size_t i = 0; i < segments.size(); i++)
-    put16(table, 0);
+    put16(table, segments[i].listed
+                     ? static_cast<uint32_t>(2 * (segments.size() - i + segments[i].array_at))
+                     : 0);
+  for (const uint16_t glyph : array)
+    put16(table, glyph);
   return table;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <iterator>
 #include <tuple>
 #include <vector>
 
@@ -58,34 +59,59 @@ struct image_run {
   bool constant;
 };
 
-// The runs of consecutive glyph indexes, split where the metrics change
-// between long runs of one box and advance.
+// The runs of a strike's images, in the fewest bytes: within each stretch
+// of consecutive glyph indexes, each glyph goes in a run of one box and
+// advance kept once (its bits alone) or in a run of cropped images (with
+// their metrics and a 16-bit offset each), chosen glyph by glyph for the
+// least bytes in all, each new run costing its subtable.
 std::vector<image_run> runs_of(const sfnt_strike &strike) {
-  std::vector<image_run> runs;
   const auto metrics = [&](size_t i) {
     return std::string_view(strike.data).substr(strike.glyphs[i].offset, 5);
   };
+  // An index entry and a subtable's header: format 2 with its size and
+  // big metrics, format 3 with its last offset and padding.
+  constexpr size_t constant_run = 8 + 8 + 4 + 8, cropped_run = 8 + 8 + 2 + 2;
+  std::vector<image_run> runs;
+  // The least bytes of the stretch so far, with glyph k in a run of each
+  // kind, and whether that run began with it.
+  std::vector<size_t> cost[2];
+  std::vector<bool> began[2];
   for (size_t i = 0; i < strike.glyphs.size();) {
     size_t end = i + 1;
     while (end < strike.glyphs.size() &&
            strike.glyphs[end].glyph == strike.glyphs[end - 1].glyph + 1)
       end++;
-    // Within the consecutive glyphs, a run of one box and advance keeps
-    // its metrics once where that is smaller than cropping each glyph.
-    for (size_t j = i; j < end;) {
-      size_t same = j + 1;
-      while (same < end && metrics(same) == metrics(j))
-        same++;
-      size_t apart = 0;
-      for (size_t k = j; k < same; k++)
-        apart += 2 + strike.glyphs[k].cropped_length;
-      const bool constant = 28 + (same - j) * (strike.glyphs[j].length - 5) < apart;
-      if (constant || j == i || runs.back().constant)
-        runs.push_back({j, same, constant});
-      else
-        runs.back().end = same;
-      j = same;
+    for (int kind = 0; kind < 2; kind++) {
+      cost[kind].assign(end - i, 0);
+      began[kind].assign(end - i, true);
     }
+    for (size_t k = i; k < end; k++) {
+      const size_t before = k == i ? 0 : std::min(cost[0][k - i - 1], cost[1][k - i - 1]);
+      const size_t bits = strike.glyphs[k].length - 5, cropped = strike.glyphs[k].cropped_length + 2;
+      // Kind 1: one box and advance, which the glyph before must share.
+      cost[1][k - i] = before + constant_run + bits;
+      if (k > i && metrics(k) == metrics(k - 1) && cost[1][k - i - 1] + bits < cost[1][k - i]) {
+        cost[1][k - i] = cost[1][k - i - 1] + bits;
+        began[1][k - i] = false;
+      }
+      cost[0][k - i] = before + cropped_run + cropped;
+      if (k > i && cost[0][k - i - 1] + cropped < cost[0][k - i]) {
+        cost[0][k - i] = cost[0][k - i - 1] + cropped;
+        began[0][k - i] = false;
+      }
+    }
+    // Back from the stretch's end, run by run.
+    const size_t first_run = runs.size();
+    int kind = cost[1][end - i - 1] < cost[0][end - i - 1] ? 1 : 0;
+    for (size_t k = end; k > i;) {
+      size_t from = k - 1;
+      while (!began[kind][from - i])
+        from--;
+      runs.push_back({from, k, kind == 1});
+      k = from;
+      if (k > i) kind = cost[1][k - i - 1] < cost[0][k - i - 1] ? 1 : 0;
+    }
+    std::reverse(runs.begin() + static_cast<std::ptrdiff_t>(first_run), runs.end());
     i = end;
   }
   return runs;
@@ -219,6 +245,13 @@ std::string bdf_table(const strike_set &font) {
 
 void ebdt_property(strike_set &font, std::string_view name, std::string_view value,
                    bool header_line) {
+  // The table keeps what fontconfig reads of it: the spacing, above all,
+  // which a bitmap font says nowhere else, the foundry and the width.
+  // FreeType reads no other, and the rest would make a small font's OTB
+  // a quarter larger.
+  static constexpr std::string_view read[] = {"FOUNDRY", "PIXEL_SIZE", "RELATIVE_SETWIDTH",
+                                              "SETWIDTH_NAME", "SPACING"};
+  if (header_line || std::find(std::begin(read), std::end(read), name) == std::end(read)) return;
   // The table counts a strike's properties in 16 bits, and memory holds
   // what a real font has many times over; the rest are left out, and said.
   if (font.pending.size() >= max_bdf_properties ||

@@ -268,12 +268,44 @@ struct sfnt_table {
   bool spooled = false;
 };
 
+// Puts a bitmap font's glyphs in the order of their Unicode values, those
+// of none after them as they came: where a charset's order is not
+// Unicode's (JIS, Big5, a terminal's own), its glyphs then follow their
+// codes, and cmap keeps a run of codes in one segment instead of one a
+// code.  Only a font without outlines can: glyf and the CFF are spooled in
+// the BDF's order.
+void unicode_order(sfnt_state &font) {
+  const size_t glyphs = font.advances.size();
+  std::vector<uint32_t> place(glyphs, 0);
+  uint32_t next = 1; // .notdef stays first
+  for (const uint64_t entry : font.cmap) {
+    const auto glyph = static_cast<uint32_t>(entry);
+    if (place[glyph] == 0) place[glyph] = next++;
+  }
+  for (size_t g = 1; g < glyphs; g++)
+    if (place[g] == 0) place[g] = next++;
+  std::vector<uint16_t> advances(glyphs);
+  std::vector<int16_t> bearings(glyphs);
+  for (size_t g = 0; g < glyphs; g++) {
+    advances[place[g]] = font.advances[g];
+    bearings[place[g]] = font.bearings[g];
+  }
+  font.advances = std::move(advances);
+  font.bearings = std::move(bearings);
+  for (uint64_t &entry : font.cmap)
+    entry = (entry & ~uint64_t{0xFFFFFFFF}) | place[static_cast<uint32_t>(entry)];
+  for (sfnt_strike &strike : font.strikes.strikes)
+    for (sfnt_image &image : strike.glyphs)
+      image.glyph = place[image.glyph];
+}
+
 // The font's tables in the order of their tags, glyf or the CFF's
 // charstrings to be read back from their spools; false with errno set
 // where the CFF's spool can't be read.
 bool make_tables(sfnt_state &font, const identity_record &identity,
                  std::vector<sfnt_table> &tables) {
   std::sort(font.cmap.begin(), font.cmap.end());
+  if (!font.outlines) unicode_order(font);
   std::string eblc, ebdt;
   if (font.bitmaps) {
     ebdt_tables(font.strikes, eblc, ebdt);

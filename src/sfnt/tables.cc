@@ -14,7 +14,7 @@ constexpr int64_t mac_epoch = 2082844800;
 // One name record of the Windows platform, in UTF-16BE, its text written
 // to strings.
 void name_record(std::string &records, std::string &strings, uint16_t id, const std::string &utf8) {
-  const size_t offset = strings.size();
+  size_t offset = strings.size();
   // The texts are well-formed UTF-8 by now.
   for (size_t i = 0; i < utf8.size();) {
     const auto c = static_cast<unsigned char>(utf8[i]);
@@ -31,9 +31,17 @@ void name_record(std::string &records, std::string &strings, uint16_t id, const 
       put16(strings, code);
     }
   }
+  // A text given before (the full name is often the family's) is kept once.
+  const size_t length = strings.size() - offset;
+  const size_t first = std::string_view(strings).substr(0, offset).find(
+      std::string_view(strings).substr(offset));
+  if (first != std::string_view::npos && length > 0) {
+    strings.resize(offset);
+    offset = first;
+  }
   for (const uint32_t value : {3u, 1u, 0x409u, uint32_t{id}})
     put16(records, value);
-  put16(records, static_cast<uint32_t>(strings.size() - offset));
+  put16(records, static_cast<uint32_t>(length));
   put16(records, static_cast<uint32_t>(offset));
 }
 
