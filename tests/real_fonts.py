@@ -1738,6 +1738,62 @@ def check_family(tool, folder):
 
 
 # The fonts made directly, whose bytes are held too.
+def strike_images(path):
+    """Every glyph image FreeType draws of a font's first strike, but the
+    first glyph (the BDF driver's default glyph, an sfnt's .notdef): a count
+    of each (pixels, advance)."""
+    import collections
+    import freetype
+
+    face = freetype.Face(path)
+    face.select_size(0)
+    images = collections.Counter()
+    for index in range(1, face.num_glyphs):
+        face.load_glyph(index, freetype.FT_LOAD_RENDER | freetype.FT_LOAD_TARGET_MONO)
+        slot, bitmap = face.glyph, face.glyph.bitmap
+        data = bytes(bitmap.buffer)
+        images[frozenset((slot.bitmap_left + c, slot.bitmap_top - r)
+                         for r in range(bitmap.rows) for c in range(bitmap.width)
+                         if data[r * bitmap.pitch + c // 8] & (0x80 >> (c % 8))),
+               slot.advance.x] += 1
+    return images
+
+
+def check_collection(tool, folder):
+    """A packager's collection, every fourth font of the X11 misc and 75dpi
+    folders, made OTB: every one is made, FreeType draws every glyph of it
+    as the BDF driver draws the BDF's (in Unicode order, so compared as a
+    whole), and fc-query finds the PCF font's SPACING in it."""
+    fonts = sorted(glob.glob("/usr/share/fonts/X11/misc/*.pcf.gz") +
+                   glob.glob("/usr/share/fonts/X11/75dpi/*.pcf.gz"))[::4]
+    query = ["fc-query", "-f", "%{spacing}\\n"]
+    wrong = []
+    for n, pcf in enumerate(fonts):
+        bdf, otb = os.path.join(folder, f"{n}.bdf"), os.path.join(folder, f"{n}.otb")
+        with open(bdf, "wb") as out:
+            subprocess.run(["pcf2bdf"], input=gzip.open(pcf).read(), stdout=out, check=True)
+        made = subprocess.run([tool, "-T", "otb", "-o", otb, bdf], capture_output=True)
+        name = os.path.basename(pcf)
+        if made.returncode != 0:
+            wrong.append(f"{name}: {made.stderr.decode().strip()[-200:]}")
+            continue
+        # fontconfig reads the PCF font the BDF was made of.
+        got, want = (subprocess.run(query + [path], capture_output=True, text=True).stdout
+                     for path in (otb, pcf))
+        # Some PCF fonts FreeType does not open (Baekmuk's); their BDFs it
+        # does.  A font says its spacing in its SPACING property, or not at all.
+        said = b"\nSPACING " in open(bdf, "rb").read()
+        if want and said and got.split("\n")[0] != want.split("\n")[0]:
+            wrong.append(f"{name}: fc-query {got!r}, of the PCF font {want!r}")
+        elif strike_images(otb) != strike_images(bdf):
+            wrong.append(f"{name}: the strike is not the BDF's")
+        os.remove(bdf)
+        os.remove(otb)
+    if wrong:
+        raise Failure(f"{len(wrong)} of {len(fonts)} fonts: " + "; ".join(wrong[:5]))
+    phase(f"{len(fonts)} fonts made OTB, drawn and queried as their BDFs")
+
+
 DIRECT_MODES = ("-T ttf", "-T otf", "-T otb", "-T ttf -s", "-T otf -s")
 # Conversions whose bytes must not change: fonts and modes, each held to the
 # SHA-256 of its standard output and of its standard error, seconds aside.
@@ -1787,7 +1843,7 @@ RUN_CHECKS = {"--damaged": check_damaged, "--family": check_family,
               "--distinct-names": check_distinct_names, "--private-use": check_private_use,
               "--proportions": check_proportions, "--names": check_names,
               "--digests": check_digests, "--random-direct": check_random_direct,
-              "--editor-fonts": check_editor_fonts,
+              "--editor-fonts": check_editor_fonts, "--collection": check_collection,
               "--write-digests": lambda tool, folder: check_digests(tool, folder, write=True)}
 # Checks of one font, named by the first flag behind it that has one.
 FONT_CHECKS = {"--sizes": lambda tool, font, folder, flags: check_sizes(tool, font, folder),
