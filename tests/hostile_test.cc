@@ -144,17 +144,24 @@ INSTANTIATE_TEST_SUITE_P(
                  1}),
     [](const testing::TestParamInfo<cli_case> &info) { return info.param.name; });
 
+// Why the tool's memory can't be measured in this build, or nullptr:
+// valgrind and the sanitizer have memory of their own.
+const char *memory_not_measured() {
+  if (std::getenv("QUADSMITH_TEST_WRAPPER") != nullptr) return "valgrind's own memory";
+#if defined(__SANITIZE_ADDRESS__)
+  return "the sanitizer's own memory";
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return "the sanitizer's own memory";
+#endif
+#endif
+  return nullptr;
+}
+
 // Peak memory stays bounded whatever the input: no line can grow the buffer
 // past its limit, and a long property value is held once.
 TEST(hostile, memory_stays_bounded) {
-  if (std::getenv("QUADSMITH_TEST_WRAPPER") != nullptr) GTEST_SKIP() << "valgrind's own memory";
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the sanitizer's own memory";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  GTEST_SKIP() << "the sanitizer's own memory";
-#endif
-#endif
+  if (const char *why = memory_not_measured()) GTEST_SKIP() << why;
   // The worst known: the three properties held whole, of almost 1 MiB each,
   // behind a comment of 1 MiB, and the same three given again and again, a
   // little longer each time.
@@ -218,14 +225,7 @@ namespace {
 // nothing left in the output's folder: at a low limit of address space
 // every mode either converts or says so, and at some limit each says so.
 TEST(hostile, out_of_memory_is_said_and_leaves_nothing) {
-  if (std::getenv("QUADSMITH_TEST_WRAPPER") != nullptr) GTEST_SKIP() << "valgrind's own memory";
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the sanitizer's own memory";
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  GTEST_SKIP() << "the sanitizer's own memory";
-#endif
-#endif
+  if (const char *why = memory_not_measured()) GTEST_SKIP() << why;
   std::string glyphs;
   for (int g = 0; g < 30000; g++) {
     glyphs += "STARTCHAR g" + std::to_string(g) + "\nENCODING " + std::to_string(g + 0x3000) +

@@ -1858,26 +1858,32 @@ FONT_CHECKS = {"--sizes": lambda tool, font, folder, flags: check_sizes(tool, fo
                    tool, font, folder, options(flags))}
 
 
+def run_check(prefix, label, check):
+    """Runs check(folder) in a scratch folder: 0 when it holds, 1 with its
+    failure said."""
+    with tempfile.TemporaryDirectory(prefix=prefix) as folder:
+        try:
+            check(folder)
+        except Failure as failure:
+            print(f"FAIL: {failure}", file=sys.stderr)
+            return 1
+    print(f"ok: {label}")
+    return 0
+
+
 def main():
     if len(sys.argv) < 3:
         print(__doc__, file=sys.stderr)
         return 2
     tool = os.path.abspath(sys.argv[1])
     font, flags = sys.argv[2], sys.argv[3:]
-    with tempfile.TemporaryDirectory(prefix="quadsmith-real.") as folder:
-        try:
-            if font in RUN_CHECKS:
-                RUN_CHECKS[font](tool, folder)
-            else:
-                check = next((FONT_CHECKS[flag] for flag in FONT_CHECKS if flag in flags),
-                             lambda tool, font, folder, flags: check_conversion(
-                                 tool, font, folder, options(flags)))
-                check(tool, font, folder, flags)
-        except Failure as failure:
-            print(f"FAIL: {failure}", file=sys.stderr)
-            return 1
-    print(f"ok: {' '.join(sys.argv[2:])}")
-    return 0
+    if font in RUN_CHECKS:
+        return run_check("quadsmith-real.", font, lambda folder: RUN_CHECKS[font](tool, folder))
+    check = next((FONT_CHECKS[flag] for flag in FONT_CHECKS if flag in flags),
+                 lambda tool, font, folder, flags: check_conversion(
+                     tool, font, folder, options(flags)))
+    return run_check("quadsmith-real.", " ".join(sys.argv[2:]),
+                     lambda folder: check(tool, font, folder, flags))
 
 
 if __name__ == "__main__":

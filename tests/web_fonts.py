@@ -13,9 +13,9 @@ the scale factor), glyph by glyph at its advance from the left edge.
 import os
 import subprocess
 import sys
-import tempfile
 
-from real_fonts import EPOCH, Failure, freetype_glyph, make_bdf, open_bdf_face, parse_bdf
+from real_fonts import (EPOCH, Failure, freetype_glyph, make_bdf, open_bdf_face, parse_bdf,
+                        run_check)
 
 SAMPLE = "Hello, World! 0123 {}[]|@ ÄÖÜß Жж Ωω 漢字かな"
 MULTIPLES = (1, 2, 3, 4)
@@ -110,14 +110,8 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     tool, font_name = os.path.abspath(sys.argv[1]), sys.argv[2]
-    with tempfile.TemporaryDirectory(prefix="quadsmith-web.") as folder:
-        try:
-            check_web(tool, font_name, folder)
-        except Failure as failure:
-            print(f"FAIL: {failure}", file=sys.stderr)
-            return 1
-    print(f"ok: {font_name}")
-    return 0
+    return run_check("quadsmith-web.", font_name,
+                     lambda folder: check_web(tool, font_name, folder))
 
 
 if __name__ == "__main__":
