@@ -68,6 +68,7 @@ FONTS = {
     "jiskan16-2004-1": MISC + "jiskan16-2004-1.pcf.gz",
     "jiskan16-2000-2": MISC + "jiskan16-2000-2.pcf.gz",
     "taipei24": MISC + "taipei24.pcf.gz",
+    "taipei16": MISC + "taipei16.pcf.gz",
     "fixed-7x14B": MISC + "7x14B.pcf.gz",
     "terminus-24b": MISC + "ter-u24b_unicode.pcf.gz",
     "mplus_h12b": MISC + "mplus_h12b.pcf.gz",
@@ -1738,6 +1739,30 @@ def check_family(tool, folder):
 
 
 # The fonts made directly, whose bytes are held too.
+def check_big5_cmaps(tool, folder):
+    """Big5's taipei16 and taipei24, whose glyphs come in an order of one
+    cmap segment a character, made TrueType and OpenType: ots-sanitize
+    accepts them, and their cmap maps every code the BDF's glyphs have."""
+    from fontTools.ttLib import TTFont
+
+    for name in ("taipei16", "taipei24"):
+        bdf = make_bdf(name, folder)
+        for kind in ("ttf", "otf"):
+            font = os.path.join(folder, f"{name}.{kind}")
+            made = subprocess.run([tool, "-T", kind, "-o", font, bdf], capture_output=True,
+                                  text=True)
+            sanitized = subprocess.run(["ots-sanitize", font], capture_output=True, text=True)
+            if made.returncode != 0 or sanitized.returncode != 0:
+                raise Failure(f"{name} {kind}: {made.stderr}{sanitized.stdout}")
+            glyphs = int(re.search(r"Processed (\d+) glyphs", made.stderr).group(1))
+            unmapped = re.search(r"(\d+) without a Unicode value", made.stderr)
+            mapped = glyphs - (int(unmapped.group(1)) if unmapped else 0)
+            if len(TTFont(font).getBestCmap()) != mapped:
+                raise Failure(f"{name} {kind}: cmap of {len(TTFont(font).getBestCmap())} codes,"
+                              f" {mapped} glyphs mapped")
+    phase("taipei16 and taipei24 made TrueType and OpenType, sanitized, every code mapped")
+
+
 def strike_images(path):
     """Every glyph image FreeType draws of a font's first strike, but the
     first glyph (the BDF driver's default glyph, an sfnt's .notdef): a count
@@ -1844,6 +1869,7 @@ RUN_CHECKS = {"--damaged": check_damaged, "--family": check_family,
               "--proportions": check_proportions, "--names": check_names,
               "--digests": check_digests, "--random-direct": check_random_direct,
               "--editor-fonts": check_editor_fonts, "--collection": check_collection,
+              "--big5": check_big5_cmaps,
               "--write-digests": lambda tool, folder: check_digests(tool, folder, write=True)}
 # Checks of one font, named by the first flag behind it that has one.
 FONT_CHECKS = {"--sizes": lambda tool, font, folder, flags: check_sizes(tool, font, folder),
