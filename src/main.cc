@@ -231,12 +231,26 @@ int quadsmith_main(int argc, char **argv) {
     spooled = spooled && strike_open(strike, direct);
     output_close(strike.spool);
   }
+  // A run that ends before it starts lets go of its spools.
+  const auto give_up = [&] {
+    for (strike_state &strike : later)
+      strike_close(strike);
+    release_state(state);
+    return 1;
+  };
   if (!spooled) {
     const char *dir = std::getenv("TMPDIR");
     file_error(direct ? "Can't create the outline spool in" : "Can't create the strike's spool in",
                dir != nullptr && *dir ? dir : "/tmp");
-    return 1;
+    return give_up();
   }
+  // The WOFF 2.0 encoder is a library of its own, loaded before the sandbox
+  // and before the output file is made, which a failure would leave.
+  if (state.options.woff2)
+    if (const char *message = woff2_load(state.woff2)) {
+      std::fprintf(stderr, "%s: %s\n", program_name(), message);
+      return give_up();
+    }
   // The output file and its directory are opened before the sandbox starts,
   // which then allows the rename in that directory and nothing else.
   outfile file;
@@ -249,12 +263,9 @@ int quadsmith_main(int argc, char **argv) {
       } else {
         file_error(what, output_path);
       }
-      return 1;
+      return give_up();
     }
   }
-  // The WOFF 2.0 encoder is a library of its own, loaded before the sandbox.
-  if (state.options.woff2)
-    if (const char *message = woff2_load(state.woff2)) fatal(message);
   // From here on the process reads files and writes what it holds open.
   if (sandbox(file.dir_fd) == -1) err(1, "pledge");
 
