@@ -90,10 +90,10 @@ INSTANTIATE_TEST_SUITE_P(
                  "Can't create font file 'f.otf': No process reads the FIFO\\.\n", 1},
         cli_case{"outline_spool_named", "TMPDIR=/nonexistent \"$Q\" -T ttf font.bdf", font, "",
                  "Can't create the outline spool in '/nonexistent': No such file or directory\n",
-                 1},
+                 1, false},
         cli_case{"otb_needs_no_temporary_file",
                  "TMPDIR=/nonexistent \"$Q\" -T otb font.bdf | head -c 6", font,
-                 std::string("\0\1\0\0\0\13", 6), report, 0},
+                 std::string("\0\1\0\0\0\13", 6), report, 0, false},
         cli_case{
             "second_operand_refused", "\"$Q\" -T ttf font.bdf font.bdf", font, "",
             "quadsmith: A font is made of one BDF file; with -s the files are the sizes of one "
