@@ -2,6 +2,9 @@
 // the font's outlines and its bitmap into the strikes, the tables written
 // at the end.  Nothing is written while the lines are read.
 #include <cerrno>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <string>
 
 #include "convert.h"
@@ -64,6 +67,11 @@ const char *sfnt_finish(conversion_state &state, output &out, strike_state *, si
   const int error = errno;
   output_close(in_memory);
   if (!made) return spool_error(state, error);
+#ifdef __GLIBC__
+  // The encoder allocates and frees large blocks by the thousand; served
+  // from the heap, not each mapped and unmapped, it takes a tenth less time.
+  mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
+#endif
   if (const char *message = woff2_wrap(state.woff2, font, out))
     return fail(state, message, no_line);
   return nullptr;
