@@ -38,9 +38,12 @@ const char *sfnt_glyph(conversion_state &state, output &, bool drawn) {
   if (!later || record.added) {
     const int64_t width =
         later ? sizes_width(state.sizes, record.advance) : int64_t{record.advance} * unit;
-    // An advance the font can't hold is the DWIDTH line's fault, where there is one.
-    if (sfnt_advance_error(state.sfnt, width) != nullptr && state.advance_line != 0)
-      state.error_line = state.advance_line;
+    // An advance the font can't hold is the DWIDTH line's fault, where there
+    // is one; it is checked whole, before it is narrowed for the font.
+    if (const char *message = sfnt_advance_error(state.sfnt, width)) {
+      if (state.advance_line != 0) state.error_line = state.advance_line;
+      return message;
+    }
     if (const char *message = sfnt_take(state.sfnt, record, unit, static_cast<int32_t>(width),
                                         !later && state.options.format != FORMAT_OTB, !later))
       return message;

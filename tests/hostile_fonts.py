@@ -92,7 +92,7 @@ CASES = {
 }
 
 
-def check_font(path, mode, bdf, notes):
+def check_font(path, mode, bdf, case):
     """The problems of a font made of a BDF that FreeType draws as bdf."""
     import freetype
     from fontTools.ttLib import TTFont
@@ -117,12 +117,12 @@ def check_font(path, mode, bdf, notes):
         if want != got:
             problems.append(f"U+{code:04X} drawn unlike the BDF: {sorted(want ^ got)[:4]}")
             break
-    if "otb" in mode and "properties_past" in notes:
+    if "otb" in mode and "properties_past" in case:
         data = made.reader["BDF "]
         # As many as the bounds keep, not a count wrapped around 16 bits.
         if struct.unpack(">H", data[10:12])[0] < 50000:
             problems.append("BDF table count")
-    if "line_past" in notes and made["EBLC"].strikes[0].bitmapSizeTable.hori.widthMax != 255:
+    if "line_past" in case and made["EBLC"].strikes[0].bitmapSizeTable.hori.widthMax != 255:
         problems.append("widthMax")
     return problems
 
